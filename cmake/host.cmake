@@ -1,0 +1,33 @@
+# Host build (Linux, g++): the logic, the simulated Windows 9x system, the
+# tests and the host tools.
+option(NL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(NL_SANITIZE)
+  set(NL_SAN_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${NL_SAN_FLAGS})
+  add_link_options(${NL_SAN_FLAGS})
+endif()
+
+file(GLOB NL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
+add_library(nl_sim STATIC ${NL_SIM_SOURCES})
+target_include_directories(nl_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(nl_sim PUBLIC nl_logic)
+
+# Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
+file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)
+foreach(tool_main ${NL_TOOL_MAINS})
+  get_filename_component(tool_dir ${tool_main} DIRECTORY)
+  get_filename_component(tool_name ${tool_dir} NAME)
+  file(GLOB tool_sources CONFIGURE_DEPENDS ${tool_dir}/*.cpp)
+  add_executable(${tool_name} ${tool_sources})
+  target_link_libraries(${tool_name} PRIVATE nl_sim)
+endforeach()
+
+enable_testing()
+find_package(GTest REQUIRED)
+file(GLOB NL_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+add_executable(host_tests ${NL_TEST_SOURCES})
+target_link_libraries(host_tests PRIVATE nl_sim GTest::gtest GTest::gtest_main GTest::gmock)
+target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+include(GoogleTest)
+gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "NL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")

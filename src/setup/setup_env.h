@@ -1,0 +1,35 @@
+// Where the setup directories and the program itself are, and whether the
+// user's locale is German.
+#pragma once
+
+#include <cstddef>
+
+#include "setup/install_run.h"
+
+namespace nl {
+
+// Reads a value of the Setup key as text into `buffer` (capacity in bytes),
+// whatever its registry type, and drops its trailing backslashes. A value that
+// does not fit, or that cannot be read, leaves the buffer as it was and gives
+// false. A stored text without a terminating zero is cut to fit the buffer.
+bool ReadSetupValue(Platform& os, const char* valueName, char* buffer,
+                    std::size_t capacity);
+
+// Composes "<scratch dir>\<fileName>" into `out`. The scratch directory is
+// looked up once and then cached for the run; while it is unknown every call
+// asks the registry again. False, with `out` untouched, when the directory is
+// unknown or the composed path does not fit `capacity`.
+bool GetSetupScratchPath(InstallRun& run, const char* fileName, char* out,
+                         std::size_t capacity);
+
+// The directory of the running program without a trailing backslash
+// (C:\SETUP\FIX.EXE gives C:\SETUP; C:\FIX.EXE gives C:). An empty text when
+// the program's file name cannot be obtained.
+void GetModuleDirectory(Platform& os, ProgramInstance instance, char* out,
+                        std::size_t capacity);
+
+// True when the low eight bits of the user default locale are 7 (German, any
+// region). Asked afresh on every call.
+bool IsGermanLocale(Platform& os);
+
+}  // namespace nl
