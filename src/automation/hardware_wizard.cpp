@@ -1,0 +1,103 @@
+#include "automation/hardware_wizard.h"
+
+#include "automation/dialog_primitives.h"
+
+namespace nl {
+
+namespace {
+
+constexpr const char* kWizardCommandLine =
+    "rundll32 sysdm.cpl,InstallDevice_Rundll";
+
+constexpr int kLetterControl = 1551;
+constexpr int kManufacturerList = 1580;
+constexpr int kModelList = 1581;
+constexpr int kForwardButton = 12324;
+constexpr int kFinishButton = 12325;
+
+constexpr char kManufacturer[] = "microsoft";
+// Set-1 make codes of the letters of "microsoft", in order.
+constexpr std::uint8_t kManufacturerScanCodes[9] = {0x32, 0x17, 0x2E, 0x13,
+                                                    0x18, 0x1F, 0x18, 0x21,
+                                                    0x14};
+constexpr int kDownPresses = 6;
+
+// Looks for a top-level dialog up to ten times, sleeping after each miss.
+WindowHandle FindWizardWindow(Platform& os) {
+  for (int tries = 0; tries < 10; ++tries) {
+    WindowHandle wizard = os.FindWindowA(kDialogClass, nullptr);
+    if (wizard != 0) return wizard;
+    os.Sleep(500);
+  }
+  return 0;
+}
+
+bool FindManufacturerList(Platform& os, WindowHandle wizard,
+                          ChildSearch& search) {
+  for (int tries = 0; tries < 10; ++tries) {
+    if (FindChildByControlId(os, wizard, kManufacturerList, search)) {
+      return true;
+    }
+    os.Sleep(1000);
+  }
+  return false;
+}
+
+// The model list fills in the background; wait until a second reading,
+// a second after the first, shows no growth.
+void WaitForListToSettle(Platform& os, WindowHandle list) {
+  for (;;) {
+    std::intptr_t first = os.SendMessageA(list, kLvmGetItemCount, 0, 0);
+    os.Sleep(1000);
+    std::intptr_t second = os.SendMessageA(list, kLvmGetItemCount, 0, 0);
+    if (second <= first) return;
+  }
+}
+
+// Types and presses through the wizard's pages. Returns when a window or
+// control it needs is missing; the caller's waits follow either way.
+void StepThroughWizard(Platform& os) {
+  WindowHandle wizard = FindWizardWindow(os);
+  if (wizard == 0) return;
+  os.ShowWindow(wizard, kSwHide);
+
+  ChildSearch search{0, 0, 0};
+  if (!FindChildByControlId(os, wizard, kLetterControl, search)) return;
+  SendKeystroke(os, search.found, 0x41, 0x61, 0x1E);
+
+  WindowHandle forward = os.GetDlgItem(wizard, kForwardButton);
+  if (forward != 0) SendCommand(os, wizard, kForwardButton, forward);
+
+  if (!FindManufacturerList(os, wizard, search)) return;
+  WindowHandle manufacturers = search.found;
+  os.SetFocus(manufacturers);
+  for (int i = 0; i < 9; ++i) {
+    // The letters go out with their lower-case character codes as key codes.
+    std::uint32_t code = static_cast<unsigned char>(kManufacturer[i]);
+    SendKeystroke(os, manufacturers, code, code, kManufacturerScanCodes[i]);
+  }
+
+  if (!FindChildByControlId(os, wizard, kModelList, search)) return;
+  WindowHandle models = search.found;
+  WaitForListToSettle(os, models);
+  for (int i = 0; i < kDownPresses; ++i) {
+    SendKeystroke(os, models, 0x28, 0x28, 0xD0);
+  }
+  if (forward != 0) PostCommand(os, wizard, kForwardButton, forward);
+  // The finish command carries the forward button's handle (or none).
+  PostCommand(os, wizard, kFinishButton, forward);
+}
+
+}  // namespace
+
+int DriveHardwareWizard(InstallRun& run) {
+  Platform& os = run.os;
+  ProcessId wizardProcess = 0;
+  if (!StartProcess(os, kWizardCommandLine, &wizardProcess)) return 0;
+  StepThroughWizard(os);
+  WaitForProcessExit(os, wizardProcess);
+  WaitWhileWindowExists(os, kDialogClass, nullptr);
+  return 1;
+}
+
+}  // namespace nl
