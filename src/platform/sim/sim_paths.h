@@ -1,0 +1,40 @@
+// Windows paths of the simulated system and their place on the host.
+//
+// Drive X: lives in the host folder <hostRoot>/drive_x (lower-case letter);
+// a drive without its folder is missing, and every operation on it fails.
+// Names are found ignoring ASCII letter case component by component, as
+// Windows does: an existing host name is used whatever its case, a new file
+// is created with the case it was given.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace nl::sim {
+
+struct WinPath {
+  char drive = 'C';  // upper case
+  std::vector<std::string> names;  // below the drive's root
+};
+
+// Makes `path` absolute: "X:\..." as is, "\..." from the root of the current
+// drive, "X:name" and plain relative names from the current directory (of
+// that drive only when it is the current one, else from its root). "." and
+// ".." are applied and repeated backslashes (or slashes) collapse. UNC paths
+// and empty paths are refused (false).
+bool ParseWinPath(std::string_view path, const WinPath& current, WinPath* out);
+
+// "C:\WINDOWS\INF"; "C:\" for a root.
+std::string FormatWinPath(const WinPath& path);
+
+// <hostRoot>/drive_x
+std::string DriveFolder(const std::string& hostRoot, char drive);
+
+// The host path of `path`: every folder on the way must exist (found
+// ignoring case); the last name is matched ignoring case when present and
+// kept as given when not. False when the drive or a folder is missing.
+bool ResolveOnHost(const std::string& hostRoot, const WinPath& path,
+                   std::string* hostPath);
+
+}  // namespace nl::sim

@@ -1,0 +1,293 @@
+// Windows of the simulated system's scripted processes, and the messages the
+// program sends and posts to them.
+#include <cstring>
+
+#include "platform/sim/sim_system.h"
+
+namespace nl::sim {
+
+namespace {
+
+std::string MessageName(std::uint32_t message) {
+  switch (message) {
+    case kWmKeyDown: return "WM_KEYDOWN";
+    case kWmKeyUp: return "WM_KEYUP";
+    case kWmChar: return "WM_CHAR";
+    case kWmCommand: return "WM_COMMAND";
+    case kLvmGetItemCount: return "LVM_GETITEMCOUNT";
+    default: return Hex(message);
+  }
+}
+
+std::string MessageArgs(WindowHandle w, std::uint32_t m, std::uintptr_t wp,
+                        std::intptr_t lp) {
+  return Hex(w) + ", " + MessageName(m) + ", " + Hex(wp) + ", " +
+         Hex(static_cast<std::uintptr_t>(lp));
+}
+
+}  // namespace
+
+SimSystem::SimWindow* SimSystem::LiveWindow(WindowHandle window) {
+  auto it = windows_.find(window);
+  return it != windows_.end() && it->second.alive ? &it->second : nullptr;
+}
+
+const SimSystem::SimWindow* SimSystem::LiveWindow(WindowHandle window) const {
+  auto it = windows_.find(window);
+  return it != windows_.end() && it->second.alive ? &it->second : nullptr;
+}
+
+std::intptr_t SimSystem::Deliver(const SimMessage& message) {
+  SimWindow* w = LiveWindow(message.window);
+  if (!w) return 0;
+  if (w->handler) {
+    MessageHandler handler = w->handler;  // the handler may replace itself
+    return handler(*this, message);
+  }
+  return message.message == kLvmGetItemCount ? w->itemCount : 0;
+}
+
+void SimSystem::DeliverPosted() {
+  while (!posted_.empty()) {
+    const SimMessage message = posted_.front();
+    posted_.pop_front();
+    Deliver(message);
+  }
+}
+
+// ---- Platform calls ----
+
+WindowHandle SimSystem::FindWindowA(const char* className, const char* title) {
+  const Call call = BeginCall("FindWindowA");
+  WindowHandle r = 0;
+  if (call.fault != Fault::kFail) {
+    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
+      const SimWindow* w = LiveWindow(*it);
+      if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
+      if (title && w->title != title) continue;
+      r = w->handle;
+      break;
+    }
+  }
+  EndCall(call, [&] {
+    return Described{QuotedOrNull(className) + ", " + QuotedOrNull(title), Hex(r)};
+  });
+  return r;
+}
+
+int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
+                                std::intptr_t data) {
+  const Call call = BeginCall("EnumChildWindows");
+  int r = 0;
+  std::size_t visited = 0;
+  if (call.fault != Fault::kFail && LiveWindow(parent) && callback) {
+    std::vector<WindowHandle> order;
+    std::vector<WindowHandle> stack(LiveWindow(parent)->children.rbegin(),
+                                    LiveWindow(parent)->children.rend());
+    while (!stack.empty()) {
+      const WindowHandle h = stack.back();
+      stack.pop_back();
+      const SimWindow* w = LiveWindow(h);
+      if (!w) continue;
+      order.push_back(h);
+      stack.insert(stack.end(), w->children.rbegin(), w->children.rend());
+    }
+    r = 1;
+    for (WindowHandle h : order) {
+      if (!LiveWindow(h)) continue;  // destroyed by an earlier callback
+      ++visited;
+      if (!callback(h, data)) break;
+    }
+  }
+  EndCall(call, [&] {
+    return Described{Hex(parent) + ", callback, " + Hex(static_cast<std::uintptr_t>(data)),
+                     std::to_string(r) + " (" + std::to_string(visited) + " visited)"};
+  });
+  return r;
+}
+
+int SimSystem::GetDlgCtrlID(WindowHandle window) {
+  const Call call = BeginCall("GetDlgCtrlID");
+  const SimWindow* w = LiveWindow(window);
+  const int r = call.fault != Fault::kFail && w ? w->controlId : 0;
+  EndCall(call, [&] { return Described{Hex(window), std::to_string(r)}; });
+  return r;
+}
+
+WindowHandle SimSystem::GetDlgItem(WindowHandle dialog, int controlId) {
+  const Call call = BeginCall("GetDlgItem");
+  WindowHandle r = 0;
+  if (call.fault != Fault::kFail) {
+    if (const SimWindow* d = LiveWindow(dialog)) {
+      for (WindowHandle h : d->children) {
+        const SimWindow* child = LiveWindow(h);
+        if (child && child->controlId == controlId) {
+          r = h;
+          break;
+        }
+      }
+    }
+  }
+  EndCall(call, [&] {
+    return Described{Hex(dialog) + ", " + std::to_string(controlId), Hex(r)};
+  });
+  return r;
+}
+
+std::intptr_t SimSystem::SendMessageA(WindowHandle window, std::uint32_t message,
+                                      std::uintptr_t wParam, std::intptr_t lParam) {
+  const Call call = BeginCall("SendMessageA");
+  std::intptr_t r = 0;
+  if (call.fault != Fault::kFail && LiveWindow(window)) {
+    const SimMessage sent{now_, window, message, wParam, lParam, false};
+    messages_.push_back(sent);
+    r = Deliver(sent);
+  }
+  EndCall(call, [&] {
+    return Described{MessageArgs(window, message, wParam, lParam), std::to_string(r)};
+  });
+  return r;
+}
+
+int SimSystem::PostMessageA(WindowHandle window, std::uint32_t message,
+                            std::uintptr_t wParam, std::intptr_t lParam) {
+  const Call call = BeginCall("PostMessageA");
+  int r = 0;
+  if (call.fault != Fault::kFail && LiveWindow(window)) {
+    const SimMessage posted{now_, window, message, wParam, lParam, true};
+    messages_.push_back(posted);
+    posted_.push_back(posted);
+    r = 1;
+  }
+  EndCall(call, [&] {
+    return Described{MessageArgs(window, message, wParam, lParam), std::to_string(r)};
+  });
+  return r;
+}
+
+int SimSystem::ShowWindow(WindowHandle window, int showCommand) {
+  const Call call = BeginCall("ShowWindow");
+  int r = 0;
+  if (SimWindow* w = LiveWindow(window); w && call.fault != Fault::kFail) {
+    r = w->visible ? 1 : 0;  // whether it was visible before
+    w->visible = showCommand != kSwHide;
+  }
+  EndCall(call, [&] {
+    return Described{Hex(window) + ", " + (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
+                     std::to_string(r)};
+  });
+  return r;
+}
+
+WindowHandle SimSystem::SetFocus(WindowHandle window) {
+  const Call call = BeginCall("SetFocus");
+  WindowHandle r = 0;
+  if (call.fault != Fault::kFail && (window == 0 || LiveWindow(window))) {
+    r = focus_;
+    focus_ = window;
+  }
+  EndCall(call, [&] { return Described{Hex(window), Hex(r)}; });
+  return r;
+}
+
+int SimSystem::GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
+  const Call call = BeginCall("GetWindowTextA");
+  int r = 0;
+  if (buffer && capacity > 0) {
+    buffer[0] = '\0';
+    const SimWindow* w = LiveWindow(window);
+    if (call.fault != Fault::kFail && w) {
+      const std::size_t room = static_cast<std::size_t>(capacity - 1);
+      const std::size_t n = w->title.size() < room ? w->title.size() : room;
+      std::memcpy(buffer, w->title.data(), n);
+      buffer[n] = '\0';
+      r = static_cast<int>(n);
+    }
+  }
+  EndCall(call, [&] {
+    return Described{Hex(window) + ", buffer, " + std::to_string(capacity),
+                     std::to_string(r) + (r ? " -> " + Quoted(buffer) : "")};
+  });
+  return r;
+}
+
+int SimSystem::InvalidateRect(WindowHandle window, int erase) {
+  const Call call = BeginCall("InvalidateRect");
+  int r = 0;
+  if (SimWindow* w = LiveWindow(window); w && call.fault != Fault::kFail) {
+    ++w->invalidated;
+    r = 1;
+  }
+  EndCall(call, [&] {
+    return Described{Hex(window) + ", NULL, " + std::to_string(erase), std::to_string(r)};
+  });
+  return r;
+}
+
+// ---- setup and inspection ----
+
+WindowHandle SimSystem::CreateWindow(const std::string& className,
+                                     const std::string& title, WindowHandle parent,
+                                     int controlId, ProcessId ownerPid) {
+  SimWindow* up = nullptr;
+  if (parent) {
+    up = LiveWindow(parent);
+    if (!up) throw std::invalid_argument("no such parent window");
+  }
+  nextWindow_ += 4;
+  SimWindow w;
+  w.handle = nextWindow_;
+  w.className = className;
+  w.title = title;
+  w.parent = parent;
+  w.controlId = controlId;
+  w.owner = ownerPid;
+  windows_[w.handle] = w;
+  if (up)
+    up->children.push_back(w.handle);
+  else
+    topLevel_.push_back(w.handle);
+  return w.handle;
+}
+
+void SimSystem::DestroyWindow(WindowHandle window) {
+  SimWindow* w = LiveWindow(window);
+  if (!w) return;
+  w->alive = false;
+  if (focus_ == window) focus_ = 0;
+  const std::vector<WindowHandle> children = w->children;
+  for (WindowHandle child : children) DestroyWindow(child);
+}
+
+bool SimSystem::IsWindow(WindowHandle window) const { return LiveWindow(window) != nullptr; }
+
+bool SimSystem::IsVisible(WindowHandle window) const {
+  const SimWindow* w = LiveWindow(window);
+  return w && w->visible;
+}
+
+void SimSystem::SetWindowTitle(WindowHandle window, const std::string& title) {
+  if (SimWindow* w = LiveWindow(window)) w->title = title;
+}
+
+int SimSystem::InvalidateCount(WindowHandle window) const {
+  auto it = windows_.find(window);
+  return it == windows_.end() ? 0 : it->second.invalidated;
+}
+
+void SimSystem::SetMessageHandler(WindowHandle window, MessageHandler handler) {
+  if (SimWindow* w = LiveWindow(window)) w->handler = std::move(handler);
+}
+
+void SimSystem::SetItemCount(WindowHandle window, std::intptr_t count) {
+  if (SimWindow* w = LiveWindow(window)) w->itemCount = count;
+}
+
+std::vector<SimMessage> SimSystem::MessagesTo(WindowHandle window) const {
+  std::vector<SimMessage> out;
+  for (const SimMessage& m : messages_)
+    if (m.window == window) out.push_back(m);
+  return out;
+}
+
+}  // namespace nl::sim

@@ -1,0 +1,108 @@
+// The journal of Platform calls and fault injection.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/sim/sim_system.h"
+
+namespace nl::sim {
+namespace {
+
+TEST(SimJournal, RecordsEveryCallInOrderWithArgumentsAndResults) {
+  SimSystem sim;
+  sim.CreateKey("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup");
+  RegKey key = 0;
+  sim.RegOpenKeyExA(kHkeyLocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", 0, 0, &key);
+  sim.Sleep(500);
+  sim.RegCloseKey(key);
+  const std::vector<std::string> calls = sim.JournalCalls();
+  ASSERT_EQ(calls.size(), 3u);
+  EXPECT_EQ(calls[0],
+            "RegOpenKeyExA(HKLM, \"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup\", 0, 0x0) = 0 -> key#1");
+  EXPECT_EQ(calls[1], "Sleep(500) = void");
+  EXPECT_EQ(calls[2], "RegCloseKey(key#1) = 0");
+  EXPECT_EQ(sim.Journal()[2].index, 3u);
+  EXPECT_EQ(sim.Journal()[2].time, 500u);
+  EXPECT_NE(sim.JournalText().find("    3      500ms  RegCloseKey(key#1) = 0\n"), std::string::npos);
+  EXPECT_EQ(sim.CallCount(), 3u);
+}
+
+TEST(SimJournal, FailCallFailsExactlyThatCallTheWayWindowsDoes) {
+  SimSystem sim;
+  sim.CreateKey("A");
+  sim.WriteFileText("C:\\a.txt", "abc");
+  sim.FailCall(2);
+  sim.FailCall(4);
+  RegKey key = 0;
+  EXPECT_EQ(sim.RegOpenKeyExA(kHkeyLocalMachine, "A", 0, 0, &key), kErrorSuccess);  // call 1
+  EXPECT_EQ(sim.RegOpenKeyExA(kHkeyLocalMachine, "A", 0, 0, &key), kErrorFileNotFound);  // call 2
+  EXPECT_EQ(sim.RegCloseKey(key), kErrorSuccess);  // call 3
+  EXPECT_EQ(sim.CreateFileA("C:\\a.txt", kGenericRead, 0, kOpenAlways, 0), kInvalidFileHandle);
+  EXPECT_NE(sim.Journal()[3].result.find("[injected failure]"), std::string::npos);
+  char buf[8];
+  EXPECT_EQ(sim.GetPrivateProfileStringA("S", "K", "d", buf, 8, "C:\\a.txt"), 1u);  // call 5
+  EXPECT_EQ(sim.OpenFileCount(), 0u);
+}
+
+TEST(SimJournal, FailOperationFailsEveryCallOfIt) {
+  SimSystem sim;
+  sim.FailOperation("WriteFile");
+  FileHandle f = sim.CreateFileA("C:\\w.txt", kGenericWrite, 0, kOpenAlways, 0);
+  std::uint32_t done = 7;
+  EXPECT_EQ(sim.WriteFile(f, "ab", 2, &done), 0);
+  EXPECT_EQ(done, 0u);
+  EXPECT_EQ(sim.WriteFile(f, "ab", 2, &done), 0);
+  sim.ClearFaults();
+  EXPECT_EQ(sim.WriteFile(f, "ab", 2, &done), 1);
+  sim.CloseHandle(f);
+  EXPECT_EQ(sim.ReadFileText("C:\\w.txt"), "ab");
+}
+
+TEST(SimJournal, ShortCallsMoveFewerBytes) {
+  SimSystem sim;
+  sim.WriteFileText("C:\\r.txt", "abcdefgh");
+  FileHandle r = sim.CreateFileA("C:\\r.txt", kGenericRead, 0, kOpenAlways, 0);  // call 1
+  FileHandle w = sim.CreateFileA("C:\\w.txt", kGenericWrite, 0, kOpenAlways, 0);  // call 2
+  sim.ShortCall(3);
+  sim.ShortCall(4);
+  char buf[8];
+  std::uint32_t done = 0;
+  EXPECT_EQ(sim.ReadFile(r, buf, 8, &done), 1);
+  EXPECT_EQ(done, 4u);
+  EXPECT_EQ(std::string(buf, 4), "abcd");
+  EXPECT_EQ(sim.WriteFile(w, "123456", 6, &done), 1);
+  EXPECT_EQ(done, 3u);
+  EXPECT_EQ(sim.ReadFile(r, buf, 8, &done), 1);  // not short any more
+  EXPECT_EQ(std::string(buf, done), "efgh");
+  sim.CloseHandle(r);
+  sim.CloseHandle(w);
+  EXPECT_EQ(sim.ReadFileText("C:\\w.txt"), "123");
+}
+
+TEST(SimJournal, StopAfterCallClosesTheProgramsHandlesKeepingWhatWasWritten) {
+  SimSystem sim;
+  sim.CreateKey("A");
+  sim.StopAfterCall(3);
+  RegKey key = 0;
+  sim.RegOpenKeyExA(kHkeyLocalMachine, "A", 0, 0, &key);
+  FileHandle f = sim.CreateFileA("C:\\out.txt", kGenericWrite, 0, kOpenAlways, 0);
+  std::uint32_t done = 0;
+  EXPECT_THROW(sim.WriteFile(f, "partial", 7, &done), SimStopped);
+  EXPECT_EQ(sim.OpenFileCount(), 0u);
+  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.ReadFileText("C:\\out.txt"), "partial");
+  EXPECT_EQ(sim.Journal().back().result, "1 -> 7 written");
+}
+
+TEST(SimJournal, WithTheJournalOffCallsAreStillCountedAndFaulted) {
+  SimSystem sim;
+  sim.SetJournalEnabled(false);
+  sim.FailCall(2);
+  EXPECT_EQ(sim.GetFileAttributesA("C:\\"), kFileAttributeDirectory);
+  EXPECT_EQ(sim.GetFileAttributesA("C:\\"), kInvalidFileAttributes);
+  EXPECT_TRUE(sim.Journal().empty());
+  EXPECT_EQ(sim.CallCount(), 2u);
+}
+
+}  // namespace
+}  // namespace nl::sim

@@ -1,0 +1,88 @@
+// The simulated private-profile reader and writer.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/sim_system.h"
+
+namespace nl::sim {
+namespace {
+
+constexpr const char* kInf = "C:\\WINDOWS\\INF\\IRMINI.INF";
+
+std::string Get(SimSystem& sim, const char* section, const char* key,
+                const char* def = "", std::uint32_t size = 512) {
+  char buf[512];
+  const std::uint32_t n = sim.GetPrivateProfileStringA(section, key, def, buf, size, kInf);
+  EXPECT_EQ(n, std::string(buf).size());
+  return buf;
+}
+
+TEST(SimProfile, ReaderFindsSectionsAndKeysIgnoringCaseAndBlanks) {
+  SimSystem sim;
+  sim.WriteFileText(kInf,
+                    "[Version]\r\nClass=Net\r\n  [ strings ]  \r\n"
+                    "  Class.Desc  =  Infrarotger\xE4te  \r\n"
+                    "Quoted=\"Norvik NL-470\"\r\nHalf=\"open\r\nEmpty=\r\n");
+  EXPECT_EQ(Get(sim, "Strings", "CLASS.DESC"), "Infrarotger\xE4te");
+  EXPECT_EQ(Get(sim, "STRINGS", "quoted"), "Norvik NL-470");
+  EXPECT_EQ(Get(sim, "Strings", "Half"), "\"open");
+  EXPECT_EQ(Get(sim, "Strings", "Empty", "dflt"), "");
+  EXPECT_EQ(Get(sim, "Strings", "Class", "dflt"), "dflt");  // not in this section
+  EXPECT_EQ(Get(sim, "Nowhere", "Class", "dflt"), "dflt");
+}
+
+TEST(SimProfile, ReaderCutsToTheBufferAndFallsBackOnUnreadableFiles) {
+  SimSystem sim;
+  sim.WriteFileText(kInf, "[Strings]\r\nK=abcdef\r\n");
+  EXPECT_EQ(Get(sim, "Strings", "K", "", 4), "abc");
+  sim.HoldOpen(kInf);
+  EXPECT_EQ(Get(sim, "Strings", "K", "dflt"), "dflt");
+  sim.Release(kInf);
+  char buf[16];
+  EXPECT_EQ(sim.GetPrivateProfileStringA("Strings", "K", "d", buf, sizeof buf, "C:\\none.inf"), 1u);
+  EXPECT_STREQ(buf, "d");
+}
+
+TEST(SimProfile, WriterReplacesTheKeyLineAndKeepsEveryOtherByte) {
+  SimSystem sim;
+  const std::string before =
+      "; comment  \r\n[Strings]\r\nA = 1 \r\n  standardexpl =  old  \r\nB=2\r\n\r\n[Other]\r\nC=3";
+  sim.WriteFileText(kInf, before);
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "StandardExpl", "\"Norvik\"", kInf), 1);
+  EXPECT_EQ(sim.ReadFileText(kInf),
+            "; comment  \r\n[Strings]\r\nA = 1 \r\nstandardexpl=\"Norvik\"\r\nB=2\r\n\r\n[Other]\r\nC=3");
+  EXPECT_EQ(Get(sim, "strings", "STANDARDEXPL"), "Norvik");
+}
+
+TEST(SimProfile, WriterAddsAMissingKeyAfterTheSectionsLastLine) {
+  SimSystem sim;
+  sim.WriteFileText(kInf, "[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n");
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n");
+  // The last section of a file without a final line end.
+  sim.WriteFileText(kInf, "[Strings]\r\nA=1");
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n");
+}
+
+TEST(SimProfile, WriterAppendsAMissingSectionOrCreatesTheFile) {
+  SimSystem sim;
+  sim.WriteFileText(kInf, "[Version]\nClass=Net\n");
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Version]\nClass=Net\n[Strings]\nK=v\n");  // LF file stays LF
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\WINDOWS\\INF\\NEW.INF"), 1);
+  EXPECT_EQ(sim.ReadFileText("C:\\WINDOWS\\INF\\NEW.INF"), "[Strings]\r\nK=v\r\n");
+  EXPECT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\NOFOLDER\\NEW.INF"), 0);
+}
+
+TEST(SimProfile, NullValueRemovesTheKeyAndNullKeyTheSection) {
+  const std::string text = "[A]\r\nx=1\r\ny=2\r\n[B]\r\nz=3\r\n";
+  EXPECT_EQ(RemoveProfileEntry(text, "a", "X"), "[A]\r\ny=2\r\n[B]\r\nz=3\r\n");
+  EXPECT_EQ(RemoveProfileEntry(text, "A", nullptr), "[B]\r\nz=3\r\n");
+  EXPECT_EQ(RemoveProfileEntry(text, "C", nullptr), text);
+}
+
+}  // namespace
+}  // namespace nl::sim
