@@ -1,0 +1,132 @@
+// System images: REGEDIT4 import and export, and the bundled sample image.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "platform/sim/sim_reg_file.h"
+#include "platform/sim/sim_system.h"
+
+namespace nl::sim {
+namespace {
+
+const std::string kSample = std::string(NL_SOURCE_DIR) + "/samples/de-win98";
+
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string RoundTrip(const std::string& text) {
+  RegNode root;
+  root.name = "HKEY_LOCAL_MACHINE";
+  ImportRegFile(text, &root);
+  return ExportRegFile(root);
+}
+
+TEST(SimImage, TheSampleRegistryRoundTripsByteForByte) {
+  SimSystem sim;
+  sim.LoadImage(kSample);
+  EXPECT_EQ(sim.ExportRegistry(), ReadHostFile(kSample + "/system.reg"));
+}
+
+TEST(SimImage, EveryKindOfValueRoundTrips) {
+  SimSystem sim;
+  sim.SetText("A\\B", "", "quote \" and backslash \\ and \xE4");
+  sim.SetValue("A\\B", "NoZero", kRegSz, "abc");
+  sim.SetValue("A\\B", "Inner", kRegSz, std::string("a\0b\0", 4));
+  sim.SetValue("A\\B", "Tab", kRegSz, "a\tb\0");
+  sim.SetValue("A\\B", "Empty", kRegSz, "");
+  sim.SetValue("A\\B", "Expand", kRegExpandSz, std::string("%WINDIR%\0", 9));
+  sim.SetValue("A\\B", "Multi", kRegMultiSz, std::string("IRMINI\0\0", 8));
+  sim.SetValue("A\\B", "Dword", kRegDword, std::string("\x14\0\0\0", 4));
+  sim.SetValue("A\\B", "ShortDword", kRegDword, std::string("\x01", 1));
+  sim.SetValue("A\\B", "Long", kRegBinary, std::string(100, '\x7F'));
+  sim.SetValue("A\\B", "None", 0, "");
+  sim.SetValue("A\\B", "na\"me\\", kRegSz, std::string("v\0", 2));
+  sim.CreateKey("A\\Empty Key");
+  const std::string exported = sim.ExportRegistry();
+  EXPECT_EQ(RoundTrip(exported), exported);
+  EXPECT_NE(exported.find("@=\"quote \\\" and backslash \\\\ and \xE4\"\n"), std::string::npos);
+  EXPECT_NE(exported.find("\"NoZero\"=hex(1):61,62,63\n"), std::string::npos);
+  EXPECT_NE(exported.find("\"Dword\"=dword:00000014\n"), std::string::npos);
+  EXPECT_NE(exported.find("\"Multi\"=hex(7):49,52,4d,49,4e,49,00,00\n"), std::string::npos);
+  EXPECT_NE(exported.find("\"Empty\"=hex(1):\n"), std::string::npos);
+  EXPECT_NE(exported.find("[HKEY_LOCAL_MACHINE\\A\\Empty Key]\n"), std::string::npos);
+
+  RegNode root;
+  ImportRegFile(exported, &root);
+  const RegValue* inner = WalkKeys(&root, {"A", "B"})->FindValue("Inner");
+  ASSERT_NE(inner, nullptr);
+  EXPECT_EQ(inner->type, kRegSz);
+  EXPECT_EQ(inner->data, std::string("a\0b\0", 4));
+  EXPECT_EQ(WalkKeys(&root, {"A", "B"})->FindValue("Long")->data, std::string(100, '\x7F'));
+}
+
+TEST(SimImage, ImportReadsContinuationsCommentsAndCrlf) {
+  RegNode root;
+  ImportRegFile(
+      "REGEDIT4\r\n\r\n; a comment\r\n[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000]\r\n"
+      "\"CompatibleIDs\"=hex(7):49,52,\\\r\n  4d,49,4e,49,00,00\r\n\"Path\"=\"C:\\\\\"\r\n",
+      &root);
+  const RegNode* key = WalkKeys(&root, {"Enum", "Root", "Net", "0000"});
+  ASSERT_NE(key, nullptr);
+  EXPECT_EQ(key->FindValue("CompatibleIDs")->data, std::string("IRMINI\0\0", 8));
+  EXPECT_EQ(key->FindValue("CompatibleIDs")->type, kRegMultiSz);
+  EXPECT_EQ(key->FindValue("Path")->data, std::string("C:\\\0", 4));
+  EXPECT_THROW(ImportRegFile("REGEDIT4\n[HKEY_CURRENT_USER\\X]\n", &root), RegFileError);
+  EXPECT_THROW(ImportRegFile("REGEDIT4\n[HKEY_LOCAL_MACHINE\\X]\n\"a\"=hex:1\n", &root), RegFileError);
+  EXPECT_THROW(ImportRegFile("Windows Registry Editor Version 5.00\n", &root), RegFileError);
+}
+
+TEST(SimImage, LoadImageCopiesTheDriveAndSaveImageWritesItBack) {
+  SimSystem sim;
+  sim.LoadImage(kSample);
+  EXPECT_EQ(sim.ValueText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "SetupScratchDir"),
+            "C:\\WINDOWS\\INF");
+  EXPECT_EQ(sim.GetFileAttributesA("C:\\WINDOWS\\OPTIONS\\CABS"), kFileAttributeDirectory);
+  EXPECT_EQ(sim.ReadFileText("C:\\NLSETUP\\NL-430.SYS").substr(0, 2), "MZ");
+
+  SimSystem copy;
+  sim.SetText("Enum\\INFRARED\\KnownDevices", "IRMINI", "IRMINI");
+  sim.SaveImage(copy.HostRoot() + "/image");
+  copy.LoadImage(copy.HostRoot() + "/image");
+  EXPECT_EQ(copy.ExportRegistry(), sim.ExportRegistry());
+  EXPECT_EQ(copy.ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF"),
+            ReadHostFile(kSample + "/drive_c/WINDOWS/INF/IRMINI.INF"));
+}
+
+// The sample INF files must hold every text the installer edits, in the
+// normal form a private-profile writer leaves (CRLF, no blank lines, no
+// blanks around "=" or at line ends), so every profile writer agrees on them.
+TEST(SimImage, TheSampleInfFilesHoldTheEditedTextsInNormalForm) {
+  const std::string irmini = ReadHostFile(kSample + "/drive_c/WINDOWS/INF/IRMINI.INF");
+  const std::string infrared = ReadHostFile(kSample + "/drive_c/WINDOWS/INF/INFRARED.INF");
+  for (const char* text :
+       {"InfraredTransceiverType,type,,enum", "DeviceID=IRMINI", "HKR,Ndi,DeviceID,,IRMINI",
+        "HKR,,AdapterName,0,IRMINI", "HKR,NDIS,LogDriverName,0,IRMINI",
+        "HKR,Ndi\\Install,,0,IRMINI",
+        "AddReg=IRMINI_AddReg, IRMINI_NonPnP_AddReg, IRMINI.reg",
+        "%StandardExpl%=IRMINI_Install,IRMINI", "irmini.sys", "IRMINI.SYS", "\r\nStandardExpl="})
+    EXPECT_NE(irmini.find(text), std::string::npos) << text;
+  EXPECT_NE(infrared.find("irmini.sys"), std::string::npos);
+  EXPECT_NE(infrared.find("\r\nClass.Desc=\"Infrarotger\xE4te\"\r\n"), std::string::npos);
+  for (const std::string* file : {&irmini, &infrared}) {
+    EXPECT_EQ(file->find("\r\n\r\n"), std::string::npos);
+    EXPECT_EQ(file->find(" \r\n"), std::string::npos);
+    EXPECT_EQ(file->find(" ="), std::string::npos);
+    EXPECT_EQ(file->find("= "), std::string::npos);
+    for (std::size_t i = 0; i < file->size(); ++i) {
+      if ((*file)[i] == '\n') {
+        ASSERT_TRUE(i > 0 && (*file)[i - 1] == '\r') << "bare LF at " << i;
+      }
+    }
+    EXPECT_EQ(file->substr(file->size() - 2), "\r\n");
+  }
+}
+
+}  // namespace
+}  // namespace nl::sim
