@@ -1,0 +1,150 @@
+#!/usr/bin/env python3
+"""Runs NLSETUP.EXE under Wine in every scenario (or the named ones) and
+checks what each run left. Exit status 0 when every check passed.
+
+  run_wine_tests.py [--exe-dir DIR] [--report] [--image DIR] [NAME...]
+
+--report prints, for each run, a readable account: the registry changes as
+a diff of the exported keys, the INF file diffs, the driver copy and the
+stand-in tools' log of the dialog conversation.
+"""
+
+import argparse
+import difflib
+import os
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+
+import expectations as ex  # noqa: E402
+import regfile  # noqa: E402
+import winerun  # noqa: E402
+from scenarios import SCENARIOS, SOURCE_DIR  # noqa: E402
+
+REPORT_FILES = [ex.scratch(n) for n in (
+    "IRMINI.INF", "IRMINI.BAK", "INFRARED.INF", "INFRARED.BAK", "NL-TEMP.INF")] + [
+    ex.SOURCE + "\\nl-430.sys"]
+
+
+def ensure_display():
+    """Re-runs this script under a virtual X display when there is none."""
+    if os.environ.get("DISPLAY") or os.environ.get("NL_UNDER_XVFB"):
+        return
+    env = dict(os.environ, NL_UNDER_XVFB="1")
+    command = ["xvfb-run", "-a", "-s", "-screen 0 1024x768x24",
+               sys.executable, os.path.abspath(__file__)] + sys.argv[1:]
+    sys.exit(subprocess.call(command, env=env))
+
+
+def text_lines(data):
+    if data is None:
+        return ["(no file)"]
+    return data.decode("cp1252", "replace").replace("\r\n", "\n").split("\n")
+
+
+def print_report(result):
+    print("  --- registry changes (HKEY_LOCAL_MACHINE\\Enum and ...\\Services\\Class)")
+    diff = list(difflib.unified_diff(regfile.render(result.registry_before),
+                                     regfile.render(result.registry_after),
+                                     "before.reg", "after.reg", lineterm="", n=1))
+    for line in diff or ["  (none)"]:
+        print("  " + line)
+    for path in REPORT_FILES:
+        before, after = result.files_before.get(path), result.files_after.get(path)
+        if before == after:
+            state = "absent" if after is None else "unchanged, %d bytes" % len(after)
+            print("  --- %s: %s" % (path, state))
+            continue
+        if path.lower().endswith(".sys"):
+            print("  --- %s: %s" % (path, "absent" if after is None else
+                                    "copied, %d bytes" % len(after)))
+            continue
+        print("  --- %s" % path)
+        for line in difflib.unified_diff(text_lines(before), text_lines(after),
+                                         "before", "after", lineterm="", n=1):
+            print("  " + line)
+    print("  --- stand-in log (ms pid role event)")
+    for line in result.standin_log.splitlines() or ["(empty)"]:
+        print("  " + line)
+
+
+def run_scenario(scenario, args, template):
+    image = args.image or scenario.image
+    checks = scenario.checks(image)
+    setup_fields = dict(scenario.setup)
+    files_from = setup_fields.pop("extra_files_from", None)
+    setup = winerun.RunSetup(image=image, locale=scenario.locale,
+                             standin=scenario.standin, **setup_fields)
+    if files_from is not None:
+        setup.extra_files = dict(setup.extra_files, **files_from(image))
+    paths = sorted({p for c in checks for p in c.paths()} | set(REPORT_FILES))
+    result = winerun.run_program(setup, args.exe_dir, template, paths)
+    failures = 0
+    print("%s: %s (%s%s): exit %s after %.1f s" % (
+        scenario.name, scenario.summary, scenario.locale,
+        ", " + scenario.standin if scenario.standin else "",
+        result.exit_code, result.seconds))
+    for check in checks:
+        passed, detail = check.evaluate(result)
+        if not passed:
+            failures += 1
+        if not passed or args.verbose:
+            print("  %s %s%s" % ("ok  " if passed else "FAIL", check.describe(),
+                                 ": " + detail if detail else ""))
+    print("  %d of %d checks passed" % (len(checks) - failures, len(checks)))
+    if args.report or (failures and args.report_failures):
+        print_report(result)
+    return failures == 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--exe-dir", default=os.path.join(SOURCE_DIR, "build", "windows"),
+                        help="folder with NLSETUP.EXE and rundll32.exe")
+    parser.add_argument("--cache", default=os.path.join(SOURCE_DIR, "build", "wine-template"),
+                        help="where the initialised Wine prefix is kept")
+    parser.add_argument("--image", help="system image instead of each scenario's own")
+    parser.add_argument("--report", action="store_true", help="print every run's account")
+    parser.add_argument("--report-failures", action="store_true",
+                        help="print the account of runs with failed checks")
+    parser.add_argument("--verbose", action="store_true", help="list passed checks too")
+    parser.add_argument("--list", action="store_true", help="list the scenarios")
+    parser.add_argument("names", nargs="*", help="scenarios to run (default: all)")
+    args = parser.parse_args()
+
+    if args.list:
+        for s in SCENARIOS:
+            print("%-26s %s" % (s.name, s.summary))
+        return 0
+    unknown = set(args.names) - {s.name for s in SCENARIOS}
+    if unknown:
+        parser.error("unknown scenario: " + ", ".join(sorted(unknown)))
+    for name in ("NLSETUP.EXE", "rundll32.exe"):
+        if not os.path.isfile(os.path.join(args.exe_dir, name)):
+            parser.error("%s not found in %s (build the windows preset)" % (name, args.exe_dir))
+    ensure_display()
+
+    started = time.monotonic()
+    template = winerun.ensure_template(args.cache)
+    chosen = [s for s in SCENARIOS if not args.names or s.name in args.names]
+    failed = []
+    for scenario in chosen:
+        try:
+            if not run_scenario(scenario, args, template):
+                failed.append(scenario.name)
+        except winerun.RunError as error:
+            print("%s: could not run: %s" % (scenario.name, error))
+            failed.append(scenario.name)
+        sys.stdout.flush()
+    print("Wine runs: %d of %d scenarios passed in %.0f s%s" % (
+        len(chosen) - len(failed), len(chosen), time.monotonic() - started,
+        (": failed " + ", ".join(failed)) if failed else ""))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

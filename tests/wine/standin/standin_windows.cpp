@@ -1,0 +1,211 @@
+
+#include <cstring>
+
+#include "standin.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+// No run of a stand-in tool lasts longer than this.
+constexpr DWORD kSafetyLimitMs = 60000;
+
+struct Subclassed {
+  HWND window;
+  WNDPROC original;
+};
+Subclassed g_subclassed[32];
+int g_subclassedCount = 0;
+bool g_attached = false;
+
+WNDPROC OriginalProcedure(HWND window) {
+  for (int i = 0; i < g_subclassedCount; ++i) {
+    if (g_subclassed[i].window == window) return g_subclassed[i].original;
+  }
+  return DefWindowProcA;
+}
+
+// Attaches our input state to every thread of the process that started us:
+// the installer, which sends the messages and sets the focus.
+bool AttachToParentThreads() {
+  const DWORD self = GetCurrentProcessId();
+  DWORD parent = 0;
+  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (processes == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 process;
+  process.dwSize = sizeof process;
+  for (BOOL more = Process32First(processes, &process); more;
+       more = Process32Next(processes, &process)) {
+    if (process.th32ProcessID == self) parent = process.th32ParentProcessID;
+  }
+  CloseHandle(processes);
+  if (parent == 0) return false;
+
+  bool attached = false;
+  HANDLE threads = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (threads == INVALID_HANDLE_VALUE) return false;
+  THREADENTRY32 thread;
+  thread.dwSize = sizeof thread;
+  for (BOOL more = Thread32First(threads, &thread); more;
+       more = Thread32Next(threads, &thread)) {
+    if (thread.th32OwnerProcessID != parent) continue;
+    BOOL ok = AttachThreadInput(GetCurrentThreadId(), thread.th32ThreadID, TRUE);
+    Log("attach thread=0x%lx ok=%d", static_cast<unsigned long>(thread.th32ThreadID),
+        ok ? 1 : 0);
+    attached = attached || ok;
+  }
+  CloseHandle(threads);
+  return attached;
+}
+
+LRESULT CALLBACK LoggedControlProcedure(HWND window, UINT message,
+                                        WPARAM wParam, LPARAM lParam) {
+  NoteIncomingMessage();
+  const int id = GetDlgCtrlID(window);
+  switch (message) {
+    case WM_KEYDOWN:
+      Log("keydown ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
+          static_cast<unsigned long>(lParam));
+      break;
+    case WM_CHAR:
+      Log("char ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
+          static_cast<unsigned long>(lParam));
+      break;
+    case WM_KEYUP:
+      Log("keyup ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
+          static_cast<unsigned long>(lParam));
+      break;
+    case WM_SETFOCUS:
+      Log("focus ctl=%d", id);
+      break;
+    case 0x1004: {  // LVM_GETITEMCOUNT
+      LRESULT count = CallWindowProcA(OriginalProcedure(window), window,
+                                      message, wParam, lParam);
+      Log("itemcount ctl=%d wp=%lu lp=%ld result=%ld", id,
+          static_cast<unsigned long>(wParam), static_cast<long>(lParam),
+          static_cast<long>(count));
+      return count;
+    }
+    default:
+      break;
+  }
+  return CallWindowProcA(OriginalProcedure(window), window, message, wParam,
+                         lParam);
+}
+
+// Dialog templates must be DWORD-aligned; the strings that follow are UTF-16.
+struct alignas(4) DialogTemplate {
+  DLGTEMPLATE header;
+  WORD menu;
+  WORD windowClass;
+  WCHAR title[64];
+};
+
+}  // namespace
+
+void NoteIncomingMessage() {
+  if (g_attached || !InSendMessage()) return;
+  g_attached = true;  // one try: the installer's thread exists by now
+  Log("first message from another thread");
+  AttachToParentThreads();
+}
+
+HWND CreateStandinDialog(HWND parent, const char* title, int x, int y,
+                         int width, int height, DLGPROC procedure,
+                         bool visible) {
+  DialogTemplate dialog;
+  std::memset(&dialog, 0, sizeof dialog);
+  dialog.header.style = (parent == nullptr)
+                            ? WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME
+                            : WS_CHILD | DS_CONTROL;
+  if (visible) dialog.header.style |= WS_VISIBLE;
+  dialog.header.x = static_cast<short>(x);
+  dialog.header.y = static_cast<short>(y);
+  dialog.header.cx = static_cast<short>(width);
+  dialog.header.cy = static_cast<short>(height);
+  MultiByteToWideChar(CP_ACP, 0, title, -1, dialog.title, 63);
+  return CreateDialogIndirectParamA(GetModuleHandleA(nullptr), &dialog.header,
+                                    parent, procedure, 0);
+}
+
+HWND CreateLoggedControl(HWND parent, const char* className, const char* text,
+                         DWORD style, int id, int x, int y, int width,
+                         int height) {
+  HWND control = CreateWindowExA(
+      0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+      parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+      GetModuleHandleA(nullptr), nullptr);
+  if (control == nullptr) {
+    Log("cannot create control %d of class %s", id, className);
+    return nullptr;
+  }
+  if (g_subclassedCount < static_cast<int>(sizeof g_subclassed / sizeof g_subclassed[0])) {
+    WNDPROC original = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        control, GWLP_WNDPROC,
+        reinterpret_cast<LONG_PTR>(LoggedControlProcedure)));
+    g_subclassed[g_subclassedCount++] = Subclassed{control, original};
+  }
+  return control;
+}
+
+void LogVisibility(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SHOWWINDOW && lParam == 0) {
+    Log("%s hwnd=0x%lx", wParam ? "show" : "hide",
+        static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(dialog)));
+  }
+}
+
+void LogCommand(const char* where, WPARAM wParam, LPARAM lParam) {
+  char named[32];
+  Log("command %s wp=0x%08lX lp=0x%08lX names=%s id=%u", where,
+      static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam),
+      DescribeWindow(lParam, named, sizeof named),
+      static_cast<unsigned>(LOWORD(wParam)));
+}
+
+HWND CreateRunDllWindow() {
+  WNDCLASSA windowClass;
+  std::memset(&windowClass, 0, sizeof windowClass);
+  windowClass.lpfnWndProc = DefWindowProcA;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "RunDll";
+  RegisterClassA(&windowClass);
+  return CreateWindowExA(0, "RunDll", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                         nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+namespace {
+
+UINT_PTR g_endTimer = 0;
+
+VOID CALLBACK EndNow(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  g_endTimer = 0;
+  PostQuitMessage(0);
+}
+
+}  // namespace
+
+void EndAfter(DWORD delay) {
+  if (g_endTimer != 0) KillTimer(nullptr, g_endTimer);
+  g_endTimer = SetTimer(nullptr, 0, delay == 0 ? 1 : delay, EndNow);
+}
+
+int RunMessageLoop() {
+  const DWORD start = GetTickCount();
+  MSG message;
+  for (;;) {
+    // Wake at least once a second to apply the safety limit.
+    if (MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT) ==
+            WAIT_TIMEOUT &&
+        GetTickCount() - start > kSafetyLimitMs) {
+      Log("safety limit reached");
+      return 2;
+    }
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+}
