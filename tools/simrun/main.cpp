@@ -1,0 +1,169 @@
+// simrun: runs the installer once against a simulated Windows 9x system
+// loaded from a system image and shows what it did.
+//
+//   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR]
+//
+// --image   the system image (default: samples/de-win98 of the source tree)
+// --locale  the user default locale identifier (default 0x407, German)
+// --journal print every system call the program made, in order
+// --keep    write the system as it is after the run as an image into DIR
+//
+// Prints the processes started, the registry changes as a unified diff of the
+// exported registry and the file changes. Command lines of the system tools
+// fail to start unless stand-ins for them are built in.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "changes.h"
+#include "main/install_sequence.h"
+#include "platform/sim/sim_system.h"
+#if __has_include("platform/sim/stand_in_tools.h")
+#include "platform/sim/stand_in_tools.h"
+#define SIMRUN_HAS_STAND_INS 1
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an exe
+
+struct Options {
+  std::string image;
+  std::uint32_t locale = 0x407;
+  bool journal = false;
+  std::string keep;
+};
+
+[[noreturn]] void Usage(const char* problem) {
+  if (problem) std::fprintf(stderr, "simrun: %s\n", problem);
+  std::fprintf(stderr,
+               "usage: simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR]\n");
+  std::exit(2);
+}
+
+// The sample image: beside the source tree the tool was built from, or in
+// the current folder.
+std::string DefaultImage() {
+  std::vector<fs::path> candidates;
+  if (const char* root = ::getenv("NL_SOURCE_DIR")) candidates.push_back(fs::path(root) / "samples/de-win98");
+  std::error_code ec;
+  fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  for (fs::path at = exe.parent_path(); !ec && !at.empty() && at != at.root_path(); at = at.parent_path())
+    candidates.push_back(at / "samples/de-win98");
+  candidates.push_back("samples/de-win98");
+  for (const fs::path& p : candidates)
+    if (fs::is_directory(p)) return p.string();
+  Usage("no image given and samples/de-win98 not found");
+}
+
+Options ParseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) Usage(("missing value after " + arg).c_str());
+      return argv[++i];
+    };
+    if (arg == "--image") {
+      options.image = value();
+    } else if (arg == "--locale") {
+      const std::string text = value();
+      char* end = nullptr;
+      options.locale = static_cast<std::uint32_t>(std::strtoul(text.c_str(), &end, 0));
+      if (!end || *end) Usage("the locale must be a number such as 0x409");
+    } else if (arg == "--journal") {
+      options.journal = true;
+    } else if (arg == "--keep") {
+      options.keep = value();
+    } else if (arg == "-h" || arg == "--help") {
+      Usage(nullptr);
+    } else {
+      Usage(("unknown argument " + arg).c_str());
+    }
+  }
+  if (options.image.empty()) options.image = DefaultImage();
+  return options;
+}
+
+std::string MakeTempFolder() {
+  char folder[] = "/tmp/simrun-XXXXXX";
+  if (!::mkdtemp(folder)) throw std::runtime_error("cannot create a temporary folder");
+  return folder;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  const std::string work = MakeTempFolder();
+  int status = 0;
+  try {
+    nl::sim::SimSystem sim(work + "/system");
+    sim.LoadImage(options.image);
+    sim.SetUserDefaultLcid(options.locale);
+#ifdef SIMRUN_HAS_STAND_INS
+    nl::sim::InstallStandInTools(sim);
+#else
+    std::cout << "note: no stand-ins for the system tools are built in; their "
+                 "command lines fail to start\n";
+#endif
+    const std::string registryBefore = sim.ExportRegistry();
+    simrun::CopyDrives(work + "/system", work + "/before");
+
+    std::string ending = "the program returned ";
+    try {
+      ending += std::to_string(nl::InstallerMain(sim, kInstance));
+    } catch (const nl::sim::SimTimeLimit& e) {
+      ending = std::string("stopped: ") + e.what();
+      status = 1;
+    } catch (const nl::sim::SimStopped& e) {
+      ending = std::string("stopped: ") + e.what();
+      status = 1;
+    }
+
+    std::cout << "== Run on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+              << " ==\n"
+              << ending << " after " << sim.CallCount() << " system calls and "
+              << sim.Now() << " ms of virtual time\n";
+    if (options.journal) std::cout << "\n== Journal ==\n" << sim.JournalText();
+
+    std::cout << "\n== Processes started ==\n";
+    for (const nl::sim::ProcessStart& start : sim.Starts())
+      std::cout << start.time << "ms  " << nl::sim::Quoted(start.commandLine)
+                << (start.started ? " started, pid " + nl::sim::Hex(start.processId)
+                                  : std::string(" failed to start"))
+                << "\n";
+    if (sim.Starts().empty()) std::cout << "(none)\n";
+
+    std::cout << "\n== Registry changes ==\n";
+    const std::string regDiff = simrun::TextDiff(registryBefore, sim.ExportRegistry(),
+                                                 "before/system.reg", "after/system.reg");
+    std::cout << (regDiff.empty() ? "(none)\n" : regDiff);
+
+    std::cout << "\n== File changes ==\n";
+    sim.HostPath("C:\\");  // lands writes still held back by open files
+    const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    std::cout << (fileChanges.empty() ? "(none)\n" : fileChanges);
+
+    if (sim.OpenFileCount() || sim.OpenKeyCount())
+      std::cout << "\nleft open: " << sim.OpenFileCount() << " files, " << sim.OpenKeyCount()
+                << " registry keys\n";
+    if (!options.keep.empty()) {
+      sim.SaveImage(options.keep);
+      std::cout << "\nkept the system after the run in " << options.keep << "\n";
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "simrun: %s\n", e.what());
+    status = 2;
+  }
+  std::error_code ignored;
+  fs::remove_all(work, ignored);
+  return status;
+}
