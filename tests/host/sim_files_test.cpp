@@ -175,6 +175,25 @@ TEST(SimFiles, WritesAndReadsThroughOneHandleStayConsistent) {
   sim.CloseHandle(f);
 }
 
+TEST(SimFiles, HandlesThatShareAFileSeeEachOthersWrites) {
+  SimSystem sim;
+  sim.WriteFileText("C:\\shared.txt", "aaaa");
+  const std::uint32_t share = kFileShareRead | kFileShareWrite;
+  FileHandle reader = sim.CreateFileA("C:\\shared.txt", kGenericRead, share, kOpenExisting, 0);
+  FileHandle writer = sim.CreateFileA("C:\\shared.txt", kGenericWrite, share, kOpenExisting, 0);
+  ASSERT_NE(writer, kInvalidFileHandle);
+  char buf[4];
+  std::uint32_t done = 0;
+  sim.ReadFile(reader, buf, 1, &done);  // fills the reader's read-ahead
+  sim.WriteFile(writer, "bbbb", 4, &done);
+  sim.ReadFile(reader, buf, 3, &done);
+  EXPECT_EQ(std::string(buf, done), "bbb");
+  // A handle that does not share blocks a second one either way round.
+  EXPECT_EQ(sim.CreateFileA("C:\\shared.txt", kGenericRead, 0, kOpenExisting, 0), kInvalidFileHandle);
+  sim.CloseHandle(reader);
+  sim.CloseHandle(writer);
+}
+
 TEST(SimFiles, AccessIsCheckedPerHandle) {
   SimSystem sim;
   sim.WriteFileText("C:\\a.txt", "a");

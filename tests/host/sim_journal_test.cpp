@@ -44,6 +44,17 @@ TEST(SimJournal, FailCallFailsExactlyThatCallTheWayWindowsDoes) {
   EXPECT_EQ(sim.OpenFileCount(), 0u);
 }
 
+TEST(SimJournal, CallsThatCannotFailIgnoreInjectedFaults) {
+  SimSystem sim;
+  sim.FailCall(1);
+  sim.ShortCall(2);
+  sim.Sleep(100);
+  EXPECT_EQ(sim.GetFileAttributesA("C:\\"), kFileAttributeDirectory);
+  EXPECT_EQ(sim.Now(), 100u);
+  EXPECT_EQ(sim.JournalCalls(),
+            (std::vector<std::string>{"Sleep(100) = void", "GetFileAttributesA(\"C:\\\") = 0x10"}));
+}
+
 TEST(SimJournal, FailOperationFailsEveryCallOfIt) {
   SimSystem sim;
   sim.FailOperation("WriteFile");

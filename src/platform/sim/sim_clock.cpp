@@ -16,7 +16,7 @@ void SimSystem::At(std::uint64_t timeMs, std::function<void(SimSystem&)> fn) {
 }
 
 void SimSystem::Sleep(std::uint32_t milliseconds) {
-  const Call call = BeginCall("Sleep");
+  const Call call = BeginCall("Sleep", FaultUse::kNone);
   const std::uint64_t target = now_ + milliseconds;
   const bool overLimit = target > timeLimit_;
   const std::uint64_t until = overLimit ? timeLimit_ : target;
@@ -38,7 +38,7 @@ void SimSystem::Sleep(std::uint32_t milliseconds) {
 }
 
 std::uint32_t SimSystem::GetUserDefaultLCID() {
-  const Call call = BeginCall("GetUserDefaultLCID");
+  const Call call = BeginCall("GetUserDefaultLCID", FaultUse::kNone);
   const std::uint32_t r = lcid_;
   EndCall(call, [&] { return Described{"", Hex(r)}; });
   return r;

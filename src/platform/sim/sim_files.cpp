@@ -170,7 +170,10 @@ std::size_t SimSystem::ReadAt(OpenFile& file, char* out, std::size_t count) {
 
 bool SimSystem::WriteAt(OpenFile& file, const char* in, std::size_t count) {
   if (count == 0) return true;
-  DropReadAhead(file.host);
+  if (file.share != 0)
+    DropReadAhead(file.host);  // other handles may read this file too
+  else if (file.pos < file.readStart + file.readLen && file.pos + count > file.readStart)
+    file.readLen = 0;
   bool ok = true;
   if (!file.writeBuf.empty() && file.writeStart + file.writeBuf.size() != file.pos)
     ok = Flush(file);
@@ -269,7 +272,7 @@ FileHandle SimSystem::CreateFileA(const char* path, std::uint32_t access,
 
 int SimSystem::ReadFile(FileHandle file, void* buffer, std::uint32_t count,
                         std::uint32_t* done) {
-  const Call call = BeginCall("ReadFile");
+  const Call call = BeginCall("ReadFile", FaultUse::kFailOrShort);
   int r = 0;
   std::uint32_t moved = 0;
   auto it = files_.find(file);
@@ -290,7 +293,7 @@ int SimSystem::ReadFile(FileHandle file, void* buffer, std::uint32_t count,
 
 int SimSystem::WriteFile(FileHandle file, const void* buffer, std::uint32_t count,
                          std::uint32_t* done) {
-  const Call call = BeginCall("WriteFile");
+  const Call call = BeginCall("WriteFile", FaultUse::kFailOrShort);
   int r = 0;
   std::uint32_t moved = 0;
   auto it = files_.find(file);
@@ -312,7 +315,7 @@ int SimSystem::WriteFile(FileHandle file, const void* buffer, std::uint32_t coun
 }
 
 int SimSystem::CloseHandle(FileHandle file) {
-  const Call call = BeginCall("CloseHandle");
+  const Call call = BeginCall("CloseHandle", FaultUse::kNone);
   const std::string name = FileName(file);
   int r = 0;
   auto it = files_.find(file);

@@ -11,13 +11,18 @@ std::string JournalEntry::Text() const {
   return operation + "(" + arguments + ") = " + result;
 }
 
-SimSystem::Call SimSystem::BeginCall(const char* operation) {
+SimSystem::Call SimSystem::BeginCall(const char* operation, FaultUse use) {
   Call call;
   call.number = ++callCount_;
-  if (failCalls_.count(call.number) || failOps_.count(operation))
+  if (use == FaultUse::kNone) {
+    // nothing to inject
+  } else if ((!failCalls_.empty() && failCalls_.count(call.number)) ||
+             (!failOps_.empty() && failOps_.count(operation))) {
     call.fault = Fault::kFail;
-  else if (shortCalls_.count(call.number))
+  } else if (use == FaultUse::kFailOrShort && !shortCalls_.empty() &&
+             shortCalls_.count(call.number)) {
     call.fault = Fault::kShort;
+  }
   if (journalOn_) {
     call.journal = true;
     call.entry = journal_.size();

@@ -236,7 +236,7 @@ RegResult SimSystem::RegDeleteKeyA(RegKey key, const char* subKey) {
 }
 
 RegResult SimSystem::RegCloseKey(RegKey key) {
-  const Call call = BeginCall("RegCloseKey");
+  const Call call = BeginCall("RegCloseKey", FaultUse::kNone);
   const std::string name = KeyName(key);
   RegResult r = kErrorSuccess;
   if (key == kHkeyLocalMachine) {

@@ -297,12 +297,14 @@ class SimSystem : public Platform {
   // recorded (for long runs such as benchmarks).
   void SetJournalEnabled(bool on) { journalOn_ = on; }
   std::uint64_t CallCount() const { return callCount_; }
-  // Call number n fails the way the real function fails.
+  // Call number n fails the way the real function fails (Sleep,
+  // GetUserDefaultLCID, RegCloseKey and CloseHandle cannot fail).
   void FailCall(std::uint64_t n) { failCalls_.insert(n); }
   // Every call of this operation fails.
   void FailOperation(const std::string& operation) { failOps_.insert(operation); }
-  // Call number n (ReadFile or WriteFile) moves fewer bytes than asked:
-  // half, rounded down (so 0 for a single byte).
+  // Call number n, when it is a ReadFile or WriteFile, moves fewer bytes
+  // than asked: half, rounded down (so 0 for a single byte); the call still
+  // succeeds. Other calls ignore it.
   void ShortCall(std::uint64_t n) { shortCalls_.insert(n); }
   // After call n completes, the program is killed: its open keys and files
   // are closed (what was written stays) and SimStopped is thrown.
@@ -377,8 +379,12 @@ class SimSystem : public Platform {
     std::function<void(SimSystem&)> fn;
   };
 
+  // Which injected faults a call can suffer: Sleep, GetUserDefaultLCID and
+  // the closing calls cannot fail; only ReadFile and WriteFile run short.
+  enum class FaultUse { kFail, kFailOrShort, kNone };
+
   // Call machinery (sim_journal.cpp).
-  Call BeginCall(const char* operation);
+  Call BeginCall(const char* operation, FaultUse use = FaultUse::kFail);
   template <class Describe>
   void EndCall(const Call& call, Describe describe) {
     if (call.journal) Record(call, describe());
