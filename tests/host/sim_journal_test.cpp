@@ -83,8 +83,14 @@ TEST(SimJournal, ShortCallsMoveFewerBytes) {
   EXPECT_EQ(std::string(buf, 4), "abcd");
   EXPECT_EQ(sim.WriteFile(w, "123456", 6, &done), 1);
   EXPECT_EQ(done, 3u);
-  EXPECT_EQ(sim.ReadFile(r, buf, 8, &done), 1);  // not short any more
-  EXPECT_EQ(std::string(buf, done), "efgh");
+  sim.ShortCall(7);
+  EXPECT_EQ(sim.ReadFile(r, buf, 3, &done), 1);  // call 5: not short
+  EXPECT_EQ(std::string(buf, done), "efg");
+  EXPECT_EQ(sim.SetFilePointer(r, 5, kFileBegin), 5u);
+  EXPECT_EQ(sim.ReadFile(r, buf, 8, &done), 1);  // call 7: three bytes left, one comes
+  EXPECT_EQ(std::string(buf, done), "f");
+  EXPECT_EQ(sim.ReadFile(r, buf, 8, &done), 1);
+  EXPECT_EQ(std::string(buf, done), "gh");
   sim.CloseHandle(r);
   sim.CloseHandle(w);
   EXPECT_EQ(sim.ReadFileText("C:\\w.txt"), "123");

@@ -278,9 +278,18 @@ int SimSystem::ReadFile(FileHandle file, void* buffer, std::uint32_t count,
   auto it = files_.find(file);
   if (call.fault != Fault::kFail && it != files_.end() && it->second.canRead &&
       (buffer || count == 0)) {
-    std::uint32_t want = count;
-    if (call.fault == Fault::kShort) want = count / 2;
-    moved = static_cast<std::uint32_t>(ReadAt(it->second, static_cast<char*>(buffer), want));
+    OpenFile& f = it->second;
+    if (call.fault == Fault::kShort) {
+      // Half of what a full read would have brought, so the read is short
+      // also near the end of the file.
+      std::vector<char> full(count);
+      const std::size_t got = ReadAt(f, full.data(), count);
+      moved = static_cast<std::uint32_t>(got / 2);
+      f.pos -= got - moved;
+      if (moved) std::memcpy(buffer, full.data(), moved);
+    } else {
+      moved = static_cast<std::uint32_t>(ReadAt(f, static_cast<char*>(buffer), count));
+    }
     r = 1;
   }
   if (done) *done = moved;

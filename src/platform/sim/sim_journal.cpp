@@ -56,6 +56,7 @@ void SimSystem::CloseProgramHandles() {
   }
   files_.clear();
   keys_.clear();
+  processHandles_.clear();
 }
 
 void SimSystem::ClearFaults() {

@@ -21,6 +21,11 @@
 // - Sleep delivers the messages posted so far, then advances the clock,
 //   firing the scheduled events in time order (messages posted by an event
 //   are delivered right after it).
+// - Scripts, events and message handlers should change the system through
+//   the setup calls; Platform calls made from them are counted and journaled
+//   like the program's own.
+// - GetPrivateProfileStringA with a null section or key (the name listings)
+//   is not modelled: it answers with the default.
 #pragma once
 
 #include <cstdint>
@@ -303,11 +308,12 @@ class SimSystem : public Platform {
   // Every call of this operation fails.
   void FailOperation(const std::string& operation) { failOps_.insert(operation); }
   // Call number n, when it is a ReadFile or WriteFile, moves fewer bytes
-  // than asked: half, rounded down (so 0 for a single byte); the call still
-  // succeeds. Other calls ignore it.
+  // than it would have: half, rounded down (so 0 for a single byte); the call
+  // still succeeds. Other calls ignore it.
   void ShortCall(std::uint64_t n) { shortCalls_.insert(n); }
-  // After call n completes, the program is killed: its open keys and files
-  // are closed (what was written stays) and SimStopped is thrown.
+  // After call n completes, the program is killed: its open keys, files and
+  // process handles are closed (what was written stays) and SimStopped is
+  // thrown. Processes it started go on running.
   void StopAfterCall(std::uint64_t n) { stopAfter_ = n; }
   void ClearFaults();
 

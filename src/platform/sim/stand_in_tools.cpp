@@ -1,0 +1,259 @@
+#include "platform/sim/stand_in_tools.h"
+
+#include <memory>
+#include <sstream>
+
+namespace nl::sim {
+
+namespace {
+
+constexpr int kForwardButton = 12324;
+constexpr int kFinishButton = 12325;
+constexpr int kOkButton = 1;
+constexpr int kCancelButton = 2;
+constexpr int kInstallerPageControl = 502;
+constexpr int kWizardFirstControl = 1551;
+constexpr int kManufacturerList = 1580;
+constexpr int kModelList = 1581;
+
+bool IsCommandFor(const SimMessage& message, int controlId) {
+  return message.message == kWmCommand &&
+         (message.wParam & 0xFFFF) == static_cast<std::uintptr_t>(controlId);
+}
+
+// ---- Class installer ----
+
+struct InstallerState {
+  ProcessId pid = 0;
+  int dialogsShown = 0;
+  int presses = 0;
+};
+
+void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> state,
+                         const StandInOptions& options) {
+  ++state->dialogsShown;
+  WindowHandle dialog = system.CreateWindow(
+      "#32770", "Hardware-Installation", 0, 0, state->pid);
+  if (options.installer != "noforward") {
+    system.CreateWindow("Button", "Weiter >", dialog, kForwardButton,
+                        state->pid);
+  }
+  WindowHandle page = system.CreateWindow("#32770", "", dialog, 0, state->pid);
+  system.CreateWindow("Button", "Infrarotgeraet suchen", page,
+                      kInstallerPageControl, state->pid);
+  system.SetMessageHandler(
+      dialog, [state, options, dialog](SimSystem& sys,
+                                       const SimMessage& message) {
+        if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
+        ++state->presses;
+        ProcessId pid = state->pid;
+        if (options.installer == "twice" && state->dialogsShown == 1) {
+          sys.DestroyWindow(dialog);
+          ShowInstallerDialog(sys, state, options);
+          return std::intptr_t{0};
+        }
+        sys.After(300, [pid](SimSystem& s) { s.EndProcess(pid); });
+        return std::intptr_t{0};
+      });
+  // Without a press on this dialog it gives up after a few seconds.
+  int pressesBefore = state->presses;
+  system.After(3000, [state, pressesBefore](SimSystem& sys) {
+    if (state->presses == pressesBefore) sys.EndProcess(state->pid);
+  });
+}
+
+void StartClassInstaller(SimSystem& system, ProcessId pid,
+                         const StandInOptions& options) {
+  auto state = std::make_shared<InstallerState>();
+  state->pid = pid;
+  // A lingering RunDll window belongs to a helper that outlives the process.
+  bool linger = options.installer == "linger";
+  WindowHandle runDll =
+      system.CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
+  system.ShowWindow(runDll, kSwHide);
+  if (linger) {
+    system.After(3000 + 4000, [runDll](SimSystem& sys) {
+      sys.DestroyWindow(runDll);
+    });
+  }
+  if (options.installer == "absent") {
+    system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+  } else if (options.installer == "late") {
+    system.After(2500, [state, options](SimSystem& sys) {
+      if (sys.IsAlive(state->pid)) ShowInstallerDialog(sys, state, options);
+    });
+  } else {
+    ShowInstallerDialog(system, state, options);
+  }
+}
+
+// ---- Hardware wizard ----
+
+struct WizardState {
+  ProcessId pid = 0;
+  WindowHandle dialog = 0;
+  WindowHandle page = 0;
+  WindowHandle models = 0;
+  int pageNumber = 0;
+  std::intptr_t modelCount = 0;
+  std::uint64_t growUntil = 0;
+};
+
+void GrowModels(SimSystem& system, std::shared_ptr<WizardState> state) {
+  if (!system.IsWindow(state->models)) return;
+  system.SetItemCount(state->models, ++state->modelCount);
+  if (system.Now() < state->growUntil) {
+    system.After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
+  }
+}
+
+void ShowModelPage(SimSystem& system, std::shared_ptr<WizardState> state,
+                   const StandInOptions& options) {
+  state->pageNumber = 2;
+  state->page = system.CreateWindow("#32770", "", state->dialog, 0, state->pid);
+  if (options.wizard == "no1580") return;
+  system.CreateWindow("ListBox", "", state->page, kManufacturerList,
+                      state->pid);
+  state->models = system.CreateWindow("SysListView32", "", state->page,
+                                      kModelList, state->pid);
+  state->modelCount = 1;
+  system.SetItemCount(state->models, state->modelCount);
+  state->growUntil = system.Now() + static_cast<std::uint64_t>(options.growMs);
+  system.After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
+}
+
+void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
+                const StandInOptions& options) {
+  ProcessId pid = state->pid;
+  WindowHandle dialog =
+      system.CreateWindow("#32770", "Hardware-Assistent", 0, 0, pid);
+  state->dialog = dialog;
+  system.CreateWindow("Button", "Weiter >", dialog, kForwardButton, pid);
+  system.CreateWindow("Button", "Fertig stellen", dialog, kFinishButton, pid);
+  state->page = system.CreateWindow("#32770", "", dialog, 0, pid);
+  system.CreateWindow("Edit", "", state->page, kWizardFirstControl, pid);
+  state->pageNumber = 1;
+  system.SetMessageHandler(
+      dialog, [state, options](SimSystem& sys, const SimMessage& message) {
+        if (IsCommandFor(message, kForwardButton)) {
+          if (state->pageNumber == 1) {
+            sys.DestroyWindow(state->page);
+            if (options.wizard == "slowpage") {
+              state->pageNumber = 0;
+              sys.After(2500, [state, options](SimSystem& s) {
+                if (s.IsWindow(state->dialog)) ShowModelPage(s, state, options);
+              });
+            } else {
+              ShowModelPage(sys, state, options);
+            }
+          } else if (state->pageNumber == 2) {
+            state->pageNumber = 3;
+          }
+        } else if (IsCommandFor(message, kFinishButton)) {
+          sys.EndProcess(state->pid);
+        }
+        return std::intptr_t{0};
+      });
+  // Without a finish command it ends by itself.
+  system.After(15000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+}
+
+void StartHardwareWizard(SimSystem& system, ProcessId pid,
+                         const StandInOptions& options) {
+  if (options.wizard == "exit") {
+    system.EndProcess(pid);
+    return;
+  }
+  WindowHandle runDll = system.CreateWindow("RunDll", "", 0, 0, pid);
+  system.ShowWindow(runDll, kSwHide);
+  auto state = std::make_shared<WizardState>();
+  state->pid = pid;
+  if (options.wizard == "absent") {
+    system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+  } else if (options.wizard == "late") {
+    system.After(1200, [state, options](SimSystem& sys) {
+      if (sys.IsAlive(state->pid)) ShowWizard(sys, state, options);
+    });
+  } else {
+    ShowWizard(system, state, options);
+  }
+}
+
+// ---- Network panel ----
+
+void StartNetworkPanel(SimSystem& system, ProcessId pid,
+                       const StandInOptions& options) {
+  if (options.panel == "absent") {
+    system.After(2000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    return;
+  }
+  bool untitled = options.panel == "notitle";
+  WindowHandle dialog =
+      system.CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
+  system.CreateWindow("Button", "OK", dialog, kOkButton, pid);
+  system.CreateWindow("Button", "Abbrechen", dialog, kCancelButton, pid);
+  if (untitled) {
+    system.After(4000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    return;
+  }
+  auto presses = std::make_shared<int>(0);
+  int needed = options.panel == "stubborn" ? 3 : 1;
+  system.SetMessageHandler(
+      dialog, [pid, presses, needed](SimSystem& sys, const SimMessage& message) {
+        if (IsCommandFor(message, kOkButton) && ++*presses >= needed) {
+          sys.EndProcess(pid);
+        }
+        return std::intptr_t{0};
+      });
+}
+
+void Script(SimSystem& system, const char* commandLine,
+            const std::string& behaviour,
+            void (*start)(SimSystem&, ProcessId, const StandInOptions&),
+            const StandInOptions& options) {
+  if (behaviour == "failstart") {
+    system.FailStart(commandLine);
+    return;
+  }
+  system.ScriptProgram(commandLine, [start, options](SimSystem& sys,
+                                                     ProcessId pid) {
+    start(sys, pid, options);
+  });
+}
+
+}  // namespace
+
+bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
+  std::istringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    if (item.empty()) continue;
+    std::size_t equals = item.find('=');
+    if (equals == std::string::npos) return false;
+    std::string role = item.substr(0, equals);
+    std::string value = item.substr(equals + 1);
+    if (role == "installer") {
+      options->installer = value;
+    } else if (role == "wizard") {
+      options->wizard = value;
+    } else if (role == "panel") {
+      options->panel = value;
+    } else if (role == "grow") {
+      options->growMs = std::stoi(value);
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+void InstallStandInTools(SimSystem& system, const StandInOptions& options) {
+  Script(system, kClassInstallerCommandLine, options.installer,
+         StartClassInstaller, options);
+  Script(system, kHardwareWizardCommandLine, options.wizard,
+         StartHardwareWizard, options);
+  Script(system, kNetworkPanelCommandLine, options.panel, StartNetworkPanel,
+         options);
+}
+
+}  // namespace nl::sim
