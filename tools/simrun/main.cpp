@@ -23,6 +23,8 @@
 #include "changes.h"
 #include "main/install_sequence.h"
 #include "platform/sim/sim_system.h"
+// The stand-ins are picked up when their header exists at compile time (a
+// build made before it appeared needs this file rebuilt).
 #if __has_include("platform/sim/stand_in_tools.h")
 #include "platform/sim/stand_in_tools.h"
 #define SIMRUN_HAS_STAND_INS 1

@@ -293,8 +293,13 @@ class SimSystem : public Platform {
 
   // ---- Journal and faults ----
 
+  // Entries name registry handles "key#n" and file handles "file#n" (the
+  // n-th key or file the program opened), HKEY_LOCAL_MACHINE "HKLM", windows
+  // and process identifiers in hex; texts are quoted (sim_text.h Quoted).
+  // Injected faults are marked "[injected failure]" or "[injected short
+  // transfer]" after the result.
   const std::vector<JournalEntry>& Journal() const { return journal_; }
-  // One line per call: "   12  1500ms  RegCloseKey(key#3) = 0".
+  // One line per call: "   12     1500ms  RegCloseKey(key#3) = 0".
   std::string JournalText() const;
   // JournalEntry::Text() of every call, for sequence assertions.
   std::vector<std::string> JournalCalls() const;
