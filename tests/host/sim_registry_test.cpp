@@ -142,6 +142,9 @@ TEST(SimRegistry, HandlesAreTrackedAndDeletedKeysStopWorking) {
   RegKey again = 0;
   EXPECT_EQ(sim.RegOpenKeyExA(a, "", 0, 0, &again), kErrorSuccess);  // the same key anew
   EXPECT_NE(again, a);
+  RegKey created = 0;
+  EXPECT_EQ(sim.RegCreateKeyExA(b, "", 0, kKeyAllAccess, &created), kErrorSuccess);
+  EXPECT_EQ(sim.RegCloseKey(created), kErrorSuccess);
   EXPECT_EQ(sim.OpenKeyCount(), 3u);
   const std::vector<OpenKeyInfo> open = sim.OpenKeys();
   ASSERT_EQ(open.size(), 3u);

@@ -129,6 +129,7 @@ RegResult SimSystem::RegQueryValueExA(RegKey key, const char* valueName,
     } else if (data && capacity < size) {
       r = kErrorMoreData;  // the buffer is left as it was
       *dataSize = size;
+      if (type) *type = value->type;
     } else {
       if (data) std::memcpy(data, value->data.data(), size);
       if (dataSize) *dataSize = size;
