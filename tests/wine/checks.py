@@ -70,14 +70,18 @@ class RegValueNames(Check):
         self.key, self.names = key, sorted(n.lower() for n in names)
 
     def describe(self):
-        return "key %s holds only %s" % (self.key, ", ".join(self.names))
+        return "key %s holds only %s" % (self.key, _names(self.names))
 
     def evaluate(self, result):
         key = result.registry_after.get(self.key.lower())
         if key is None:
             return False, "key missing"
         found = sorted(key.values)
-        return found == self.names, "holds %s" % ", ".join(found)
+        return found == self.names, "holds %s" % _names(found)
+
+
+def _names(names):
+    return ", ".join(n or "@" for n in names) or "nothing"
 
 
 class RegKeyExists(Check):

@@ -115,6 +115,10 @@ def main():
     parser.add_argument("--list", action="store_true", help="list the scenarios")
     parser.add_argument("names", nargs="*", help="scenarios to run (default: all)")
     args = parser.parse_args()
+    args.exe_dir = os.path.abspath(args.exe_dir)
+    args.cache = os.path.abspath(args.cache)
+    if args.image:
+        args.image = os.path.abspath(args.image)
 
     if args.list:
         for s in SCENARIOS:
@@ -129,7 +133,11 @@ def main():
     ensure_display()
 
     started = time.monotonic()
-    template = winerun.ensure_template(args.cache)
+    try:
+        template = winerun.ensure_template(args.cache)
+    except winerun.RunError as error:
+        print("Wine runs: no Wine prefix: %s" % error)
+        return 1
     chosen = [s for s in SCENARIOS if not args.names or s.name in args.names]
     failed = []
     for scenario in chosen:

@@ -157,10 +157,10 @@ def seed_registry(env, prefix, setup):
         image_reg = f.read().decode("cp1252")
     if not image_reg.startswith("REGEDIT4"):
         raise RunError("system image registry is not a REGEDIT4 file")
-    text = image_reg.rstrip("\r\n") + "\r\n\r\n" + WINE98_DEFAULTS
+    text = image_reg.rstrip("\r\n") + "\n\n" + WINE98_DEFAULTS
     if setup.extra_reg:
-        text += setup.extra_reg.replace("\r\n", "\n").replace("\n", "\r\n")
-        text += "\r\n"
+        text += setup.extra_reg + "\n"
+    text = text.replace("\r\n", "\n").replace("\n", "\r\n")
     seed = os.path.join(prefix, "drive_c", "nl-seed.reg")
     with open(seed, "wb") as f:
         f.write(text.encode("cp1252"))

@@ -1,0 +1,28 @@
+#!/bin/bash
+# Builds the Windows program and the host tools, runs NLSETUP.EXE under Wine
+# on the bundled German Windows 98 image with the stand-in system tools, and
+# prints what the run did: the registry changes as a diff of the exported
+# keys, the INF file diffs, the driver copy and the dialog conversation.
+#   tools/main_job.sh            German user (de_DE)
+#   tools/main_job.sh --english  English user (en_US)
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+scenario=german
+case "${1:-}" in
+  "") ;;
+  --english) scenario=english ;;
+  *) echo "usage: tools/main_job.sh [--english]" >&2; exit 2 ;;
+esac
+
+# Build folders go below NL_BUILD_ROOT (default: build, the presets' own).
+root=${NL_BUILD_ROOT:-build}
+
+tools/setup.sh
+cmake --preset windows -B "$root/windows" >/dev/null
+cmake --build "$root/windows" -j2
+cmake --preset host -B "$root/host" >/dev/null
+cmake --build "$root/host" -j2
+tools/imports/check_imports.sh "$root/windows/NLSETUP.EXE"
+exec python3 tests/wine/run_wine_tests.py --exe-dir "$root/windows" \
+  --cache "$root/wine-template" --report --verbose "$scenario"
