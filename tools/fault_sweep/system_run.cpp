@@ -1,0 +1,97 @@
+#include "system_run.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "main/install_sequence.h"
+#include "platform/sim/sim_reg_file.h"
+#include "platform/sim/stand_in_tools.h"
+
+namespace fs = std::filesystem;
+
+namespace sweep {
+
+const std::vector<std::string> kWatchedFiles = {
+    kIrminiInf, kIrminiBak, kInfraredInf, kInfraredBak, kTempInf,
+    "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"};
+
+namespace {
+
+constexpr nl::ProgramInstance kInstance = 0x00400000;
+// Far beyond any wait of a healthy run: only a hang reaches it.
+constexpr std::uint64_t kVirtualTimeLimitMs = 30u * 60u * 1000u;
+
+std::string MakeHostRoot() {
+  std::string pattern = (fs::temp_directory_path() / "nl-sweep-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+SystemState Capture(nl::sim::SimSystem& sim) {
+  SystemState state;
+  state.registry = sim.ExportRegistry();
+  for (const std::string& path : kWatchedFiles) {
+    if (sim.FileExists(path)) state.files[path] = sim.ReadFileText(path);
+  }
+  return state;
+}
+
+}  // namespace
+
+SweepSystem::SweepSystem(const std::string& image, std::uint32_t locale)
+    : hostRoot_(MakeHostRoot()), locale_(locale) {
+  nl::sim::SimSystem sim(hostRoot_);
+  sim.LoadImage(image);
+  registry_ = sim.ExportRegistry();
+}
+
+SweepSystem::~SweepSystem() {
+  std::error_code ignored;
+  fs::remove_all(hostRoot_, ignored);
+}
+
+RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
+  nl::sim::SimSystem sim(hostRoot_);
+  nl::sim::ImportRegFile(registry_, &sim.RegistryRoot());
+  sim.SetUserDefaultLcid(locale_);
+  sim.SetTimeLimit(kVirtualTimeLimitMs);
+  sim.SetJournalEnabled(recordOperations);
+  nl::sim::InstallStandInTools(sim);
+  if (disturb) disturb(sim);
+
+  RunOutcome outcome;
+  try {
+    outcome.exitCode = nl::InstallerMain(sim, kInstance);
+  } catch (const nl::sim::SimStopped&) {
+    outcome.ending = Ending::kStopped;
+  } catch (const nl::sim::SimTimeLimit&) {
+    outcome.ending = Ending::kTimeLimit;
+  } catch (const std::exception& thrown) {
+    outcome.ending = Ending::kCrashed;
+    outcome.error = thrown.what();
+  }
+  outcome.openKeys = sim.OpenKeyCount();
+  outcome.openFiles = sim.OpenFileCount();
+  outcome.calls = sim.CallCount();
+  if (recordOperations) {
+    for (const auto& entry : sim.Journal()) outcome.operations.push_back(entry.operation);
+  }
+  sim.ClearFaults();
+  outcome.state = Capture(sim);
+  registry_ = outcome.state.registry;
+  return outcome;
+}
+
+SystemState SweepSystem::State() {
+  nl::sim::SimSystem sim(hostRoot_);
+  nl::sim::ImportRegFile(registry_, &sim.RegistryRoot());
+  return Capture(sim);
+}
+
+void SweepSystem::PlaceFile(const std::string& path, const std::string& bytes) {
+  nl::sim::SimSystem sim(hostRoot_);
+  sim.WriteFileText(path, bytes);
+}
+
+}  // namespace sweep
