@@ -1,0 +1,562 @@
+// The class installer run and the network panel run against scripted
+// dialogs on the simulated system: the exact calls, messages and sleeps in
+// virtual time.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "../support/message_table.h"
+#include "automation/installer_runs.h"
+#include "platform/sim/sim_system.h"
+
+namespace nl {
+namespace {
+
+using sim::SimMessage;
+using sim::SimSystem;
+using testing::ExpectedMessage;
+using testing::HandleNames;
+using testing::kPosted;
+using testing::kSent;
+using testing::LinesAre;
+using testing::MessageSequenceIs;
+using testing::WindowTimeline;
+
+constexpr const char* kInstallerCommand =
+    "rundll32 sysdm.cpl,InstallDevice_Rundll Infrared";
+constexpr const char* kPanelCommand =
+    "rundll32.exe shell32.dll,Control_RunDLL Netcpl.cpl";
+constexpr const char* kInstallerStart =
+    "0 CreateProcessA(NULL, \"rundll32 sysdm.cpl,InstallDevice_Rundll "
+    "Infrared\", 1, 0x0, {cb 12, flags 0x1, show 1}) = 1 -> pid installer";
+constexpr const char* kPanelStart =
+    "0 CreateProcessA(NULL, \"rundll32.exe shell32.dll,Control_RunDLL "
+    "Netcpl.cpl\", 1, 0x0, {cb 12, flags 0x1, show 1}) = 1 -> pid panelpid";
+constexpr std::uint32_t kGerman = 0x407;
+constexpr std::uint32_t kEnglish = 0x409;
+
+std::uint32_t Low32(WindowHandle handle) {
+  return static_cast<std::uint32_t>(handle);
+}
+
+int CountCalls(const SimSystem& sim, const std::string& operation) {
+  int count = 0;
+  for (const sim::JournalEntry& entry : sim.Journal()) {
+    if (entry.operation == operation) ++count;
+  }
+  return count;
+}
+
+// ---- The class installer ----
+
+// One page of the installer: a dialog with, when asked for, the forward
+// button as a direct child and the marker control 502 inside a child page.
+struct InstallerDialog {
+  WindowHandle dialog = 0;
+  WindowHandle forward = 0;
+  int presses = 0;
+};
+
+std::shared_ptr<InstallerDialog> ShowInstallerDialog(SimSystem& sim, ProcessId pid,
+                                                     bool withMarker,
+                                                     bool withForward) {
+  auto d = std::make_shared<InstallerDialog>();
+  d->dialog = sim.CreateWindow("#32770", "Hardware-Installation", 0, 0, pid);
+  if (withForward) {
+    d->forward = sim.CreateWindow("Button", "Weiter >", d->dialog, 12324, pid);
+  }
+  WindowHandle page = sim.CreateWindow("#32770", "", d->dialog, 0, pid);
+  if (withMarker) {
+    sim.CreateWindow("Button", "Infrarotgeraet suchen", page, 502, pid);
+  }
+  sim.SetMessageHandler(d->dialog, [d](SimSystem&, const SimMessage& m) {
+    if (m.message == kWmCommand && m.wParam == 12324) ++d->presses;
+    return std::intptr_t{0};
+  });
+  return d;
+}
+
+// The installer process; `onStart` shows its dialogs. It ends at `endAt`.
+// Returns where its process identifier will be.
+std::shared_ptr<ProcessId> ScriptInstaller(
+    SimSystem& sim, std::uint64_t endAt,
+    std::function<void(SimSystem&, ProcessId)> onStart) {
+  auto pid = std::make_shared<ProcessId>(0);
+  sim.ScriptProgram(kInstallerCommand, [pid, endAt, onStart](SimSystem& s, ProcessId p) {
+    *pid = p;
+    s.After(endAt, [p](SimSystem& s2) { s2.EndProcess(p); });
+    if (onStart) onStart(s, p);
+  });
+  return pid;
+}
+
+TEST(InstallerRunsClassInstaller, TwoSuccessivePagesWithTheMarkerGetOnePressBetweenThem) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kGerman);
+  std::shared_ptr<InstallerDialog> first, second;
+  auto pid = ScriptInstaller(sim, 2200, [&](SimSystem& s, ProcessId p) {
+    first = ShowInstallerDialog(s, p, true, true);
+    // The forward press brings the next page, which also has the marker and
+    // a forward button.
+    s.SetMessageHandler(first->dialog, [&, p](SimSystem& s2, const SimMessage& m) {
+      if (m.message != kWmCommand || m.wParam != 12324) return std::intptr_t{0};
+      ++first->presses;
+      s2.DestroyWindow(first->dialog);
+      second = ShowInstallerDialog(s2, p, true, true);
+      return std::intptr_t{0};
+    });
+  });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+
+  EXPECT_EQ(RunClassInstaller(run), 1);
+
+  ASSERT_TRUE(first && second);
+  EXPECT_EQ(first->presses, 1);
+  EXPECT_EQ(second->presses, 0);
+  EXPECT_EQ(run.forwardPressed, 1);
+  HandleNames names = {{*pid, "installer"},
+                       {first->dialog, "first"},
+                       {first->forward, "firstforward"},
+                       {second->dialog, "second"}};
+  EXPECT_TRUE(MessageSequenceIs(
+      sim.Messages(),
+      {{first->dialog, kWmCommand, 12324, Low32(first->forward), kPosted}},
+      names));
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, names),
+                       {
+                           kInstallerStart,
+                           "0 GetProcessVersion(installer) = 0x4000a",
+                           "0 Sleep(500) = void",
+                           "500 GetUserDefaultLCID() = 0x407",
+                           "500 FindWindowA(\"#32770\", NULL) = first",
+                           "500 EnumChildWindows(first) = 1 (3 visited)",
+                           "500 GetDlgItem(first, 12324) = firstforward",
+                           "500 PostMessageA x1",
+                           "500 GetProcessVersion(installer) = 0x4000a",
+                           "500 Sleep(500) = void",
+                           // Pressed once: the second page is only looked up.
+                           "1000 GetUserDefaultLCID() = 0x407",
+                           "1000 FindWindowA(\"#32770\", NULL) = second",
+                           "1000 GetProcessVersion(installer) = 0x4000a",
+                           "1000 Sleep(500) = void",
+                           "1500 GetUserDefaultLCID() = 0x407",
+                           "1500 FindWindowA(\"#32770\", NULL) = second",
+                           "1500 GetProcessVersion(installer) = 0x4000a",
+                           "1500 Sleep(500) = void",
+                           "2000 GetUserDefaultLCID() = 0x407",
+                           "2000 FindWindowA(\"#32770\", NULL) = second",
+                           "2000 GetProcessVersion(installer) = 0x4000a",
+                           "2000 Sleep(500) = void",
+                           "2500 GetUserDefaultLCID() = 0x407",
+                           "2500 FindWindowA(\"#32770\", NULL) = 0x0",
+                           "2500 GetProcessVersion(installer) = 0x0",
+                           "2500 FindWindowA(\"RunDll\", NULL) = 0x0",
+                       }));
+}
+
+TEST(InstallerRunsClassInstaller, APageWithTheMarkerButNoForwardButtonLeavesTheFlagClear) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kGerman);
+  std::shared_ptr<InstallerDialog> without, with;
+  ScriptInstaller(sim, 3000, [&](SimSystem& s, ProcessId p) {
+    without = ShowInstallerDialog(s, p, true, false);
+    s.After(1200, [&, p](SimSystem& s2) {
+      s2.DestroyWindow(without->dialog);
+      with = ShowInstallerDialog(s2, p, true, true);
+    });
+  });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+  int flagBeforeSecondPage = -1;
+  sim.At(1100, [&](SimSystem&) { flagBeforeSecondPage = run.forwardPressed; });
+
+  RunClassInstaller(run);
+
+  EXPECT_EQ(flagBeforeSecondPage, 0);
+  ASSERT_TRUE(with);
+  // The flag was still clear, so the next page with a forward button got the
+  // press, at the first poll after it showed.
+  EXPECT_EQ(run.forwardPressed, 1);
+  EXPECT_TRUE(MessageSequenceIs(
+      sim.Messages(), {{with->dialog, kWmCommand, 12324, Low32(with->forward), kPosted}}));
+  EXPECT_EQ(sim.Messages()[0].time, 1500u);
+  EXPECT_EQ(CountCalls(sim, "GetDlgItem"), 3);  // at 500, 1000 and 1500
+}
+
+TEST(InstallerRunsClassInstaller, ADialogWithoutTheMarkerIsNotPressed) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kGerman);
+  std::shared_ptr<InstallerDialog> dialog;
+  ScriptInstaller(sim, 1800, [&](SimSystem& s, ProcessId p) {
+    dialog = ShowInstallerDialog(s, p, false, true);
+  });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+
+  RunClassInstaller(run);
+
+  EXPECT_EQ(run.forwardPressed, 0);
+  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_EQ(CountCalls(sim, "EnumChildWindows"), 3);  // at 500, 1000, 1500
+  EXPECT_EQ(CountCalls(sim, "GetDlgItem"), 0);
+}
+
+TEST(InstallerRunsClassInstaller, OnANonGermanSystemNothingIsLookedUpOrPressed) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kEnglish);
+  std::shared_ptr<InstallerDialog> dialog;
+  auto pid = ScriptInstaller(sim, 1200, [&](SimSystem& s, ProcessId p) {
+    dialog = ShowInstallerDialog(s, p, true, true);
+  });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+
+  RunClassInstaller(run);
+
+  EXPECT_EQ(run.forwardPressed, 0);
+  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, {{*pid, "installer"}}),
+                       {
+                           kInstallerStart,
+                           "0 GetProcessVersion(installer) = 0x4000a",
+                           "0 Sleep(500) = void",
+                           "500 GetUserDefaultLCID() = 0x409",
+                           "500 GetProcessVersion(installer) = 0x4000a",
+                           "500 Sleep(500) = void",
+                           "1000 GetUserDefaultLCID() = 0x409",
+                           "1000 GetProcessVersion(installer) = 0x4000a",
+                           "1000 Sleep(500) = void",
+                           "1500 GetUserDefaultLCID() = 0x409",
+                           "1500 GetProcessVersion(installer) = 0x0",
+                           "1500 FindWindowA(\"RunDll\", NULL) = 0x0",
+                       }));
+}
+
+TEST(InstallerRunsClassInstaller, TheLocaleIsAskedAfreshAtEveryPoll) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kEnglish);
+  sim.At(1200, [](SimSystem& s) { s.SetUserDefaultLcid(0x0C07); });  // Austria
+  std::shared_ptr<InstallerDialog> dialog;
+  ScriptInstaller(sim, 2200, [&](SimSystem& s, ProcessId p) {
+    dialog = ShowInstallerDialog(s, p, true, true);
+  });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+
+  RunClassInstaller(run);
+
+  EXPECT_EQ(run.forwardPressed, 1);
+  ASSERT_EQ(sim.Messages().size(), 1u);
+  EXPECT_EQ(sim.Messages()[0].time, 1500u);
+  EXPECT_EQ(CountCalls(sim, "GetUserDefaultLCID"), 5);  // 500 ... 2500
+}
+
+TEST(InstallerRunsClassInstaller, ARunDllWindowOutlivingTheInstallerDelaysAtMostTenSeconds) {
+  struct Case {
+    std::uint64_t runDllGoneAt;  // 0: never
+    std::uint64_t end;
+    int runDllFinds;
+  };
+  for (const Case& c : {Case{4200, 5000, 5}, Case{0, 11000, 10}}) {
+    SCOPED_TRACE("RunDll gone at " + std::to_string(c.runDllGoneAt));
+    SimSystem sim;
+    sim.SetUserDefaultLcid(kGerman);
+    ScriptInstaller(sim, 1000, [&](SimSystem& s, ProcessId) {
+      // The runner's window belongs to no process that ends with the installer.
+      WindowHandle runDll = s.CreateWindow("RunDll", "", 0, 0, 0);
+      if (c.runDllGoneAt) {
+        s.At(c.runDllGoneAt, [runDll](SimSystem& s2) { s2.DestroyWindow(runDll); });
+      }
+    });
+    InstallRun run = MakeInstallRun(sim, 0x400000);
+
+    RunClassInstaller(run);
+
+    EXPECT_EQ(sim.Now(), c.end);
+    int runDllFinds = 0;
+    int secondSleeps = 0;
+    for (const sim::JournalEntry& e : sim.Journal()) {
+      if (e.operation == "FindWindowA" && e.arguments.find("RunDll") != std::string::npos) {
+        ++runDllFinds;
+        EXPECT_GE(e.time, 1000u);  // only after the installer has ended
+      }
+      if (e.operation == "Sleep" && e.arguments == "1000") ++secondSleeps;
+    }
+    EXPECT_EQ(runDllFinds, c.runDllFinds);
+    EXPECT_EQ(secondSleeps, c.runDllGoneAt ? 4 : 10);
+    EXPECT_EQ(sim.Journal().back().operation, c.runDllGoneAt ? "FindWindowA" : "Sleep");
+  }
+}
+
+TEST(InstallerRunsClassInstaller, AnInstallerThatCannotBeStartedStillWaitsForRunDllWindows) {
+  SimSystem sim;
+  sim.SetUserDefaultLcid(kGerman);
+  sim.FailStart(kInstallerCommand);
+  WindowHandle runDll = sim.CreateWindow("RunDll", "", 0, 0, 0);
+  sim.At(1500, [runDll](SimSystem& s) { s.DestroyWindow(runDll); });
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+
+  RunClassInstaller(run);
+
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, {{runDll, "rundll"}}),
+                       {
+                           "0 CreateProcessA(NULL, \"rundll32 sysdm.cpl,InstallDevice_Rundll "
+                           "Infrared\", 1, 0x0, {cb 12, flags 0x1, show 1}) = 0",
+                           "0 FindWindowA(\"RunDll\", NULL) = rundll",
+                           "0 Sleep(1000) = void",
+                           "1000 FindWindowA(\"RunDll\", NULL) = rundll",
+                           "1000 Sleep(1000) = void",
+                           "2000 FindWindowA(\"RunDll\", NULL) = 0x0",
+                       }));
+  EXPECT_EQ(run.forwardPressed, 0);
+}
+
+// ---- The network panel ----
+
+struct Panel {
+  ProcessId pid = 0;
+  WindowHandle dialog = 0;
+  WindowHandle ok = 0;
+  int presses = 0;
+
+  HandleNames Names() const {
+    HandleNames names = {{pid, "panelpid"}, {dialog, "panel"}, {ok, "ok"}};
+    names.erase(0);
+    return names;
+  }
+};
+
+// The panel shows "Netzwerk" with OK and Cancel at `showAt` and closes
+// `closeDelay` ms after the OK press number `closingPress`; without that it
+// ends at `endAt`.
+struct PanelScript {
+  std::uint64_t showAt = 0;
+  std::string title = "Netzwerk";
+  bool withOk = true;
+  int closingPress = 1;
+  std::uint64_t closeDelay = 200;
+  std::uint64_t endAt = 60000;
+};
+
+void ShowPanel(SimSystem& sim, std::shared_ptr<Panel> panel, PanelScript script) {
+  panel->dialog = sim.CreateWindow("#32770", script.title, 0, 0, panel->pid);
+  if (script.withOk) {
+    panel->ok = sim.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+  }
+  sim.CreateWindow("Button", "Abbrechen", panel->dialog, 2, panel->pid);
+  sim.SetMessageHandler(panel->dialog, [panel, script](SimSystem& s, const SimMessage& m) {
+    if (m.message != kWmCommand || m.wParam != 1) return std::intptr_t{0};
+    if (++panel->presses == script.closingPress) {
+      ProcessId pid = panel->pid;
+      s.After(script.closeDelay, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+    }
+    return std::intptr_t{0};
+  });
+}
+
+std::shared_ptr<Panel> ScriptPanel(SimSystem& sim, PanelScript script) {
+  auto panel = std::make_shared<Panel>();
+  sim.ScriptProgram(kPanelCommand, [panel, script](SimSystem& s, ProcessId pid) {
+    panel->pid = pid;
+    s.After(script.endAt, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+    if (script.showAt == 0) {
+      ShowPanel(s, panel, script);
+    } else {
+      s.After(script.showAt, [panel, script](SimSystem& s2) { ShowPanel(s2, panel, script); });
+    }
+  });
+  return panel;
+}
+
+void ConfirmPanel(SimSystem& sim) {
+  InstallRun run = MakeInstallRun(sim, 0x400000);
+  EXPECT_EQ(ConfirmNetworkPanel(run), 1);
+}
+
+TEST(InstallerRunsNetworkPanel, APanelThatClosesAfterOneOkIsPressedExactlyOnce) {
+  SimSystem sim;
+  auto panel = ScriptPanel(sim, PanelScript());
+
+  ConfirmPanel(sim);
+
+  EXPECT_EQ(panel->presses, 1);
+  EXPECT_TRUE(MessageSequenceIs(sim.Messages(),
+                                {{panel->dialog, kWmCommand, 1, Low32(panel->ok), kSent}},
+                                panel->Names()));
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, panel->Names()),
+                       {
+                           kPanelStart,
+                           "0 FindWindowA(\"#32770\", NULL) = panel",
+                           "0 GetDlgItem(panel, 1) = ok",
+                           "0 GetWindowTextA(panel, buffer, 512) = 8 -> \"Netzwerk\"",
+                           "0 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "0 GetDlgItem(panel, 1) = ok",
+                           "0 SendMessageA x1",
+                           "0 InvalidateRect(panel, NULL, 0) = 1",  // no erase
+                           "0 Sleep(500) = void",
+                           "500 FindWindowA(\"#32770\", \"Netzwerk\") = 0x0",
+                       }));
+  EXPECT_EQ(sim.InvalidateCount(panel->dialog), 1);
+}
+
+TEST(InstallerRunsNetworkPanel, TheTitleIsLearnedFromTheFirstDialogWithAnOkButton) {
+  SimSystem sim;
+  PanelScript script;
+  script.showAt = 1500;
+  script.withOk = false;  // the OK button comes a second later
+  auto panel = ScriptPanel(sim, script);
+  sim.At(2500, [panel](SimSystem& s) {
+    panel->ok = s.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+  });
+
+  ConfirmPanel(sim);
+
+  EXPECT_EQ(panel->presses, 1);
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, panel->Names()),
+                       {
+                           kPanelStart,
+                           "0 FindWindowA(\"#32770\", NULL) = 0x0",
+                           "0 Sleep(1000) = void",
+                           "1000 FindWindowA(\"#32770\", NULL) = 0x0",
+                           "1000 Sleep(1000) = void",
+                           "2000 FindWindowA(\"#32770\", NULL) = panel",
+                           "2000 GetDlgItem(panel, 1) = 0x0",
+                           "2000 Sleep(1000) = void",
+                           "3000 FindWindowA(\"#32770\", NULL) = panel",
+                           "3000 GetDlgItem(panel, 1) = ok",
+                           "3000 GetWindowTextA(panel, buffer, 512) = 8 -> \"Netzwerk\"",
+                           "3000 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "3000 GetDlgItem(panel, 1) = ok",
+                           "3000 SendMessageA x1",
+                           "3000 InvalidateRect(panel, NULL, 0) = 1",
+                           "3000 Sleep(500) = void",
+                           "3500 FindWindowA(\"#32770\", \"Netzwerk\") = 0x0",
+                       }));
+}
+
+TEST(InstallerRunsNetworkPanel, WithoutAnOkButtonInTenTriesNothingIsPressed) {
+  for (bool dialogShows : {true, false}) {
+    SCOPED_TRACE(dialogShows ? "dialog without OK" : "no dialog");
+    SimSystem sim;
+    PanelScript script;
+    script.withOk = false;
+    if (!dialogShows) script.showAt = 99000;
+    auto panel = ScriptPanel(sim, script);
+
+    ConfirmPanel(sim);
+
+    EXPECT_EQ(sim.Now(), 10000u);  // ten tries, a sleep after each
+    EXPECT_EQ(CountCalls(sim, "FindWindowA"), 10);
+    EXPECT_EQ(CountCalls(sim, "Sleep"), 10);
+    EXPECT_EQ(CountCalls(sim, "GetDlgItem"), dialogShows ? 10 : 0);
+    EXPECT_EQ(CountCalls(sim, "GetWindowTextA"), 0);
+    EXPECT_TRUE(sim.Messages().empty());
+  }
+}
+
+TEST(InstallerRunsNetworkPanel, AnUntitledPanelIsNotPressed) {
+  SimSystem sim;
+  PanelScript script;
+  script.title = "";
+  auto panel = ScriptPanel(sim, script);
+
+  ConfirmPanel(sim);
+
+  EXPECT_TRUE(LinesAre(WindowTimeline(sim, panel->Names()),
+                       {
+                           kPanelStart,
+                           "0 FindWindowA(\"#32770\", NULL) = panel",
+                           "0 GetDlgItem(panel, 1) = ok",
+                           "0 GetWindowTextA(panel, buffer, 512) = 0",
+                       }));
+  EXPECT_TRUE(sim.Messages().empty());
+}
+
+TEST(InstallerRunsNetworkPanel, OkIsPressedEvery500MsWhileTheDialogStays) {
+  SimSystem sim;
+  PanelScript script;
+  script.closingPress = 3;
+  script.closeDelay = 0;
+  auto panel = ScriptPanel(sim, script);
+  // The OK button is away for one round.
+  WindowHandle firstOk = 0;
+  sim.At(300, [&, panel](SimSystem& s) {
+    firstOk = panel->ok;
+    s.DestroyWindow(panel->ok);
+  });
+  sim.At(700, [panel](SimSystem& s) {
+    panel->ok = s.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+  });
+
+  ConfirmPanel(sim);
+
+  EXPECT_EQ(panel->presses, 3);
+  HandleNames names = panel->Names();
+  names[firstOk] = "firstok";
+  EXPECT_TRUE(MessageSequenceIs(sim.Messages(),
+                                {
+                                    {panel->dialog, kWmCommand, 1, Low32(firstOk), kSent},
+                                    {panel->dialog, kWmCommand, 1, Low32(panel->ok), kSent},
+                                    {panel->dialog, kWmCommand, 1, Low32(panel->ok), kSent},
+                                },
+                                names));
+  std::vector<std::string> timeline = WindowTimeline(sim, names);
+  ASSERT_GT(timeline.size(), 4u);
+  EXPECT_TRUE(LinesAre({timeline.begin() + 4, timeline.end()},
+                       {
+                           "0 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "0 GetDlgItem(panel, 1) = firstok",
+                           "0 SendMessageA x1",
+                           "0 InvalidateRect(panel, NULL, 0) = 1",
+                           "0 Sleep(500) = void",
+                           "500 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "500 GetDlgItem(panel, 1) = 0x0",  // no press, no repaint
+                           "500 Sleep(500) = void",
+                           "1000 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "1000 GetDlgItem(panel, 1) = ok",
+                           "1000 SendMessageA x1",
+                           "1000 InvalidateRect(panel, NULL, 0) = 1",
+                           "1000 Sleep(500) = void",
+                           "1500 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
+                           "1500 GetDlgItem(panel, 1) = ok",
+                           "1500 SendMessageA x1",
+                           "1500 InvalidateRect(panel, NULL, 0) = 1",
+                           "1500 Sleep(500) = void",
+                           "2000 FindWindowA(\"#32770\", \"Netzwerk\") = 0x0",
+                       }));
+}
+
+TEST(InstallerRunsNetworkPanel, OnlyTheDialogWithTheLearnedTitleIsPressed) {
+  SimSystem sim;
+  PanelScript script;
+  script.closingPress = 0;  // never closes on OK
+  auto panel = ScriptPanel(sim, script);
+  // A dialog of another title that shows after the title was learned.
+  WindowHandle other = 0;
+  sim.At(100, [&](SimSystem& s) {
+    other = s.CreateWindow("#32770", "Systemeinstellungen", 0, 0, 0);
+    s.CreateWindow("Button", "OK", other, 1, 0);
+  });
+
+  ConfirmPanel(sim);
+  // Bounded by the panel's own end at 60 s: OK every 500 ms until then.
+  EXPECT_TRUE(sim.MessagesTo(other).empty());
+  EXPECT_EQ(panel->presses, 120);
+  EXPECT_EQ(sim.Now(), 60000u);
+}
+
+TEST(InstallerRunsNetworkPanel, APanelThatCannotBeStartedIsLeftAlone) {
+  SimSystem sim;
+  ScriptPanel(sim, PanelScript());
+  sim.FailStart(kPanelCommand);
+  sim.CreateWindow("#32770", "Netzwerk", 0, 0, 0);
+
+  ConfirmPanel(sim);
+
+  EXPECT_EQ(sim.Journal().size(), 1u);
+  EXPECT_EQ(sim.Journal()[0].operation, "CreateProcessA");
+  EXPECT_EQ(sim.Now(), 0u);
+}
+
+}  // namespace
+}  // namespace nl
