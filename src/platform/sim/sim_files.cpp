@@ -158,6 +158,15 @@ std::size_t SimSystem::ReadAt(OpenFile& file, char* out, std::size_t count) {
     // Writes still held back by any handle of this file must land first.
     for (auto& entry : files_)
       if (entry.second.host == file.host) Flush(entry.second);
+    if (count - done >= kChunk) {
+      // A large read goes straight into the caller's buffer.
+      const ssize_t n = ::pread(file.fd, out + done, count - done,
+                                static_cast<off_t>(file.pos));
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
+      file.pos += static_cast<std::uint64_t>(n);
+      continue;
+    }
     file.readBuf.resize(kChunk);
     const ssize_t n = ::pread(file.fd, file.readBuf.data(), kChunk,
                               static_cast<off_t>(file.pos));
@@ -177,6 +186,17 @@ bool SimSystem::WriteAt(OpenFile& file, const char* in, std::size_t count) {
   bool ok = true;
   if (!file.writeBuf.empty() && file.writeStart + file.writeBuf.size() != file.pos)
     ok = Flush(file);
+  if (file.writeBuf.empty() && count >= kChunk) {
+    // A large write goes straight to the file.
+    for (std::size_t done = 0; ok && done < count;) {
+      const ssize_t w = ::pwrite(file.fd, in + done, count - done,
+                                 static_cast<off_t>(file.pos + done));
+      if (w <= 0) ok = false;
+      else done += static_cast<std::size_t>(w);
+    }
+    file.pos += count;
+    return ok;
+  }
   if (file.writeBuf.empty()) file.writeStart = file.pos;
   file.writeBuf.append(in, count);
   file.pos += count;
