@@ -8,8 +8,11 @@ namespace nl {
 
 namespace {
 
-unsigned char LowerAscii(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+// Positions are tested in blocks of this many at once.
+constexpr std::size_t kBlock = 64;
+
+bool IsAsciiLetter(unsigned char c) {
+  return UpperAscii(c) >= 'A' && UpperAscii(c) <= 'Z';
 }
 
 bool MatchesAt(const SubstitutionScan& scan, const unsigned char* at) {
@@ -19,32 +22,34 @@ bool MatchesAt(const SubstitutionScan& scan, const unsigned char* at) {
   return true;
 }
 
-// Finds the next byte equal to the search text's first byte in either letter
-// case. memchr per case keeps long runs without candidates at copy speed; the
-// position found for each case is remembered until the scan passes it.
-struct CandidateFinder {
-  unsigned char upper;
-  unsigned char lower;
-  const unsigned char* nextUpper;  // null: not searched yet
-  const unsigned char* nextLower;
-  const unsigned char* end;
+unsigned char Mark(const SubstitutionScan& scan, unsigned char first,
+                   unsigned char last) {
+  return static_cast<unsigned char>(
+      ((first | scan.firstFold) == scan.firstWant) &
+      ((last | scan.lastFold) == scan.lastWant));
+}
 
-  const unsigned char* Next(const unsigned char* from) {
-    Refresh(nextUpper, upper, from);
-    if (lower == upper) return nextUpper;
-    Refresh(nextLower, lower, from);
-    if (nextUpper == end) return nextLower;
-    if (nextLower == end) return nextUpper;
-    return nextUpper < nextLower ? nextUpper : nextLower;
-  }
+// Whether any of the kBlock positions from `at` passes the quick test. A
+// loop of fixed length without stores, which the compiler turns into vector
+// instructions: most blocks of a file end here.
+bool BlockHasCandidate(const SubstitutionScan& scan, const unsigned char* at) {
+  const unsigned char* tail = at + scan.searchLength - 1;
+  unsigned char any = 0;
+  for (std::size_t k = 0; k < kBlock; ++k) any |= Mark(scan, at[k], tail[k]);
+  return any != 0;
+}
 
-  void Refresh(const unsigned char*& next, unsigned char wanted,
-               const unsigned char* from) {
-    if (next != nullptr && (next == end || next >= from)) return;
-    const void* hit = std::memchr(from, wanted, static_cast<std::size_t>(end - from));
-    next = hit ? static_cast<const unsigned char*>(hit) : end;
+// Sets marks[k] to 1 for each of the `count` positions from `at` that passes
+// the quick test, 0 for the others (a whole block in vector instructions).
+void MarkCandidates(const SubstitutionScan& scan, const unsigned char* at,
+                    std::size_t count, unsigned char* marks) {
+  const unsigned char* tail = at + scan.searchLength - 1;
+  if (count == kBlock) {
+    for (std::size_t k = 0; k < kBlock; ++k) marks[k] = Mark(scan, at[k], tail[k]);
+  } else {
+    for (std::size_t k = 0; k < count; ++k) marks[k] = Mark(scan, at[k], tail[k]);
   }
-};
+}
 
 }  // namespace
 
@@ -59,42 +64,54 @@ SubstitutionScan MakeSubstitutionScan(const char* search,
   scan.sink = sink;
   scan.sinkContext = sinkContext;
   scan.replaced = 0;
+  const unsigned char first = scan.search[0];
+  const unsigned char last = scan.search[scan.searchLength - 1];
+  scan.firstFold = IsAsciiLetter(first) ? 0x20 : 0;
+  scan.firstWant = first | scan.firstFold;
+  scan.lastFold = IsAsciiLetter(last) ? 0x20 : 0;
+  scan.lastWant = last | scan.lastFold;
   return scan;
 }
 
+// Finds, from each resume point, the leftmost occurrence: the same output as
+// trying every byte in turn. Blocks of positions are screened at once, and
+// only the positions that pass the quick test are compared in full.
 std::size_t ScanChunk(SubstitutionScan& scan, const unsigned char* data,
                       std::size_t size, bool atEnd) {
+  const std::size_t length = scan.searchLength;
   const unsigned char* end = data + size;
-  CandidateFinder finder{UpperAscii(scan.search[0]),
-                         LowerAscii(scan.search[0]), nullptr, nullptr, end};
   const unsigned char* runStart = data;  // first byte not yet emitted
-  const unsigned char* at = data;
-  while (at < end) {
-    const unsigned char* candidate = finder.Next(at);
-    if (candidate == end) {
-      at = end;
-      break;
-    }
-    at = candidate;
-    if (static_cast<std::size_t>(end - at) < scan.searchLength) {
-      // Too few bytes left for a whole occurrence: at the end of the input
-      // they are copied as they are, otherwise they wait for the next chunk.
-      if (atEnd) at = end;
-      break;
-    }
-    if (MatchesAt(scan, at)) {
-      if (at > runStart) {
-        scan.sink(scan.sinkContext, runStart,
-                  static_cast<std::size_t>(at - runStart));
+  const unsigned char* at = data;        // first position not yet tested
+  while (static_cast<std::size_t>(end - at) >= length) {
+    std::size_t count = static_cast<std::size_t>(end - at) - length + 1;
+    if (count > kBlock) count = kBlock;
+    if (count < kBlock || BlockHasCandidate(scan, at)) {
+      unsigned char marks[kBlock];
+      MarkCandidates(scan, at, count, marks);
+      const unsigned char* mark = marks;
+      const unsigned char* marksEnd = marks + count;
+      while ((mark = static_cast<const unsigned char*>(std::memchr(
+                  mark, 1, static_cast<std::size_t>(marksEnd - mark)))) !=
+             nullptr) {
+        const unsigned char* candidate = at + (mark - marks);
+        ++mark;
+        // A position inside an occurrence just replaced is not tried.
+        if (candidate < runStart || !MatchesAt(scan, candidate)) continue;
+        if (candidate > runStart) {
+          scan.sink(scan.sinkContext, runStart,
+                    static_cast<std::size_t>(candidate - runStart));
+        }
+        scan.sink(scan.sinkContext, scan.replacement, scan.replacementLength);
+        scan.replaced = 1;
+        runStart = candidate + length;
       }
-      scan.sink(scan.sinkContext, scan.replacement, scan.replacementLength);
-      scan.replaced = 1;
-      at += scan.searchLength;
-      runStart = at;
-    } else {
-      ++at;
     }
+    at += count;
+    if (at < runStart) at = runStart;
   }
+  // Fewer bytes than a whole occurrence are left: at the end of the input
+  // they are copied as they are, otherwise they wait for the next chunk.
+  if (atEnd) at = end;
   if (at > runStart) {
     scan.sink(scan.sinkContext, runStart,
               static_cast<std::size_t>(at - runStart));

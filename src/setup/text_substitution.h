@@ -25,6 +25,11 @@ struct SubstitutionScan {
   ByteSink sink;
   void* sinkContext;
   int replaced;  // set to 1 once a replacement has been emitted
+  // Quick test of a position before the exact comparison: its first and
+  // last byte, with the bit `...Fold` set, must equal `...Want`. The fold is
+  // 0x20 where the search byte is a letter, so both cases pass (and a few
+  // other bytes, which the exact comparison then rejects).
+  unsigned char firstFold, firstWant, lastFold, lastWant;
 };
 
 SubstitutionScan MakeSubstitutionScan(const char* search,
