@@ -76,6 +76,12 @@ std::string Register(SimSystem& sim) {
   InstallRun run = MakeInstallRun(sim, 0x400000);
   RegisterInfraredClass(run);
   EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal()) {
+    if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
+        entry.result.find("[injected") == std::string::npos) {
+      EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
+    }
+  }
   return std::string(run.scratchDir);
 }
 

@@ -44,6 +44,12 @@ bool DeleteMatching(SimSystem& sim, const std::string& keyPath, const std::strin
   const bool deleted = DeleteMatchingSubkey(sim, kHkeyLocalMachine, keyPath.c_str(),
                                             valueName.c_str(), wanted.c_str());
   EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal()) {
+    if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
+        entry.result.find("[injected") == std::string::npos) {
+      EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
+    }
+  }
   return deleted;
 }
 

@@ -93,6 +93,12 @@ void Write(SimSystem& sim, std::int32_t port = 0) {
   InstallRun run = MakeInstallRun(sim, 0x400000);
   WriteVirtualPortEntries(run, port);
   EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal()) {
+    if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
+        entry.result.find("[injected") == std::string::npos) {
+      EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
+    }
+  }
 }
 
 // The network class instances the adapter loop opened, in order.
