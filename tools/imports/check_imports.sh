@@ -8,15 +8,36 @@ here=$(cd "$(dirname "$0")" && pwd)
 allowed="$here/allowed_imports.txt"
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 
+headers=$("$objdump" -p "$exe")
+
+# Windows 95 and 98 load only 32-bit images that ask for system and
+# subsystem version 4.0 or lower.
+header_field() { awk -v f="$1" '$1 == f { print $2; exit }' <<<"$headers"; }
+problems=()
+[ "$(header_field Magic)" = "010b" ] || problems+=("not a 32-bit image")
+[ "$(header_field Subsystem)" = "00000002" ] || problems+=("not a GUI program")
+for field in MajorOSystemVersion MajorSubsystemVersion; do
+  value=$(header_field "$field")
+  if [ -z "$value" ] || [ "$value" -gt 4 ]; then
+    problems+=("$field is ${value:-missing}, more than 4")
+  fi
+done
+if [ ${#problems[@]} -gt 0 ]; then
+  for problem in "${problems[@]}"; do
+    echo "check_imports: $exe: $problem" >&2
+  done
+  exit 1
+fi
+
 # The import tables as DLL!Function lines; imports by ordinal become
 # DLL!#ordinal and so are never allowed.
-imports=$("$objdump" -p "$exe" | awk '
+imports=$(awk '
   /^\tDLL Name: / { dll = toupper($3); sub(/\.DLL$/, "", dll); next }
   /^$/ { dll = "" }
   dll != "" && /^\t[0-9a-f]+\t +[0-9]+  [^ ]+$/ { print dll "!" $3; next }
   dll != "" && /^\t[0-9a-f]+\t +<none>/ { next }
   dll != "" && /Ordinal/ { print dll "!#" $NF }
-' | sort -u)
+' <<<"$headers" | sort -u)
 
 if [ -z "$imports" ]; then
   echo "check_imports: no imports found in $exe (unexpected objdump output?)" >&2

@@ -4,7 +4,7 @@
 // growing for a while (NL_STANDIN grow=<ms>, default 1500). The finish
 // command 12325 closes it.
 //
-// Behaviours (NL_STANDIN wizard=...): normal; late (the dialog comes after
+// Behaviours (NL_STANDIN wizard=..., several joined with +): normal; late (the dialog comes after
 // 1.2 s); absent (no dialog, ends after 3 s); exit (ends at once without any
 // window); slowpage (the second page comes 2.5 s after the forward press);
 // no1580 (the second page has neither list). Without a finish command the

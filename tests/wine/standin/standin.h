@@ -20,7 +20,8 @@ const char* DescribeWindow(LPARAM window, char* buffer, int capacity);
 // ---- Scenario options ----
 
 // NL_STANDIN holds comma-separated "role=behaviour" items, e.g.
-// "wizard=late,panel=stubborn". The behaviour for a role, or "normal".
+// "wizard=late+slowpage,panel=stubborn". The behaviours for a role, or
+// "normal"; BehaviourIs tells whether one of them is `behaviour`.
 const char* Behaviour(const char* role);
 bool BehaviourIs(const char* role, const char* behaviour);
 // A number option such as "grow=1500", or the fallback.
@@ -32,6 +33,13 @@ int NumberOption(const char* name, int fallback);
 // caller's procedure creates the controls on WM_INITDIALOG, before a visible
 // top-level dialog is shown. `parent` 0 gives a top-level dialog, otherwise a
 // child page.
+//
+// The installer finds a dialog the moment its window exists, before its
+// controls do. The stand-ins therefore create the controls the installer
+// looks up later before the ones it searches first (the forward button
+// before the page holding 502, the list-view 1581 before the list 1580), so
+// that whoever finds one finds the others; and the installer's first call on
+// the wizard (hiding it) waits until our thread has finished the dialog.
 HWND CreateStandinDialog(HWND parent, const char* title, int x, int y,
                          int width, int height, DLGPROC procedure,
                          bool visible);

@@ -34,7 +34,18 @@ const char* Behaviour(const char* role) {
 }
 
 bool BehaviourIs(const char* role, const char* behaviour) {
-  return std::strcmp(Behaviour(role), behaviour) == 0;
+  // Several behaviours of one role are joined with '+'.
+  const std::size_t length = std::strlen(behaviour);
+  for (const char* item = Behaviour(role); *item != '\0';) {
+    const char* end = std::strchr(item, '+');
+    const std::size_t itemLength = end ? end - item : std::strlen(item);
+    if (itemLength == length && std::strncmp(item, behaviour, length) == 0) {
+      return true;
+    }
+    if (end == nullptr) break;
+    item = end + 1;
+  }
+  return false;
 }
 
 int NumberOption(const char* name, int fallback) {
