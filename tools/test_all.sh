@@ -23,6 +23,9 @@ else
   failed+=("host build")
 fi
 
+step "Wine harness model tests"
+python3 -m unittest discover -s tests/wine -p 'test_*.py' || failed+=("harness tests")
+
 step "Windows build and import check"
 if cmake --preset windows -B "$root/windows" >/dev/null &&
    cmake --build "$root/windows" -j2; then

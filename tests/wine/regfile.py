@@ -53,8 +53,9 @@ def _unescape(text, start):
     raise ValueError("unterminated string in registry export")
 
 
-def _value_data(kind):
-    """Type and A-view bytes of the text after '='."""
+def _value_data(kind, unicode_file):
+    """Type and A-view bytes of the text after '='. A REGEDIT5 export holds
+    text values in hex as UTF-16, a REGEDIT4 file as ANSI bytes."""
     if kind.startswith('"'):
         text, _ = _unescape(kind, 1)
         return REG_SZ, ansi(text) + b"\0"
@@ -64,7 +65,7 @@ def _value_data(kind):
         head, _, body = kind.partition(":")
         value_type = REG_BINARY if head == "hex" else int(head[4:-1], 16)
         raw = bytes(int(b, 16) for b in body.replace(" ", "").split(",") if b)
-        if value_type in TEXT_TYPES:
+        if value_type in TEXT_TYPES and unicode_file:
             # Wine keeps text values in UTF-16; the A functions convert them.
             raw = ansi(raw.decode("utf-16-le", "replace"))
         return value_type, raw
@@ -74,7 +75,8 @@ def _value_data(kind):
 def parse_export(blob):
     """Parses a .reg export; returns {lower-case key path: Key} for the keys
     below HKEY_LOCAL_MACHINE."""
-    if blob.startswith(b"\xff\xfe"):
+    unicode_file = blob.startswith(b"\xff\xfe")
+    if unicode_file:
         text = blob[2:].decode("utf-16-le")
     else:
         text = blob.decode("cp1252")
@@ -105,7 +107,7 @@ def parse_export(blob):
             rest = line[after + 1:]  # skip '='
         else:
             continue
-        value_type, data = _value_data(rest)
+        value_type, data = _value_data(rest, unicode_file)
         current.values[name.lower()] = Value(name, value_type, data)
     return keys
 
@@ -124,7 +126,8 @@ def describe(value):
 
 
 def render(keys):
-    """The keys as REGEDIT4-style text lines, sorted, for diffs."""
+    """The keys as REGEDIT4 text lines (values as the A functions read
+    them), sorted, for diffs."""
     out = []
     for path in sorted(keys):
         key = keys[path]

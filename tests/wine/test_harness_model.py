@@ -1,0 +1,112 @@
+"""Checks of the Wine harness's own reading and modelling: the registry
+export parser and the INF edit model that the scenarios' expectations rest
+on. Run: python3 -m unittest discover -s tests/wine -p 'test_*.py'"""
+
+import os
+import sys
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import expectations as ex  # noqa: E402
+import regfile  # noqa: E402
+from checks import LogSequence, RegValue  # noqa: E402
+
+
+def export(text):
+    return b"\xff\xfe" + text.replace("\n", "\r\n").encode("utf-16-le")
+
+
+class RegistryExportTest(unittest.TestCase):
+    def test_values_come_back_as_the_a_functions_read_them(self):
+        keys = regfile.parse_export(export(
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000]\n"
+            '@="Ger\u00e4te \\"neu\\" C:\\\\X"\n'
+            '"CompatibleIDs"=hex(7):49,00,52,00,00,00,00,00\n'
+            '"Bin"=hex:01,02,\\\n  03\n'
+            '"Flags"=dword:00000014\n\n'))
+        key = keys["enum\\root\\net\\0000"]
+        self.assertEqual(key.path, "Enum\\Root\\Net\\0000")
+        self.assertEqual(key.values[""].type, regfile.REG_SZ)
+        self.assertEqual(key.values[""].data, b'Ger\xe4te "neu" C:\\X\x00')
+        self.assertEqual(key.values["compatibleids"].data, b"IR\x00\x00")
+        self.assertEqual(key.values["compatibleids"].type, regfile.REG_MULTI_SZ)
+        self.assertEqual(key.values["bin"].data, b"\x01\x02\x03")
+        self.assertEqual(key.values["flags"].data, b"\x14\x00\x00\x00")
+
+    def test_render_reads_back_the_same(self):
+        text = ("REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\A]\n"
+                '"S"="x\\\\y"\n"B"=hex:00\n"M"=hex(7):61,00,00\n\n')
+        first = regfile.parse_export(text.encode("cp1252"))
+        again = regfile.parse_export(("REGEDIT4\n\n" + "\n".join(
+            regfile.render(first))).encode("cp1252"))
+        self.assertEqual(regfile.render(first), regfile.render(again))
+
+    def test_a_value_check_compares_type_and_bytes(self):
+        keys = regfile.parse_export(export(
+            '[HKEY_LOCAL_MACHINE\\K]\n"Port"="0"\n"Bin"=hex:30,00\n'))
+
+        class Result:
+            registry_after = keys
+        self.assertTrue(RegValue("K", "Port", regfile.REG_SZ, "0").evaluate(Result)[0])
+        self.assertFalse(RegValue("K", "Bin", regfile.REG_SZ, "0").evaluate(Result)[0])
+        self.assertFalse(RegValue("K", "Port", regfile.REG_SZ, "00").evaluate(Result)[0])
+        self.assertFalse(RegValue("K", "Gone", regfile.REG_SZ, "0").evaluate(Result)[0])
+
+
+class InfModelTest(unittest.TestCase):
+    def test_replacement_ignores_ascii_case_only_and_is_not_rescanned(self):
+        self.assertEqual(ex.replace_ignoring_case(b"IRMINI.SYS irmini.sys", "irmini.sys",
+                                                  "nl-430.sys"),
+                         b"nl-430.sys nl-430.sys")
+        self.assertEqual(ex.replace_ignoring_case(b"aaab", "aab", "X"), b"aX")
+        self.assertEqual(ex.replace_ignoring_case(b"ab", "ab", "abab"), b"abab")
+        self.assertEqual(ex.replace_ignoring_case(b"\xe4B", "\xc4b", "x"), b"\xe4B")
+        self.assertEqual(ex.replace_ignoring_case(b"irmini.sy", "irmini.sys", "x"),
+                         b"irmini.sy")
+
+    def test_profile_write_replaces_in_place_or_appends_to_the_section(self):
+        data = b"[A]\r\nk=1\r\n[Strings]\r\nMS=\"M\"\r\n[Z]\r\nz=2\r\n"
+        self.assertEqual(ex.write_profile_key(data, "strings", "StandardExpl", '"N"'),
+                         b"[A]\r\nk=1\r\n[Strings]\r\nMS=\"M\"\r\nStandardExpl=\"N\"\r\n"
+                         b"[Z]\r\nz=2\r\n")
+        self.assertEqual(ex.write_profile_key(data, "Strings", "ms", "x"),
+                         b"[A]\r\nk=1\r\n[Strings]\r\nMS=x\r\n[Z]\r\nz=2\r\n")
+        self.assertEqual(ex.write_profile_key(b"[A]\r\n", "Strings", "K", "v"),
+                         b"[A]\r\n[Strings]\r\nK=v\r\n")
+
+    def test_profile_read_drops_enclosing_quotes(self):
+        data = b'[Strings]\r\nClass.Desc="Infrarotger\xe4te"\r\n'
+        self.assertEqual(ex.profile_string(data, "strings", "class.desc"),
+                         "Infrarotger\u00e4te")
+        self.assertEqual(ex.profile_string(data, "Strings", "Other"), "")
+
+    def test_german_edits_follow_the_table(self):
+        irmini = (b"[M]\r\n%StandardExpl%=IRMINI_Install,IRMINI\r\n"
+                  b"[R]\r\nDeviceID=IRMINI\r\n[Strings]\r\n")
+        files = {ex.scratch("IRMINI.INF"): irmini,
+                 ex.scratch("INFRARED.INF"): b"[F]\r\nirmini.sys\r\n"}
+        german = ex.expected_inf_files(files, german=True)
+        english = ex.expected_inf_files(files, german=False)
+        self.assertIn(b"%StandardExpl%=IRMINI_Install,USB\\VID_1B4E&PID_0430",
+                      german[ex.scratch("IRMINI.INF")])
+        self.assertIn(b"DeviceID=USB\\VID_1B4E&PID_0430", german[ex.scratch("IRMINI.INF")])
+        self.assertIn(b"DeviceID=IRMINI", english[ex.scratch("IRMINI.INF")])
+        self.assertEqual(german[ex.scratch("IRMINI.BAK")], irmini)
+        self.assertEqual(german[ex.scratch("INFRARED.INF")], b"[F]\r\nnl-430.sys\r\n")
+
+
+class LogSequenceTest(unittest.TestCase):
+    def test_lines_must_come_in_order(self):
+        class Result:
+            standin_log = ("10 1 wizard start\r\n20 1 wizard hide hwnd=0x1\r\n"
+                           "30 1 wizard keydown ctl=1551\r\n")
+        self.assertTrue(LogSequence("", [r"^wizard start", r"^wizard keydown"])
+                        .evaluate(Result)[0])
+        self.assertFalse(LogSequence("", [r"^wizard keydown", r"^wizard hide"])
+                         .evaluate(Result)[0])
+
+
+if __name__ == "__main__":
+    unittest.main()
