@@ -427,6 +427,29 @@ def panel_conversation(title, presses=1):
     ]
 
 
+class RepaintedAfterPress(Check):
+    """After each OK press that leaves the panel open, the panel is repainted
+    without its background being erased. The first press is left out: the
+    dialog's own first painting may still be pending then."""
+
+    def describe(self):
+        return "panel repainted without erasing after each further OK"
+
+    def evaluate(self, result):
+        lines = [e for _, e in log_events(result.standin_log)
+                 if re.match(r"^panel (paint|erase|command|closed)", e)]
+        presses = [i for i, e in enumerate(lines) if e.startswith("panel command")]
+        checked = 0
+        for press in presses[1:]:
+            following = lines[press + 1] if press + 1 < len(lines) else "(nothing)"
+            if following.startswith("panel closed"):
+                continue
+            if following != "panel paint":
+                return False, "after a press came: " + following
+            checked += 1
+        return checked > 0, "%d presses followed by a repaint" % checked
+
+
 def full_run_checks(image, german):
     """Everything a complete run on an unedited image must leave."""
     files = read_image_files(image)

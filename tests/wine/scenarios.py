@@ -49,6 +49,7 @@ def german_dialog_variants(image):
         isinstance(c, LogSequence) and c.title.startswith("network panel"))
         and not (isinstance(c, LogCount) and c.pattern.pattern == r"^panel command")]
     checks += ex.panel_conversation("Netzwerk", presses=3)
+    checks.append(ex.RepaintedAfterPress())
     checks += [
         LogSequence("second installer dialog left alone", [
             r"^installer command dialog wp=0x00003024 ",

@@ -1,5 +1,6 @@
 // "rundll32.exe shell32.dll,Control_RunDLL Netcpl.cpl": the network dialog,
-// titled after the user's language, with an OK button 1 that closes it.
+// titled after the user's language, with an OK button 1 that closes it. Its
+// repaints and background erasures are logged too.
 //
 // Behaviours (NL_STANDIN panel=...): normal (closes on the first OK);
 // stubborn (closes on the third OK); absent (no dialog); notitle (a dialog
@@ -24,6 +25,12 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
       CreateLoggedControl(dialog, "BUTTON", "Abbrechen", BS_PUSHBUTTON,
                           IDCANCEL, 210, 230, 80, 24);
       return TRUE;
+    case WM_PAINT:
+      Log("paint");
+      return FALSE;
+    case WM_ERASEBKGND:
+      Log("erase");
+      return FALSE;
     case WM_COMMAND: {
       LogCommand("dialog", wParam, lParam);
       if (LOWORD(wParam) != kOkButton) return TRUE;
