@@ -51,6 +51,7 @@ struct HostileRun {
   sim::SimSystem sim;
   std::uint32_t lcid;
   std::string infDir = kSampleInfDir;  // where the INF files under test lie
+  std::string programDriver = kProgramDriver;  // the driver beside the program
   std::string irminiOriginal;
   std::string infraredOriginal;
   RunOutcome outcome;
@@ -167,7 +168,7 @@ bool WasStarted(const HostileRun& run, const char* commandLine) {
 void ExpectDriverCopy(HostileRun& run, const std::string& where) {
   for (const char* path : {kCopiedDriver, kRootDriverCopy}) {
     if (path == where) {
-      EXPECT_EQ(run.File(path), run.File(kProgramDriver))
+      EXPECT_EQ(run.File(path), run.File(run.programDriver))
           << "no driver copy at " << path;
     } else {
       EXPECT_FALSE(run.sim.FileExists(path)) << "a driver copy at " << path;
@@ -317,6 +318,10 @@ std::vector<ValueShape> ShapesOf(const ValueUnderTest& v) {
                       PadTo(w, v.capacity - 1, '\\') + kZero, Use::kActs});
     shapes.push_back({"FullWithoutZero", kRegSz,
                       PadTo("C:\\", v.capacity, 'X'), Use::kIgnores});
+    // Readable, but no file name fits behind it.
+    shapes.push_back({"LongestText", kRegSz,
+                      PadTo("C:\\", v.capacity - 1, 'X') + kZero,
+                      Use::kIgnores});
   } else {
     shapes.push_back({"FullWithoutZero", kRegSz, PadTo(w, v.capacity, ' '),
                       Use::kIgnores});
@@ -466,6 +471,23 @@ std::vector<HostileCase> Catalogue() {
     c.effects.driverCopy = "";
     cases.push_back(c);
   }
+  // The program's own directory near the path limit: at 248 characters the
+  // driver's path just fits, at 249 it does not; a file name longer than
+  // the program's buffer gives no directory at all.
+  for (std::size_t length : {248u, 249u, 300u}) {
+    HostileCase c;
+    c.name = "ProgramDirOf" + std::to_string(length) + "Characters";
+    c.change = [length](HostileRun& run) {
+      const std::string dir = LongDirectory(length);
+      run.sim.MakeDirectory(dir);
+      run.programDriver = InDir(dir, "nl-430.sys");
+      run.sim.WriteFileText(run.programDriver, "driver beside a long path");
+      // A short program name, so the driver's path is what runs out.
+      run.sim.SetProgramPath(InDir(dir, "N.EXE"));
+    };
+    if (length != 248) c.effects.driverCopy = "";
+    cases.push_back(c);
+  }
   // Scratch directories near the path limit: no composed path fits at 259
   // and 250 characters; at 248 only "IRMINI.INF" and "IRMINI.BAK" fit; at
   // 247 "NL-TEMP.INF" fits as well, but not "INFRARED.INF".
@@ -533,6 +555,19 @@ std::vector<HostileCase> Catalogue() {
       run.sim.WriteFileText(run.Inf("IRMINI.INF"), BinaryInf(7));
       run.sim.WriteFileText(run.Inf("INFRARED.INF"), BinaryInf(8));
     };
+    cases.push_back(c);
+  }
+  {
+    HostileCase c;
+    c.name = "ClassNameOverlong";
+    // A class name longer than the 511 characters the program reads.
+    c.change = [](HostileRun& run) {
+      run.sim.WriteFileText(
+          run.Inf("INFRARED.INF"),
+          "[Strings]\r\nClass.Desc=\"" + std::string(600, 'K') +
+              "\"\r\n[Infrared.CopyFiles]\r\nirmini.sys\r\n");
+    };
+    c.effects.description = std::string(511, 'K');
     cases.push_back(c);
   }
   {
@@ -724,6 +759,46 @@ TEST(HostileStateReadOnly, SecondRunOnReadOnlyOriginalsGivesTheSameFiles) {
     ExpectInfsEdited(run);  // against the first run's originals
     EXPECT_EQ(run.sim.GetFileAttributesA(run.Inf("IRMINI.BAK").c_str()),
               sim::kFileAttributeReadOnly);
+  }
+}
+
+// An INF file made read-only after an earlier run cannot be deleted when its
+// backup is put back, so this run edits it in place through the temporary
+// file. The move hands the read-only attribute on to the temporary file,
+// which then cannot be deleted: it is left behind, and from then on every
+// edit through the temporary file fails at its first step, in this run and
+// in every later one.
+TEST(HostileStateReadOnly, EditedFileMadeReadOnlyLeavesNoTemporaryFileBehind) {
+  for (std::uint32_t lcid : {kGermanLcid, kEnglishLcid}) {
+    SCOPED_TRACE(lcid == kGermanLcid ? "German" : "English");
+    HostileRun run(lcid);
+    GiveSampleOriginals(run);
+    for (const char* name : {"IRMINI", "INFRARED"}) {
+      const std::string inf = run.Inf((std::string(name) + ".INF").c_str());
+      const std::string original = run.sim.ReadFileText(inf);
+      run.sim.WriteFileText(run.Inf((std::string(name) + ".BAK").c_str()),
+                            original);
+      run.sim.WriteFileText(inf, name == std::string("IRMINI")
+                                     ? IrminiAfterRun(original, run.German())
+                                     : InfraredAfterRun(original));
+      run.sim.SetReadOnly(inf);
+    }
+    run.Run();
+    ExpectSoundEnd(run);
+    ExpectOriginalsKept(run);
+    EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")))
+        << "FAULT (temporary INF rewrite): NL-TEMP.INF took over the "
+           "read-only attribute of the file it was moved from and was left "
+           "behind";
+
+    // The next run puts the backups back and must edit as a first run does.
+    run.outcome = RunWholeProgram(run.sim);
+    ExpectSoundEnd(run);
+    ExpectOriginalsKept(run);
+    EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
+              IrminiAfterRun(run.irminiOriginal, run.German()))
+        << "FAULT (temporary INF rewrite): a left-behind read-only "
+           "NL-TEMP.INF blocks every edit through the temporary file";
   }
 }
 
