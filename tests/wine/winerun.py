@@ -57,9 +57,16 @@ def wine(env, *args, timeout=120, cwd=None):
 
 
 def stop_wineserver(env, kill=False):
-    subprocess.run(["wineserver", "-k" if kill else "-w"], env=env,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=120)
+    """Waits for the prefix's processes to end (or ends them with kill)."""
+    if not kill:
+        try:
+            subprocess.run(["wineserver", "-w"], env=env, timeout=90,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return
+        except subprocess.TimeoutExpired:
+            pass  # something hangs: end it
+    subprocess.run(["wineserver", "-k"], env=env, timeout=60,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def wine_version():
