@@ -175,6 +175,35 @@ def german_wizard_without_lists(image):
     return checks
 
 
+def german_twice(image):
+    """Two runs in a row leave the same files and entries as one."""
+    return [ExitCode(0)] + [c for c in ex.full_run_checks(image, german=True)
+                            if not isinstance(c, (LogSequence, LogCount, LogGap,
+                                                  ex.SettledItemCount))]
+
+
+def english_without_tools_or_source(image):
+    """No rundll32 and no "SourcePath": on a non-German system the failed
+    starts end nothing early; the files are edited, nothing is copied, and
+    the network entries are still removed."""
+    files = ex.read_image_files(image)
+    expected = ex.expected_inf_files(
+        {ex.scratch(n): ex.image_file(files, ex.scratch(n))
+         for n in ("IRMINI.INF", "INFRARED.INF")}, german=False)
+    checks = [ExitCode(0)]
+    checks += [FileBytes(p, c) for p, c in expected.items()]
+    checks.append(FileAbsent(ex.SOURCE + "\\nl-430.sys"))
+    checks += ex.virtual_port_checks(False)
+    checks += ex.removal_checks(True)
+    checks.append(LogCount(r".", 0))
+    return checks
+
+
+NO_SOURCE_PATH = (
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup]\n"
+    '"SourcePath"=-\n')
+
+
 SCENARIOS = [
     Scenario("german", "German user (de_DE): the complete installation",
              GERMAN_IMAGE, "de_DE.UTF-8", german_full),
@@ -198,6 +227,13 @@ SCENARIOS = [
     Scenario("german-silent-tools", "nothing to press in any tool's dialog",
              GERMAN_IMAGE, "de_DE.UTF-8", german_silent_tools,
              standin="installer=noforward,wizard=exit,panel=notitle"),
+    Scenario("german-twice", "two runs in a row: the same result as one",
+             GERMAN_IMAGE, "de_DE.UTF-8", german_twice, setup={"runs": 2}),
+    Scenario("english-no-tools-no-source",
+             "no rundll32 and no SourcePath on an English system",
+             GERMAN_IMAGE, "en_US.UTF-8", english_without_tools_or_source,
+             setup={"place_standin": False, "remove_system_rundll": True,
+                    "extra_reg": NO_SOURCE_PATH}),
     Scenario("german-wizard-no-lists", "the wizard's lists never appear",
              GERMAN_IMAGE, "de_DE.UTF-8", german_wizard_without_lists,
              standin="wizard=no1580"),

@@ -145,6 +145,7 @@ class RunSetup:
     extra_files: dict = field(default_factory=dict)   # C: path -> bytes
     removed_files: tuple = ()       # C: paths deleted before the run
     timeout: int = 180              # seconds for the program's run
+    runs: int = 1                   # how often the program runs in a row
 
 
 @dataclass
@@ -248,18 +249,23 @@ def run_program(setup, exe_dir, template, read_paths=()):
             env_run["NL_STANDIN"] = setup.standin
         program_dir = find_case_insensitive(drive_c, PROGRAM_DIR)
         started = time.monotonic()
-        try:
-            result = wine(env_run, "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR,
-                          timeout=setup.timeout, cwd=program_dir)
-            exit_code = result.returncode
-            output = result.stdout.decode("utf-8", "replace")
-        except subprocess.TimeoutExpired:
-            exit_code = None
-            output = "(no exit within %d s)" % setup.timeout
-            stop_wineserver(env, kill=True)
+        exit_code, output = None, ""
+        for _ in range(setup.runs):
+            try:
+                result = wine(env_run, "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR,
+                              timeout=setup.timeout, cwd=program_dir)
+                # The first non-zero exit code of the runs is kept.
+                if exit_code in (None, 0):
+                    exit_code = result.returncode
+                output += result.stdout.decode("utf-8", "replace")
+            except subprocess.TimeoutExpired:
+                exit_code = None
+                output += "(no exit within %d s)" % setup.timeout
+                stop_wineserver(env, kill=True)
+                break
+            # The stand-in tools may outlive the program by a few seconds.
+            stop_wineserver(env)
         seconds = time.monotonic() - started
-        # The stand-in tools may outlive the program by a few seconds.
-        stop_wineserver(env)
 
         registry_after = export_registry(env, prefix)
         stop_wineserver(env)
