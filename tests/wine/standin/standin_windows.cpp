@@ -19,7 +19,8 @@ int g_subclassedCount = 0;
 bool g_attached = false;
 
 WNDPROC OriginalProcedure(HWND window) {
-  for (int i = 0; i < g_subclassedCount; ++i) {
+  // Newest first: a handle of a destroyed control may come back for a new one.
+  for (int i = g_subclassedCount - 1; i >= 0; --i) {
     if (g_subclassed[i].window == window) return g_subclassed[i].original;
   }
   return DefWindowProcA;
