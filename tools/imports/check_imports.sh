@@ -1,6 +1,7 @@
 #!/bin/bash
-# Fails when the program imports anything outside the allow-list, i.e.
-# anything Windows 95 or 98 might lack. Usage: check_imports.sh NLSETUP.EXE
+# Fails when the program could not load on Windows 95 or 98: when its image
+# header asks for more than those systems offer, or when it imports anything
+# outside the allow-list. Usage: check_imports.sh NLSETUP.EXE
 set -euo pipefail
 
 exe=${1:?usage: check_imports.sh NLSETUP.EXE}
@@ -11,7 +12,8 @@ objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 headers=$("$objdump" -p "$exe")
 
 # Windows 95 and 98 load only 32-bit images that ask for system and
-# subsystem version 4.0 or lower.
+# subsystem version 4.0 or lower, based at 4 MB or above (the lower memory
+# is the system's), with 4 KB sections and 512-byte file alignment.
 header_field() { awk -v f="$1" '$1 == f { print $2; exit }' <<<"$headers"; }
 problems=()
 [ "$(header_field Magic)" = "010b" ] || problems+=("not a 32-bit image")
@@ -22,6 +24,12 @@ for field in MajorOSystemVersion MajorSubsystemVersion; do
     problems+=("$field is ${value:-missing}, more than 4")
   fi
 done
+[ $((16#$(header_field ImageBase))) -ge $((16#400000)) ] ||
+  problems+=("ImageBase $(header_field ImageBase) is below 00400000")
+[ "$(header_field SectionAlignment)" = "00001000" ] ||
+  problems+=("SectionAlignment is $(header_field SectionAlignment), not 00001000")
+[ "$(header_field FileAlignment)" = "00000200" ] ||
+  problems+=("FileAlignment is $(header_field FileAlignment), not 00000200")
 if [ ${#problems[@]} -gt 0 ]; then
   for problem in "${problems[@]}"; do
     echo "check_imports: $exe: $problem" >&2
