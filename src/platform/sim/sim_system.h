@@ -282,6 +282,8 @@ class SimSystem : public Platform {
   void DestroyWindow(WindowHandle window);
   bool IsWindow(WindowHandle window) const;
   bool IsVisible(WindowHandle window) const;
+  // Shows or hides a window without a ShowWindow call of the program.
+  void SetWindowVisible(WindowHandle window, bool visible);
   void SetWindowTitle(WindowHandle window, const std::string& title);
   WindowHandle FocusedWindow() const { return focus_; }
   int InvalidateCount(WindowHandle window) const;

@@ -70,7 +70,7 @@ void StartClassInstaller(SimSystem& system, ProcessId pid,
   bool linger = options.installer == "linger";
   WindowHandle runDll =
       system.CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
-  system.ShowWindow(runDll, kSwHide);
+  system.SetWindowVisible(runDll, false);
   if (linger) {
     system.After(3000 + 4000, [runDll](SimSystem& sys) {
       sys.DestroyWindow(runDll);
@@ -165,7 +165,7 @@ void StartHardwareWizard(SimSystem& system, ProcessId pid,
     return;
   }
   WindowHandle runDll = system.CreateWindow("RunDll", "", 0, 0, pid);
-  system.ShowWindow(runDll, kSwHide);
+  system.SetWindowVisible(runDll, false);
   auto state = std::make_shared<WizardState>();
   state->pid = pid;
   if (options.wizard == "absent") {
