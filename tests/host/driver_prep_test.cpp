@@ -1,0 +1,381 @@
+// Preparation of the INF files and the driver file on the simulated system:
+// backups put back, the edit table on German and English systems, first and
+// second runs, leftovers of earlier runs, and the driver copy.
+#include "setup/driver_prep.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../support/substitution_model.h"
+#include "platform/sim/sim_system.h"
+#include "setup/setup_env.h"
+
+namespace nl {
+namespace {
+
+using sim::SimSystem;
+using testing::ModelSubstitute;
+
+constexpr char kSetupKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+constexpr char kInfDir[] = "C:\\WINDOWS\\INF";
+constexpr char kIdentity[] = "USB\\VID_1B4E&PID_0430";
+constexpr char kDisplayName[] = "\"Norvik Lumens NL-470 USB Infrared Adapter\"";
+
+// Synthetic miniport INF holding every text the edit table searches for.
+const std::string kIrmini =
+    "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=Net\r\n"
+    "[Generic]\r\n%StandardExpl%=IRMINI_Install,IRMINI\r\n"
+    "[IRMINI_Install]\r\n"
+    "AddReg=IRMINI_AddReg, IRMINI_NonPnP_AddReg, IRMINI.reg\r\n"
+    "CopyFiles=IRMINI.CopyFiles\r\nDeviceID=IRMINI\r\n"
+    "[IRMINI_AddReg]\r\nHKR,Ndi,DeviceID,,IRMINI\r\n"
+    "HKR,,AdapterName,0,IRMINI\r\nHKR,NDIS,LogDriverName,0,IRMINI\r\n"
+    "HKR,Ndi\\Install,,0,IRMINI\r\n"
+    "HKR,Ndi\\params\\InfraredTransceiverType,type,,enum\r\n"
+    "[IRMINI.CopyFiles]\r\nIRMINI.SYS\r\n"
+    "[Strings]\r\nStandardExpl=\"Generic infrared port\"\r\n";
+const std::string kInfrared =
+    "[Version]\r\nSignature=\"$CHICAGO$\"\r\nClass=Infrared\r\n"
+    "[Infrared.Files]\r\nirmini.sys\r\nIrMini.Sys,,,2\r\n"
+    "[Strings]\r\nClass.Desc=\"Infrarotger\xE4te\"\r\n";
+
+struct Row {
+  const char* search;
+  std::string replacement;
+};
+const Row kRowOne = {"irmini.sys", "nl-430.sys"};
+const Row kRowTwo = {"InfraredTransceiverType,type,,enum",
+                     "InfraredTransceiverType,type,,%GenericInfraredPort%"};
+const Row kGermanRows[] = {
+    {"DeviceID=IRMINI", std::string("DeviceID=") + kIdentity},
+    {"HKR,Ndi,DeviceID,,IRMINI", std::string("HKR,Ndi,DeviceID,,") + kIdentity},
+    {"HKR,,AdapterName,0,IRMINI", std::string("HKR,,AdapterName,0,") + kIdentity},
+    {"HKR,NDIS,LogDriverName,0,IRMINI",
+     std::string("HKR,NDIS,LogDriverName,0,") + kIdentity},
+    {"HKR,Ndi\\Install,,0,IRMINI", std::string("HKR,Ndi\\Install,,0,") + kIdentity},
+    {"AddReg=IRMINI_AddReg, IRMINI_NonPnP_AddReg, IRMINI.reg",
+     "AddReg=IRMINI_AddReg, IRMINI.reg"},
+};
+const Row kLateRow = {"%StandardExpl%=IRMINI_Install,IRMINI",
+                      std::string("%StandardExpl%=IRMINI_Install,") + kIdentity};
+
+std::string Apply(std::string text, const Row& row) {
+  return ModelSubstitute(text, row.search, row.replacement);
+}
+
+std::string InfPath(const std::string& name) {
+  return std::string(kInfDir) + "\\" + name;
+}
+
+// A Windows 98 system with the two INF files, a setup source directory and
+// the program with its driver file in C:\NLSETUP.
+struct PrepSystem {
+  SimSystem sim;
+  InstallRun run = MakeInstallRun(sim, 0x00400000);
+
+  explicit PrepSystem(std::uint32_t lcid = 0x407) {
+    sim.SetUserDefaultLcid(lcid);
+    sim.SetText(kSetupKey, "SetupScratchDir", kInfDir);
+    sim.SetText(kSetupKey, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
+    sim.MakeDirectory("C:\\WINDOWS\\OPTIONS\\CABS");
+    sim.WriteFileText(InfPath("IRMINI.INF"), kIrmini);
+    sim.WriteFileText(InfPath("INFRARED.INF"), kInfrared);
+    sim.WriteFileText("C:\\NLSETUP\\nl-430.sys", "driver bytes");
+  }
+  // Phases 2 and 3 of a run.
+  void PrepareInfFiles() {
+    RestoreInfBackups(run);
+    PatchInfFiles(run);
+  }
+  // A later run of the program on the same system.
+  void StartNewRun() {
+    run.scratchDir[0] = 0;
+    run.forwardPressed = 0;
+  }
+  std::string Read(const std::string& name) {
+    return sim.ReadFileText(InfPath(name));
+  }
+  bool Exists(const std::string& name) { return sim.FileExists(InfPath(name)); }
+  // What the system's profile writer makes of `text` with the display name
+  // written into it (`text` null: a file that did not exist).
+  std::string WithDisplayName(const std::string* text) {
+    const std::string scratch = "C:\\EXPECT\\IRMINI.INF";
+    sim.MakeDirectory("C:\\EXPECT");
+    if (text) sim.WriteFileText(scratch, *text);
+    sim.WritePrivateProfileStringA("Strings", "StandardExpl", kDisplayName,
+                                   scratch.c_str());
+    std::string out = sim.ReadFileText(scratch);
+    sim.DeleteFileA(scratch.c_str());
+    return out;
+  }
+  // Calls that touch or look at files.
+  std::vector<std::string> FileCalls() const {
+    const std::string fileOperations[] = {
+        "CreateFileA",       "MoveFileA",  "DeleteFileA",
+        "CopyFileA",         "GetFileAttributesA",
+        "GetPrivateProfileStringA", "WritePrivateProfileStringA"};
+    std::vector<std::string> out;
+    for (const auto& entry : sim.Journal()) {
+      for (const std::string& operation : fileOperations)
+        if (entry.operation == operation) out.push_back(entry.Text());
+    }
+    return out;
+  }
+  std::vector<std::string> CallsOf(const std::string& operation) const {
+    std::vector<std::string> out;
+    for (const auto& entry : sim.Journal())
+      if (entry.operation == operation) out.push_back(entry.arguments);
+    return out;
+  }
+};
+
+std::string GermanIrmini() {
+  std::string text = Apply(Apply(kIrmini, kRowOne), kRowTwo);
+  for (const Row& row : kGermanRows) text = Apply(text, row);
+  return text;
+}
+
+// ---- the edit table ----
+
+TEST(DriverPrep, FirstGermanRunEditsBothFilesAndKeepsTheOriginals) {
+  PrepSystem s;
+  s.PrepareInfFiles();
+  // Rows 1 to 8 on IRMINI.INF, the display name, then row 9.
+  std::vector<std::string> steps;
+  for (const auto& entry : s.sim.Journal()) {
+    if (entry.operation == "MoveFileA")
+      steps.push_back(entry.arguments.substr(0, entry.arguments.find(',')));
+    if (entry.operation == "WritePrivateProfileStringA") steps.push_back("name");
+  }
+  const std::string irmini = "\"" + InfPath("IRMINI.INF") + "\"";
+  const std::string infrared = "\"" + InfPath("INFRARED.INF") + "\"";
+  EXPECT_EQ(steps, (std::vector<std::string>{irmini, irmini, irmini, irmini, irmini,
+                                             irmini, irmini, irmini, "name", infrared}));
+
+  std::string edited = GermanIrmini();
+  ASSERT_NE(edited.find(std::string("DeviceID=") + kIdentity), std::string::npos);
+  EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(&edited));
+  EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
+  EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
+  EXPECT_EQ(s.Read("INFRARED.BAK"), kInfrared);
+  EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
+  EXPECT_EQ(s.sim.OpenFileCount(), 0u);
+}
+
+TEST(DriverPrep, EnglishRunMakesOnlyRowsOneTwoNineAndTheDisplayName) {
+  PrepSystem s(0x409);
+  s.PrepareInfFiles();
+  std::string edited = Apply(Apply(kIrmini, kRowOne), kRowTwo);
+  EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(&edited));
+  EXPECT_NE(s.Read("IRMINI.INF").find("DeviceID=IRMINI"), std::string::npos);
+  EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
+  EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
+  EXPECT_EQ(s.CallsOf("MoveFileA").size(), 3u);
+}
+
+TEST(DriverPrep, SecondRunPutsTheBackupsBackAndComesOutTheSame) {
+  for (std::uint32_t lcid : {0x407u, 0x409u}) {
+    PrepSystem s(lcid);
+    s.PrepareInfFiles();
+    const std::string irmini = s.Read("IRMINI.INF");
+    const std::string infrared = s.Read("INFRARED.INF");
+    s.StartNewRun();
+    s.PrepareInfFiles();
+    EXPECT_EQ(s.Read("IRMINI.INF"), irmini) << lcid;
+    EXPECT_EQ(s.Read("INFRARED.INF"), infrared);
+    EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
+    EXPECT_EQ(s.Read("INFRARED.BAK"), kInfrared);
+  }
+}
+
+TEST(DriverPrep, RestoreReplacesTheTargetWithTheBackup) {
+  PrepSystem s;
+  s.sim.WriteFileText(InfPath("IRMINI.BAK"), "the original");
+  RestoreInfBackups(s.run);
+  EXPECT_EQ(s.Read("IRMINI.INF"), "the original");
+  EXPECT_FALSE(s.Exists("IRMINI.BAK"));
+  // Without a backup the target is left alone.
+  EXPECT_EQ(s.Read("INFRARED.INF"), kInfrared);
+}
+
+TEST(DriverPrep, AStaleTemporaryFileCostsRowTwoOnly) {
+  PrepSystem s;
+  s.sim.WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
+  s.PrepareInfFiles();
+  std::string edited = Apply(kIrmini, kRowOne);
+  for (const Row& row : kGermanRows) edited = Apply(edited, row);
+  EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(&edited));
+  EXPECT_NE(s.Read("IRMINI.INF").find("type,,enum"), std::string::npos);
+  EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
+}
+
+// The backup is held open by another program, so it cannot be renamed after
+// its target was deleted: every edit of that file fails and the display name
+// makes a file of its own, while the backup keeps the original.
+TEST(DriverPrep, ABackupThatCannotBeMovedBackKeepsTheOriginal) {
+  PrepSystem s;
+  s.PrepareInfFiles();
+  s.StartNewRun();
+  s.sim.HoldOpen(InfPath("IRMINI.BAK"));
+  s.PrepareInfFiles();
+  s.sim.Release(InfPath("IRMINI.BAK"));
+  EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
+  EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(nullptr));
+  EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
+  EXPECT_EQ(s.Read("INFRARED.BAK"), kInfrared);
+}
+
+TEST(DriverPrep, AMissingMiniportInfGetsOnlyTheDisplayName) {
+  PrepSystem s;
+  s.sim.DeleteFileA(InfPath("IRMINI.INF").c_str());
+  s.PrepareInfFiles();
+  EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(nullptr));
+  EXPECT_FALSE(s.Exists("IRMINI.BAK"));
+  EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
+}
+
+TEST(DriverPrep, LateEditGivesTheModelLineTheHardwareIdentity) {
+  PrepSystem s;
+  s.PrepareInfFiles();
+  const std::string before = s.Read("IRMINI.INF");
+  ApplyLateInfEdit(s.run);
+  EXPECT_EQ(s.Read("IRMINI.INF"), Apply(before, kLateRow));
+  EXPECT_NE(s.Read("IRMINI.INF").find(kLateRow.replacement), std::string::npos);
+  EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
+  EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
+}
+
+// When the first edit of IRMINI.INF cannot make the backup, the file is the
+// only copy of the original: the edits through the temporary file, the
+// display name and the late edit leave it alone. INFRARED.INF is edited as
+// usual.
+TEST(DriverPrep, WithoutItsBackupTheOriginalIsNotEdited) {
+  PrepSystem s;
+  char path[kMaxPath];
+  GetSetupScratchPath(s.run, "IRMINI.INF", path, sizeof path);
+  RestoreInfBackups(s.run);
+  s.sim.FailCall(s.sim.CallCount() + 1);  // row 1's rename
+  PatchInfFiles(s.run);
+  ApplyLateInfEdit(s.run);
+  EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
+  EXPECT_FALSE(s.Exists("IRMINI.BAK"));
+  EXPECT_TRUE(s.CallsOf("WritePrivateProfileStringA").empty());
+  EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
+  EXPECT_EQ(s.Read("INFRARED.BAK"), kInfrared);
+}
+
+TEST(DriverPrep, AFailedWriteInTheFirstEditLeavesTheOriginalWhole) {
+  PrepSystem s(0x409);
+  s.sim.FailOperation("WriteFile");
+  s.PrepareInfFiles();
+  ApplyLateInfEdit(s.run);
+  EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
+  EXPECT_EQ(s.Read("INFRARED.INF"), kInfrared);
+  EXPECT_FALSE(s.Exists("IRMINI.BAK"));
+  EXPECT_FALSE(s.Exists("INFRARED.BAK"));
+  EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
+  EXPECT_TRUE(s.CallsOf("WritePrivateProfileStringA").empty());
+}
+
+// ---- without a usable scratch directory ----
+
+TEST(DriverPrep, WithoutTheSetupKeyNothingIsTouchedAndTheLookupRepeats) {
+  PrepSystem s;
+  s.sim.RegistryRoot().subkeys.clear();
+  s.sim.WriteFileText(InfPath("IRMINI.BAK"), "backup");
+  s.PrepareInfFiles();
+  ApplyLateInfEdit(s.run);
+  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.JournalText();
+  EXPECT_GE(s.CallsOf("RegOpenKeyExA").size(), 5u);
+  EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
+  EXPECT_EQ(s.Read("IRMINI.BAK"), "backup");
+}
+
+// A scratch directory of 259 characters fills its 260-byte buffer: no file
+// name fits behind it, so nothing is touched.
+TEST(DriverPrep, AScratchDirectoryFillingItsBufferTouchesNothing) {
+  PrepSystem s;
+  const std::string dir = "C:\\" + std::string(128, 'A') + "\\" + std::string(127, 'B');
+  ASSERT_EQ(dir.size(), 259u);
+  s.sim.SetText(kSetupKey, "SetupScratchDir", dir);
+  s.PrepareInfFiles();
+  ApplyLateInfEdit(s.run);
+  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.JournalText();
+  EXPECT_EQ(std::string(s.run.scratchDir), dir);
+}
+
+// ---- the driver copy ----
+
+TEST(DriverPrep, TheDriverIsCopiedToTheSourceDirectoryOverAnOldCopy) {
+  PrepSystem s;
+  s.sim.WriteFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", "old");
+  CopyDriverToSource(s.run);
+  EXPECT_EQ(s.sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
+            "driver bytes");
+  EXPECT_EQ(s.CallsOf("CopyFileA"),
+            (std::vector<std::string>{"\"C:\\NLSETUP\\nl-430.sys\", "
+                                      "\"C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys\", 0"}));
+}
+
+TEST(DriverPrep, SourcePathFormsGiveOneBackslashBeforeTheFileName) {
+  struct Case {
+    const char* sourcePath;
+    const char* destination;
+  } cases[] = {
+      {"C:\\WINDOWS\\OPTIONS\\CABS\\", "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"},
+      {"C:\\WINDOWS\\OPTIONS\\CABS\\\\", "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"},
+      {"", "\\nl-430.sys"},       // the root of the current drive
+      {"\\\\\\", "\\nl-430.sys"},
+  };
+  for (const Case& c : cases) {
+    PrepSystem s;
+    s.sim.SetText(kSetupKey, "SourcePath", c.sourcePath);
+    CopyDriverToSource(s.run);
+    std::vector<std::string> copies = s.CallsOf("CopyFileA");
+    ASSERT_EQ(copies.size(), 1u) << c.sourcePath;
+    EXPECT_EQ(copies[0], std::string("\"C:\\NLSETUP\\nl-430.sys\", \"") +
+                             c.destination + "\", 0");
+    EXPECT_EQ(s.sim.ReadFileText(c.destination), "driver bytes");
+  }
+}
+
+TEST(DriverPrep, AProgramInTheRootTakesTheDriverFromTheRoot) {
+  PrepSystem s;
+  s.sim.SetProgramPath("C:\\NLSETUP.EXE");
+  s.sim.WriteFileText("C:\\nl-430.sys", "root driver");
+  CopyDriverToSource(s.run);
+  EXPECT_EQ(s.sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
+            "root driver");
+}
+
+TEST(DriverPrep, NoCopyWithoutASourcePathOrWhenAPathDoesNotFit) {
+  PrepSystem absent;
+  absent.sim.RegistryRoot().subkeys.clear();
+  absent.sim.SetText(kSetupKey, "SetupScratchDir", kInfDir);
+  CopyDriverToSource(absent.run);
+  EXPECT_TRUE(absent.CallsOf("CopyFileA").empty());
+  // The rest of the preparation does not depend on it.
+  absent.PrepareInfFiles();
+  EXPECT_EQ(absent.Read("IRMINI.BAK"), kIrmini);
+
+  // A source path of 501 characters reads, but the destination needs 513
+  // bytes.
+  PrepSystem longSource;
+  longSource.sim.SetText(kSetupKey, "SourcePath", "C:\\" + std::string(498, 'S'));
+  CopyDriverToSource(longSource.run);
+  EXPECT_TRUE(longSource.CallsOf("CopyFileA").empty());
+  EXPECT_EQ(longSource.CallsOf("RegQueryValueExA").size(), 1u);
+
+  // A program directory of 250 characters: its file name fits 260 bytes,
+  // the driver's path beside it does not.
+  PrepSystem longProgram;
+  longProgram.sim.SetProgramPath("C:\\" + std::string(247, 'P') + "\\N.EXE");
+  CopyDriverToSource(longProgram.run);
+  EXPECT_TRUE(longProgram.CallsOf("CopyFileA").empty());
+  EXPECT_EQ(longProgram.CallsOf("GetModuleFileNameA").size(), 1u);
+}
+
+}  // namespace
+}  // namespace nl
