@@ -331,6 +331,22 @@ std::vector<ValueShape> ShapesOf(const ValueUnderTest& v) {
   return shapes;
 }
 
+void RemoveValue(HostileRun& run, const std::string& key,
+                 const std::string& name) {
+  std::vector<std::string> names;
+  ASSERT_TRUE(sim::SplitKeyPath(key.c_str(), &names));
+  sim::RegNode* node = sim::WalkKeys(&run.sim.RegistryRoot(), names);
+  ASSERT_NE(node, nullptr);
+  auto& values = node->values;
+  const auto before = values.size();
+  values.erase(std::remove_if(values.begin(), values.end(),
+                              [&](const sim::RegValue& v) {
+                                return v.name == name;
+                              }),
+               values.end());
+  ASSERT_EQ(values.size(), before - 1);
+}
+
 void RemoveSetupKey(HostileRun& run) {
   sim::RegNode* parent = sim::WalkKeys(
       &run.sim.RegistryRoot(),
@@ -428,6 +444,15 @@ std::vector<HostileCase> Catalogue() {
       }
       cases.push_back(c);
     }
+    HostileCase missing;
+    missing.name = std::string(value.label) + "_Missing";
+    std::string key = value.key;
+    std::string name = value.name;
+    missing.change = [key, name](HostileRun& run) {
+      RemoveValue(run, key, name);
+    };
+    value.ignored(missing.effects, false);
+    cases.push_back(missing);
   }
 
   // Setup directories.
