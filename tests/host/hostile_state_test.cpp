@@ -467,7 +467,7 @@ std::vector<HostileCase> Catalogue() {
   }
   {
     HostileCase c;
-    c.name = "ScratchDirMissing";
+    c.name = "ScratchDirNotOnDisk";
     c.change = [](HostileRun& run) {
       run.sim.SetText(kSetupKey, "SetupScratchDir", "C:\\NOWHERE\\INF");
     };
