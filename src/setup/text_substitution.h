@@ -25,11 +25,14 @@ struct SubstitutionScan {
   ByteSink sink;
   void* sinkContext;
   int replaced;  // set to 1 once a replacement has been emitted
-  // Quick test of a position before the exact comparison: its first and
-  // last byte, with the bit `...Fold` set, must equal `...Want`. The fold is
-  // 0x20 where the search byte is a letter, so both cases pass (and a few
+  // Quick test of a position before the exact comparison: two bytes of the
+  // search text that are rare in INF text, at `probeOffset` into the
+  // position, with the bit `probeFold` set, must equal `probeWant`. The fold
+  // is 0x20 where the search byte is a letter, so both cases pass (and a few
   // other bytes, which the exact comparison then rejects).
-  unsigned char firstFold, firstWant, lastFold, lastWant;
+  std::size_t probeOffset[2];
+  unsigned char probeFold[2];
+  unsigned char probeWant[2];
 };
 
 SubstitutionScan MakeSubstitutionScan(const char* search,
