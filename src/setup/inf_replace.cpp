@@ -77,12 +77,33 @@ bool RewriteStream(Platform& os, FileHandle input, OutputFile& out,
   return Flush(out);
 }
 
-// Puts the old content back under the target's name after a failed rewrite.
-// The side file is left where it is when that cannot be done.
-bool PutBackSideFile(Platform& os, const char* targetPath,
-                     const char* sidePath) {
-  os.DeleteFileA(targetPath);
-  return os.MoveFileA(sidePath, targetPath) != 0;
+// Writes the substituted content of `sourcePath` into a new file at
+// `outputPath`. True when every byte was read and written.
+bool RewriteFile(Platform& os, const char* sourcePath, const char* outputPath,
+                 const char* search, const char* replacement, int* replaced) {
+  FileHandle output = os.CreateFileA(outputPath, kGenericWrite, 0, kOpenAlways,
+                                     kFileAttributeNormal);
+  if (output == kInvalidFileHandle) return false;
+  FileHandle input = os.CreateFileA(sourcePath, kGenericRead, 0, kOpenAlways,
+                                    kFileAttributeNormal);
+  if (input == kInvalidFileHandle) {
+    os.CloseHandle(output);
+    return false;
+  }
+  static OutputFile out;
+  out.os = &os;
+  out.file = output;
+  out.used = 0;
+  out.failed = false;
+  SubstitutionScan scan =
+      MakeSubstitutionScan(search, replacement, AppendOutput, &out);
+  bool complete =
+      os.SetFilePointer(input, 0, kFileBegin) != kInvalidSetFilePointer &&
+      RewriteStream(os, input, out, scan);
+  os.CloseHandle(input);
+  os.CloseHandle(output);
+  *replaced = scan.replaced;
+  return complete;
 }
 
 }  // namespace
@@ -96,56 +117,55 @@ int ReplaceInInfFile(InstallRun& run, const char* target, const char* backup,
   }
   Platform& os = run.os;
   char targetPath[kMaxPath];
-  char sidePath[kMaxPath];
-  if (!GetSetupScratchPath(run, target, targetPath, sizeof targetPath)) return 0;
-  if (!GetSetupScratchPath(run, backup ? backup : kTempInfName, sidePath,
-                           sizeof sidePath)) {
+  char tempPath[kMaxPath];
+  char backupPath[kMaxPath];
+  if (!GetSetupScratchPath(run, target, targetPath, sizeof targetPath) ||
+      !GetSetupScratchPath(run, kTempInfName, tempPath, sizeof tempPath) ||
+      (backup &&
+       !GetSetupScratchPath(run, backup, backupPath, sizeof backupPath))) {
     return 0;
   }
 
-  if (!os.MoveFileA(targetPath, sidePath)) {
-    // Target missing or side file present. A temporary file left behind by
-    // an interrupted run is removed so the next edit can proceed.
-    if (!backup) os.DeleteFileA(sidePath);
+  // The new content is written under the temporary name and only then put
+  // in place, so the target's name never holds a partly written file, even
+  // when the program is stopped half-way. A temporary file found here was
+  // left by an interrupted run and holds no more than part of a rewrite.
+  if (os.GetFileAttributesA(tempPath) != kInvalidFileAttributes) {
+    os.DeleteFileA(tempPath);
+    // An edit without a backup then does not happen in this run; one with a
+    // backup goes on once the leftover is gone.
+    if (!backup || os.GetFileAttributesA(tempPath) != kInvalidFileAttributes) {
+      return 0;
+    }
+  }
+
+  // With a backup name the old content moves to the backup first; the move
+  // fails, and nothing happens, when the target is missing or a backup is
+  // already there.
+  const char* sourcePath = targetPath;
+  if (backup) {
+    if (!os.MoveFileA(targetPath, backupPath)) return 0;
+    sourcePath = backupPath;
+  } else if (os.GetFileAttributesA(targetPath) == kInvalidFileAttributes) {
     return 0;
   }
 
-  FileHandle output = os.CreateFileA(targetPath, kGenericWrite, 0, kOpenAlways,
-                                     kFileAttributeNormal);
-  if (output == kInvalidFileHandle) {
-    // The old content is only in the side file: move it back.
-    os.MoveFileA(sidePath, targetPath);
-    return 0;
-  }
-  FileHandle input = os.CreateFileA(sidePath, kGenericRead, 0, kOpenAlways,
-                                    kFileAttributeNormal);
-  if (input == kInvalidFileHandle) {
-    os.CloseHandle(output);
-    PutBackSideFile(os, targetPath, sidePath);
-    return 0;
-  }
+  int replaced = 0;
+  bool rewritten = RewriteFile(os, sourcePath, tempPath, search, replacement,
+                               &replaced);
+  bool inPlace = rewritten && (backup || os.DeleteFileA(targetPath)) &&
+                 os.MoveFileA(tempPath, targetPath);
+  if (inPlace) return replaced;
 
-  static OutputFile out;
-  out.os = &os;
-  out.file = output;
-  out.used = 0;
-  out.failed = false;
-  SubstitutionScan scan =
-      MakeSubstitutionScan(search, replacement, AppendOutput, &out);
-  bool complete =
-      os.SetFilePointer(input, 0, kFileBegin) != kInvalidSetFilePointer &&
-      RewriteStream(os, input, out, scan);
-  os.CloseHandle(input);
-  os.CloseHandle(output);
-
-  if (!complete) {
-    // Never leave a cut-short file: the old content goes back in place, and
-    // the side file survives when even that fails.
-    PutBackSideFile(os, targetPath, sidePath);
-    return 0;
-  }
-  if (!backup) os.DeleteFileA(sidePath);
-  return scan.replaced;
+  // The target keeps, or gets back, its old content. Only when the old
+  // target is already gone (the original is then in the backup made by the
+  // file's first edit) does the finished rewrite stay under the temporary
+  // name.
+  bool targetGone = !backup && rewritten &&
+                    os.GetFileAttributesA(targetPath) == kInvalidFileAttributes;
+  if (!targetGone) os.DeleteFileA(tempPath);
+  if (backup) os.MoveFileA(backupPath, targetPath);
+  return 0;
 }
 
 }  // namespace nl

@@ -514,7 +514,8 @@ std::vector<HostileCase> Catalogue() {
     cases.push_back(c);
   }
   // Scratch directories near the path limit: no composed path fits at 259
-  // and 250 characters; at 248 only "IRMINI.INF" and "IRMINI.BAK" fit; at
+  // and 250 characters; at 248 only "IRMINI.INF" and "IRMINI.BAK" fit, and
+  // since every rewrite goes through "NL-TEMP.INF" nothing is edited; at
   // 247 "NL-TEMP.INF" fits as well, but not "INFRARED.INF".
   for (std::size_t length : {259u, 250u}) {
     HostileCase c;
@@ -534,12 +535,9 @@ std::vector<HostileCase> Catalogue() {
     c.effects.infs = InfResult::kOwnCheck;
     c.effects.description = kDefaultClassDescription;
     c.extraCheck = [](HostileRun& run) {
-      // Only the edit with a backup and the display name get through.
-      ExpectInfEdited(
-          run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal,
-          sim::SetProfileValue(ModelSubstitute(run.irminiOriginal,
-                                               "irmini.sys", "nl-430.sys"),
-                               "Strings", "StandardExpl", kStandardExplValue));
+      // The rewrite's temporary file does not fit, so no backup is made,
+      // and without one the display name is not written either.
+      ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
       ExpectInfUntouched(run, "INFRARED.INF", "INFRARED.BAK",
                          run.infraredOriginal);
       ExpectSampleInfsUntouched(run);

@@ -212,9 +212,10 @@ TEST(InfReplace, WithoutAScratchDirectoryNothingIsTouched) {
   EXPECT_EQ(sim.ReadFileText("C:\\IRMINI.INF"), "irmini.sys");
 }
 
-// A scratch directory of 248 characters: "IRMINI.INF" still fits the 260-byte
-// path buffer, "NL-TEMP.INF" does not, so the edit does nothing at all.
-TEST(InfReplace, ASidePathThatDoesNotFitTouchesNothing) {
+// A scratch directory of 248 characters: "IRMINI.INF" and "IRMINI.BAK" still
+// fit the 260-byte path buffer, "NL-TEMP.INF" does not. Every rewrite is
+// written under that name first, so no edit touches anything.
+TEST(InfReplace, ATemporaryPathThatDoesNotFitTouchesNothing) {
   const std::string dir = "C:\\" + std::string(120, 'A') + "\\" + std::string(124, 'B');
   ASSERT_EQ(dir.size(), 248u);
   SimSystem sim;
@@ -223,14 +224,12 @@ TEST(InfReplace, ASidePathThatDoesNotFitTouchesNothing) {
   sim.WriteFileText(dir + "\\IRMINI.INF", "irmini.sys");
   InstallRun run = MakeInstallRun(sim, 0);
   EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", nullptr, "irmini.sys", "x"), 0);
-  EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", "IRMINI.BAK", "irmini.sys", "x"), 1);
+  EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", "IRMINI.BAK", "irmini.sys", "x"), 0);
   for (const auto& entry : sim.Journal()) {
-    if (entry.operation == "MoveFileA") {
-      EXPECT_EQ(entry.arguments.find("NL-TEMP"), std::string::npos) << entry.Text();
-    }
+    EXPECT_EQ(entry.operation.rfind("Reg", 0), 0u) << entry.Text();
   }
-  EXPECT_EQ(sim.ReadFileText(dir + "\\IRMINI.INF"), "x");
-  EXPECT_EQ(sim.ReadFileText(dir + "\\IRMINI.BAK"), "irmini.sys");
+  EXPECT_EQ(sim.ReadFileText(dir + "\\IRMINI.INF"), "irmini.sys");
+  EXPECT_FALSE(sim.FileExists(dir + "\\IRMINI.BAK"));
 }
 
 // ---- failures never lose the old content ----
@@ -282,34 +281,67 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"ReadFails", "ReadFile", 2, false}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
-// When even putting the old content back fails, the side file keeps it.
-TEST(InfReplace, ASideFileThatCannotBeMovedBackKeepsTheOldContent) {
+// When even putting the backup back fails, the backup keeps the old
+// content; without a backup the target was never touched.
+TEST(InfReplace, ABackupThatCannotBeMovedBackKeepsTheOldContent) {
   const std::string old = InfText(100 * 1024);
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
-    const std::string side = backup ? backup : "NL-TEMP.INF";
+    const std::string keeper = backup ? backup : "IRMINI.INF";
     InfSystem s(&old);
     std::uint64_t start = s.sim.CallCount();
     std::uint64_t write = CallOffset(old, backup, "WriteFile", 1);
     s.sim.FailCall(start + write);
-    // Every call after the failed write that would move the side file back.
+    // Every call after the failed write that would move the backup back.
     for (std::uint64_t n = start + write + 1; n < start + write + 10; ++n)
       s.sim.FailCall(n);
     EXPECT_EQ(s.Replace(backup, "irmini.sys", "nl-430.sys"), 0);
-    EXPECT_TRUE(s.Read(side) == old) << side;
+    EXPECT_TRUE(s.Read(keeper) == old) << keeper;
     EXPECT_EQ(s.sim.OpenFileCount(), 0u);
   }
 }
 
-TEST(InfReplace, AnOutputThatCannotBeCreatedLeavesNoEmptyTarget) {
+TEST(InfReplace, AnOutputThatCannotBeCreatedLeavesTheTargetAlone) {
   const std::string old = "DeviceVxDs=irmini.sys\r\n";
   InfSystem s(&old);
   std::uint64_t start = s.sim.CallCount();
   s.sim.FailCall(start + CallOffset(old, nullptr, "CreateFileA", 1));
   EXPECT_EQ(s.Replace(nullptr, "irmini.sys", "nl-430.sys"), 0);
-  // The rename and its undoing, and nothing deleted.
+  // The look for a leftover and for the target, the failed create, and the
+  // clean-up of whatever the create may have left.
   EXPECT_EQ(s.OperationsSince(start),
-            (std::vector<std::string>{"MoveFileA", "CreateFileA", "MoveFileA"}));
+            (std::vector<std::string>{"GetFileAttributesA", "GetFileAttributesA",
+                                      "CreateFileA", "DeleteFileA"}));
   EXPECT_EQ(s.Read("IRMINI.INF"), old);
+  EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
+}
+
+// The program stopped after any call of a rewrite: the target holds its old
+// or its new content, never part of either. Where the target is briefly
+// absent, the old content is in the backup, and without a backup the new
+// content is complete under the temporary name.
+TEST(InfReplace, AStopAtAnyCallNeverLeavesAPartlyWrittenTarget) {
+  const std::string old = InfText(3 * 64 * 1024 + 77);
+  for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
+    InfSystem twin(&old);
+    std::uint64_t first = twin.sim.CallCount();
+    ASSERT_EQ(twin.Replace(backup, "irmini.sys", "nl-430.sys"), 1);
+    const std::string edited = twin.Read("IRMINI.INF");
+    const std::uint64_t calls = twin.sim.CallCount() - first;
+    for (std::uint64_t n = 1; n <= calls; ++n) {
+      InfSystem s(&old);
+      s.sim.StopAfterCall(s.sim.CallCount() + n);
+      EXPECT_THROW(s.Replace(backup, "irmini.sys", "nl-430.sys"), sim::SimStopped);
+      const char* label = backup ? backup : "temporary";
+      if (s.Exists("IRMINI.INF")) {
+        std::string now = s.Read("IRMINI.INF");
+        EXPECT_TRUE(now == old || now == edited) << label << " stop after " << n;
+      } else if (backup) {
+        EXPECT_TRUE(s.Read("IRMINI.BAK") == old) << label << " stop after " << n;
+      } else {
+        EXPECT_TRUE(s.Read("NL-TEMP.INF") == edited) << label << " stop after " << n;
+      }
+    }
+  }
 }
 
 }  // namespace
