@@ -51,6 +51,11 @@ int RegisterInfraredClass(InstallRun& run) {
   char description[kValueTextCapacity] = {0};
   char infPath[kMaxPath];
   if (GetSetupScratchPath(run, "INFRARED.INF", infPath, sizeof infPath)) {
+    // A run stopped between moving the file to its backup and putting the
+    // new one in place leaves only the backup: the original is read there.
+    if (os.GetFileAttributesA(infPath) == kInvalidFileAttributes) {
+      GetSetupScratchPath(run, "INFRARED.BAK", infPath, sizeof infPath);
+    }
     os.GetPrivateProfileStringA("Strings", "Class.Desc", "", description,
                                 sizeof description, infPath);
   }

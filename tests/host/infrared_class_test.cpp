@@ -128,6 +128,7 @@ TEST(InfraredClass, CallsAreMadeInOrderWithTheirExactArguments) {
       "RegQueryValueExA(key#4, \"SetupScratchDir\", buffer, 260) = 0 -> REG_SZ "
       "\"C:\\WINDOWS\\INF\" (15 bytes)",
       "RegCloseKey(key#4) = 0",
+      "GetFileAttributesA(\"C:\\WINDOWS\\INF\\INFRARED.INF\") = 0x80",
       "GetPrivateProfileStringA(\"Strings\", \"Class.Desc\", \"\", buffer, 512, "
       "\"C:\\WINDOWS\\INF\\INFRARED.INF\") = 14 -> \"Infrarotger\\xE4te\"",
       "RegSetValueExA(key#3, \"\", REG_SZ \"Infrarotger\\xE4te\" (15 bytes)) = 0",
@@ -176,6 +177,27 @@ TEST(InfraredClass, DescriptionFallsBackToTheDefaultWhenTheInfGivesNone) {
     EXPECT_EQ(sim.ValueText(kClassKey, ""), "Infrared devices") << c.what;
     EXPECT_EQ(sim.FindValue(kClassKey, "")->data, Sz("Infrared devices")) << c.what;
   }
+}
+
+// A run stopped between moving INFRARED.INF to its backup and putting the
+// edited file in place leaves only INFRARED.BAK: the description comes from
+// there, as the next run would find it once the backup is back.
+TEST(InfraredClass, DescriptionComesFromTheBackupWhenOnlyTheBackupIsThere) {
+  SimSystem sim;
+  GiveScratchDir(sim);
+  sim.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
+                    "[Strings]\r\nClass.Desc=\"Infrarotger\xE4te\"\r\n");
+  Register(sim);
+  EXPECT_EQ(sim.ValueText(kClassKey, ""), "Infrarotger\xE4te");
+  // With INFRARED.INF present the backup is not consulted.
+  SimSystem both;
+  GiveScratchDir(both);
+  WriteInfraredInf(both, "Class.Desc=\"Aktuell\"");
+  both.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
+                     "[Strings]\r\nClass.Desc=\"Alt\"\r\n");
+  Register(both);
+  EXPECT_EQ(both.ValueText(kClassKey, ""), "Aktuell");
+  EXPECT_EQ(both.OpenKeyCount(), 0u);
 }
 
 TEST(InfraredClass, ExistingClassKeyKeepsItsOtherValuesAndSubkeys) {
