@@ -339,9 +339,9 @@ LETTERS = [("m", 0x32), ("i", 0x17), ("c", 0x2E), ("r", 0x13), ("o", 0x18),
 def keystroke(role, control, key, char, scan):
     lparam = (scan << 16) + 1
     return [
-        r"^%s keydown ctl=%d wp=0x%02X lp=0x%08X$" % (role, control, key, lparam),
-        r"^%s char ctl=%d wp=0x%02X lp=0x%08X$" % (role, control, char, lparam),
-        r"^%s keyup ctl=%d wp=0x%02X lp=0x%08X$" % (role, control, key,
+        r"^%s keydown ctl=%d wp=0x%02X lp=0x%08X hwnd=" % (role, control, key, lparam),
+        r"^%s char ctl=%d wp=0x%02X lp=0x%08X hwnd=" % (role, control, char, lparam),
+        r"^%s keyup ctl=%d wp=0x%02X lp=0x%08X hwnd=" % (role, control, key,
                                                     lparam | 0xC0000000),
     ]
 
@@ -374,7 +374,7 @@ def wizard_conversation():
     sequence += [
         r"^wizard command dialog wp=0x00003024 lp=(0x[0-9A-F]+) names=ctl=12324 ",
         r"^wizard page n=2",
-        r"^wizard focus ctl=1580$",
+        r"^wizard focus ctl=1580 hwnd=",
     ]
     for letter, scan in LETTERS:
         sequence += keystroke("wizard", 1580, ord(letter), ord(letter), scan)

@@ -63,28 +63,33 @@ LRESULT CALLBACK LoggedControlProcedure(HWND window, UINT message,
                                         WPARAM wParam, LPARAM lParam) {
   NoteIncomingMessage();
   const int id = GetDlgCtrlID(window);
+  const unsigned long handle =
+      static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window));
   switch (message) {
     case WM_KEYDOWN:
-      Log("keydown ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
-          static_cast<unsigned long>(lParam));
+      Log("keydown ctl=%d wp=0x%02X lp=0x%08lX hwnd=0x%lx", id,
+          static_cast<unsigned>(wParam), static_cast<unsigned long>(lParam),
+          handle);
       break;
     case WM_CHAR:
-      Log("char ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
-          static_cast<unsigned long>(lParam));
+      Log("char ctl=%d wp=0x%02X lp=0x%08lX hwnd=0x%lx", id,
+          static_cast<unsigned>(wParam), static_cast<unsigned long>(lParam),
+          handle);
       break;
     case WM_KEYUP:
-      Log("keyup ctl=%d wp=0x%02X lp=0x%08lX", id, static_cast<unsigned>(wParam),
-          static_cast<unsigned long>(lParam));
+      Log("keyup ctl=%d wp=0x%02X lp=0x%08lX hwnd=0x%lx", id,
+          static_cast<unsigned>(wParam), static_cast<unsigned long>(lParam),
+          handle);
       break;
     case WM_SETFOCUS:
-      Log("focus ctl=%d", id);
+      Log("focus ctl=%d hwnd=0x%lx", id, handle);
       break;
     case 0x1004: {  // LVM_GETITEMCOUNT
       LRESULT count = CallWindowProcA(OriginalProcedure(window), window,
                                       message, wParam, lParam);
-      Log("itemcount ctl=%d wp=%lu lp=%ld result=%ld", id,
+      Log("itemcount ctl=%d wp=%lu lp=%ld result=%ld hwnd=0x%lx", id,
           static_cast<unsigned long>(wParam), static_cast<long>(lParam),
-          static_cast<long>(count));
+          static_cast<long>(count), handle);
       return count;
     }
     default:
