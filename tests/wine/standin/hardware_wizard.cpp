@@ -12,7 +12,7 @@
 
 #include <cstdio>
 
-#include "standin.h"
+#include "standin.h"  // first: it brings <windows.h>
 
 #include <commctrl.h>
 

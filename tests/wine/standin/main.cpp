@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "standin.h"
+#include "standin.h"  // first: it brings <windows.h>
 
 #include <commctrl.h>
 

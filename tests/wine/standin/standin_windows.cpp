@@ -1,7 +1,8 @@
-
+// Window plumbing shared by the stand-in tools: dialogs, logged controls,
+// input sharing with the installer, the message loop.
 #include <cstring>
 
-#include "standin.h"
+#include "standin.h"  // first: it brings <windows.h>
 
 #include <tlhelp32.h>
 
