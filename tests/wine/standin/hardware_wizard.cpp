@@ -12,7 +12,7 @@
 
 #include <cstdio>
 
-#include "standin.h"  // first: it brings <windows.h>
+#include "standin.h"  // brings <windows.h>, needed before the next header
 
 #include <commctrl.h>
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "standin.h"  // first: it brings <windows.h>
+#include "standin.h"  // brings <windows.h>, needed before the next header
 
 #include <commctrl.h>
 

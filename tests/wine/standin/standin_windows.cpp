@@ -2,7 +2,7 @@
 // input sharing with the installer, the message loop.
 #include <cstring>
 
-#include "standin.h"  // first: it brings <windows.h>
+#include "standin.h"  // brings <windows.h>, needed before the next header
 
 #include <tlhelp32.h>
 
