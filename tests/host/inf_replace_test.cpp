@@ -20,6 +20,8 @@ using sim::SimSystem;
 
 constexpr char kSetupKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr char kInfDir[] = "C:\\WINDOWS\\INF";
+// The size of the pieces the rewrite reads and writes.
+constexpr std::size_t kChunk = 256 * 1024;
 
 std::string InfPath(const std::string& name) {
   return std::string(kInfDir) + "\\" + name;
@@ -135,10 +137,9 @@ TEST(InfReplace, AFileWithoutOccurrenceIsRewrittenUnchanged) {
   EXPECT_FALSE(withoutBackup.Exists("NL-TEMP.INF"));
 }
 
-// Chunks of 64 KB are read; occurrences are put across every chunk border at
-// every offset, and reads that come back short must not change the output.
+// The file is read in chunks; occurrences are put across chunk borders at
+// several offsets, and reads that come back short must not change the output.
 TEST(InfReplace, FilesLargerThanAChunkMatchThePlainModel) {
-  const std::size_t kChunk = 64 * 1024;
   const std::string search = "irmini.sys";
   std::string content = InfText(5 * kChunk + 123);
   for (std::size_t border = 1; border <= 4; ++border) {
@@ -250,7 +251,7 @@ class InfReplaceFault : public ::testing::TestWithParam<FaultCase> {};
 // content byte for byte, no side file is left and nothing stays open.
 TEST_P(InfReplaceFault, TheOldContentIsBackUnderTheTargetsName) {
   const FaultCase& fault = GetParam();
-  const std::string old = InfText(3 * 64 * 1024 + 77);
+  const std::string old = InfText(3 * kChunk + 77);
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
     InfSystem s(&old);
     std::uint64_t at = s.sim.CallCount() +
@@ -320,7 +321,7 @@ TEST(InfReplace, AnOutputThatCannotBeCreatedLeavesTheTargetAlone) {
 // absent, the old content is in the backup, and without a backup the new
 // content is complete under the temporary name.
 TEST(InfReplace, AStopAtAnyCallNeverLeavesAPartlyWrittenTarget) {
-  const std::string old = InfText(3 * 64 * 1024 + 77);
+  const std::string old = InfText(3 * kChunk + 77);
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
     InfSystem twin(&old);
     std::uint64_t first = twin.sim.CallCount();
