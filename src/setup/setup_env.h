@@ -11,7 +11,9 @@ namespace nl {
 // Reads a value of the Setup key as text into `buffer` (capacity in bytes),
 // whatever its registry type, and drops its trailing backslashes. A value that
 // does not fit, or that cannot be read, leaves the buffer as it was and gives
-// false. A stored text without a terminating zero is cut to fit the buffer.
+// false. A value that fills the whole capacity without a zero byte is read up
+// to the capacity; it is used when, without its trailing backslashes, it
+// leaves room for the zero, and counts as unreadable otherwise.
 bool ReadSetupValue(Platform& os, const char* valueName, char* buffer,
                     std::size_t capacity);
 
