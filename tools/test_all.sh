@@ -24,7 +24,8 @@ else
 fi
 
 step "Wine harness model tests"
-python3 -m unittest discover -s tests/wine -p 'test_*.py' || failed+=("harness tests")
+PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s tests/wine -p 'test_*.py' \
+  || failed+=("harness tests")
 
 step "Windows build and import check"
 if cmake --preset windows -B "$root/windows" >/dev/null &&

@@ -18,6 +18,7 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
+sys.dont_write_bytecode = True  # no cache files in the source tree
 
 import expectations as ex  # noqa: E402
 import regfile  # noqa: E402
