@@ -1,9 +1,10 @@
 #!/bin/bash
 # The whole test suite: host tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the Windows build with its import check, and
-# the end-to-end runs of NLSETUP.EXE under Wine. Exits non-zero when any part
-# fails; every part runs even after an earlier one failed (except what needs
-# a build that failed).
+# UndefinedBehaviorSanitizer, the fault sweep (also under both sanitizers),
+# a minute of fuzzing of the INF substitution, the Windows build with its
+# import check, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
+# non-zero when any part fails; every part runs even after an earlier one
+# failed (except what needs a build that failed).
 set -uo pipefail
 
 cd "$(dirname "$0")/.."
@@ -22,6 +23,16 @@ if cmake --preset host-asan -B "$root/host-asan" >/dev/null &&
 else
   failed+=("host build")
 fi
+
+step "fault sweep: every call failed, shortened and interrupted (sanitizers)"
+if [ -x "$root/host-asan/fault_sweep" ]; then
+  "$root/host-asan/fault_sweep" || failed+=("fault sweep")
+else
+  failed+=("fault sweep (not built)")
+fi
+
+step "fuzzing the INF substitution (60 s)"
+tools/fuzz/run_fuzz.sh 60 || failed+=("fuzzing")
 
 step "Wine harness model tests"
 PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s tests/wine -p 'test_*.py' \
