@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "main/install_sequence.h"
+#include "../support/registry_expect.h"
 #include "platform/sim/sim_system.h"
 #include "platform/sim/stand_in_tools.h"
 #include "registry/infrared_class.h"
@@ -19,13 +20,10 @@ constexpr const char* kClassKey = "System\\CurrentControlSet\\Services\\Class\\I
 constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr const char* kInfraredInf = "C:\\WINDOWS\\INF\\INFRARED.INF";
 
-struct ExpectedValue {
-  std::string name;
-  std::uint32_t type;
-  std::string data;
-};
-
-std::string Sz(const std::string& text) { return text + '\0'; }
+using testing::ExpectedValue;
+using testing::ExpectValues;
+using testing::Node;
+using testing::Sz;
 
 // The class key's values in the order they are written.
 std::vector<ExpectedValue> ClassValues(const std::string& description) {
@@ -40,25 +38,6 @@ std::vector<ExpectedValue> ClassValues(const std::string& description) {
       {"Link", kRegSz, Sz("{6bdd1fc5-810f-11d0-bec7-08002be2092f}")},
       {"PortSubClass", kRegBinary, std::string(1, '\0')},
   };
-}
-
-const sim::RegNode* Node(SimSystem& sim, const std::string& path) {
-  std::vector<std::string> names;
-  if (!sim::SplitKeyPath(path.c_str(), &names)) return nullptr;
-  return sim::WalkKeys(&sim.RegistryRoot(), names);
-}
-
-// Compares a key's values, in their stored order, with `expected`.
-void ExpectValues(SimSystem& sim, const std::string& path,
-                  const std::vector<ExpectedValue>& expected) {
-  const sim::RegNode* node = Node(sim, path);
-  ASSERT_NE(node, nullptr) << path;
-  ASSERT_EQ(node->values.size(), expected.size()) << path;
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(node->values[i].name, expected[i].name) << path << " value " << i;
-    EXPECT_EQ(node->values[i].type, expected[i].type) << path << " " << expected[i].name;
-    EXPECT_EQ(node->values[i].data, expected[i].data) << path << " " << expected[i].name;
-  }
 }
 
 void GiveScratchDir(SimSystem& sim) {

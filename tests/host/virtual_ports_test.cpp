@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/registry_expect.h"
 #include "platform/sim/sim_system.h"
 #include "registry/virtual_ports.h"
 
@@ -18,13 +19,10 @@ constexpr const char* kNet = "System\\CurrentControlSet\\Services\\Class\\Net";
 constexpr const char* kComNode = "Enum\\INFRARED\\COM\\ROOT&INFRARED&0000";
 constexpr const char* kLptNode = "Enum\\INFRARED\\LPT\\ROOT&INFRARED&0000";
 
-struct ExpectedValue {
-  std::string name;
-  std::uint32_t type;
-  std::string data;
-};
-
-std::string Sz(const std::string& text) { return text + '\0'; }
+using testing::ExpectedValue;
+using testing::ExpectValues;
+using testing::Node;
+using testing::Sz;
 std::string NetKey(const std::string& instance) { return std::string(kNet) + "\\" + instance; }
 
 std::vector<ExpectedValue> PortNodeValues(const std::string& hardwareId,
@@ -51,24 +49,6 @@ const std::vector<ExpectedValue> kComValues =
 const std::vector<ExpectedValue> kLptValues =
     PortNodeValues("Infrared\\LPT", "Virtueller Infrarot-LPT-Anschluss", "Infrared\\0002", "LPT3",
                    "Paralleler Infrarotanschluss (LPT)");
-
-const sim::RegNode* Node(SimSystem& sim, const std::string& path) {
-  std::vector<std::string> names;
-  if (!sim::SplitKeyPath(path.c_str(), &names)) return nullptr;
-  return sim::WalkKeys(&sim.RegistryRoot(), names);
-}
-
-void ExpectValues(SimSystem& sim, const std::string& path,
-                  const std::vector<ExpectedValue>& expected) {
-  const sim::RegNode* node = Node(sim, path);
-  ASSERT_NE(node, nullptr) << path;
-  ASSERT_EQ(node->values.size(), expected.size()) << path;
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(node->values[i].name, expected[i].name) << path << " value " << i;
-    EXPECT_EQ(node->values[i].type, expected[i].type) << path << " " << expected[i].name;
-    EXPECT_EQ(node->values[i].data, expected[i].data) << path << " " << expected[i].name;
-  }
-}
 
 // The exported registry below `path` (its own section and its subkeys').
 std::string ExportOf(SimSystem& sim, const std::string& path) {
