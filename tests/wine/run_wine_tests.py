@@ -2,11 +2,17 @@
 """Runs NLSETUP.EXE under Wine in every scenario (or the named ones) and
 checks what each run left. Exit status 0 when every check passed.
 
-  run_wine_tests.py [--exe-dir DIR] [--report] [--image DIR] [NAME...]
+  run_wine_tests.py [--exe-dir DIR] [--simrun PATH] [--report] [--image DIR]
+                    [NAME...]
 
 --report prints, for each run, a readable account: the registry changes as
 a diff of the exported keys, the INF file diffs, the driver copy and the
 stand-in tools' log of the dialog conversation.
+
+Scenarios the simulated stand-ins can play are also run on the simulated
+system (tools/simrun from a host build, see simcompare.py), and its
+registry changes and files must equal the Wine run's. The German run traces
+the program's Sleep calls and reports its wall time beside them.
 """
 
 import argparse
@@ -20,8 +26,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 sys.dont_write_bytecode = True  # no cache files in the source tree
 
+from checks import log_events  # noqa: E402
 import expectations as ex  # noqa: E402
 import regfile  # noqa: E402
+import simcompare  # noqa: E402
 import winerun  # noqa: E402
 from scenarios import SCENARIOS, SOURCE_DIR  # noqa: E402
 
@@ -73,6 +81,42 @@ def print_report(result):
         print("  " + line)
 
 
+def print_time_account(result, sim):
+    """The run's wall time beside the waits the program made: the Sleep
+    calls traced under Wine, and the same scenario's virtual time in the
+    simulator, where only the program's sleeps move the clock."""
+    slept = sum(result.sleeps_ms) / 1000.0
+    print("  time: program ran %.1f s under Wine; it slept %.1f s in %d Sleep calls; "
+          "overhead %.1f s (%.0f%%)" % (
+              result.program_seconds, slept, len(result.sleeps_ms),
+              result.program_seconds - slept,
+              100.0 * (result.program_seconds - slept) / slept if slept else 0.0))
+    print("  time: sleeps in order: " + sleep_runs(result.sleeps_ms))
+    # The stand-ins stamp their log with GetTickCount, which under Wine
+    # reads the same monotonic clock as time.monotonic().
+    stamps = [ms / 1000.0 for ms, _ in log_events(result.standin_log)]
+    started, ended = result.program_span
+    if stamps and started and ended and started <= stamps[0] and stamps[-1] <= ended:
+        print("  time: from the program's start to the first tool's %.1f s; "
+              "from the last tool's end to the program's %.1f s" % (
+                  stamps[0] - started, ended - stamps[-1]))
+    if sim is not None and sim.ok:
+        print("  time: the simulated run of the same scenario slept %.1f s" % (
+            sim.virtual_ms / 1000.0))
+
+
+def sleep_runs(sleeps):
+    """"500 x3, 1000, 500 x2": the sleeps in order, repeats counted."""
+    runs = []
+    for ms in sleeps:
+        if runs and runs[-1][0] == ms:
+            runs[-1][1] += 1
+        else:
+            runs.append([ms, 1])
+    return ", ".join("%d x%d" % (ms, n) if n > 1 else str(ms) for ms, n in runs) \
+        or "none"
+
+
 def run_scenario(scenario, args, template):
     image = args.image or scenario.image
     checks = scenario.checks(image)
@@ -82,6 +126,14 @@ def run_scenario(scenario, args, template):
                              standin=scenario.standin, **setup_fields)
     if files_from is not None:
         setup.extra_files = dict(setup.extra_files, **files_from(image))
+    sim = None
+    if scenario.sim_standin is not None:
+        if args.simrun:
+            sim = simcompare.run_simulated(args.simrun, setup, scenario.sim_standin)
+        else:
+            sim = simcompare.SimOutcome(False, "simrun not found: build the host "
+                                        "preset or give --simrun")
+        checks = checks + [simcompare.SimulatorAgrees(sim)]
     paths = sorted({p for c in checks for p in c.paths()} | set(REPORT_FILES))
     result = winerun.run_program(setup, args.exe_dir, template, paths)
     failures = 0
@@ -89,6 +141,8 @@ def run_scenario(scenario, args, template):
         scenario.name, scenario.summary, scenario.locale,
         ", " + scenario.standin if scenario.standin else "",
         result.exit_code, result.seconds))
+    if result.sleeps_ms is not None:
+        print_time_account(result, sim)
     for check in checks:
         passed, detail = check.evaluate(result)
         if not passed:
@@ -109,6 +163,8 @@ def main():
                         help="folder with NLSETUP.EXE and rundll32.exe")
     parser.add_argument("--cache", default=os.path.join(SOURCE_DIR, "build", "wine-template"),
                         help="where the initialised Wine prefix is kept")
+    parser.add_argument("--simrun", help="the simulator's simrun (default: from the "
+                        "host or host-asan build below NL_BUILD_ROOT)")
     parser.add_argument("--image", help="system image instead of each scenario's own")
     parser.add_argument("--report", action="store_true", help="print every run's account")
     parser.add_argument("--report-failures", action="store_true",
@@ -121,6 +177,8 @@ def main():
     args.cache = os.path.abspath(args.cache)
     if args.image:
         args.image = os.path.abspath(args.image)
+    args.simrun = os.path.abspath(args.simrun) if args.simrun \
+        else simcompare.find_simrun(SOURCE_DIR)
 
     if args.list:
         for s in SCENARIOS:

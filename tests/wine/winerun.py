@@ -8,6 +8,7 @@ with NLSETUP.EXE and the stand-in rundll32.exe in C:\\NLSETUP\\.
 
 import fcntl
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -28,7 +29,35 @@ EXPORTED_KEYS = (
 WINE98_DEFAULTS = (
     "[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\NLSETUP.EXE]\r\n"
     '"Version"="win98"\r\n\r\n'
+    # No window manager runs on the virtual display: windows left to one
+    # would make every hide and destroy wait 2 s for it to answer.
+    "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"
+    '"Managed"="N"\r\n\r\n'
 )
+
+
+# Traces the program's Sleep calls for the wall-time account: Wine's relay
+# tracing (WINEDEBUG=+pid,+relay, for the program's run only), narrowed to
+# Sleep and GetProcessVersion, with the process on every line. Wine's own
+# processes and the stand-in tools sleep too, so only the processes that
+# poll other processes by GetProcessVersion, which the program alone does,
+# are counted.
+SLEEP_TRACE = (
+    "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\r\n"
+    '"RelayInclude"="KERNEL32.Sleep;KERNELBASE.Sleep;'
+    'KERNEL32.GetProcessVersion;KERNELBASE.GetProcessVersion"\r\n\r\n'
+)
+RELAY_CALL = re.compile(r"^([0-9a-fA-F]+):[0-9a-fA-F]+:Call (?:KERNEL32|KERNELBASE)\."
+                        r"(Sleep|GetProcessVersion)\(([0-9a-fA-F]+)\)", re.MULTILINE)
+
+
+def traced_sleeps(output):
+    """The arguments (ms) of the program's Sleep calls, in order, from
+    relay-traced output."""
+    calls = [(m.group(1), m.group(2), int(m.group(3), 16))
+             for m in RELAY_CALL.finditer(output)]
+    program = {pid for pid, name, _ in calls if name == "GetProcessVersion"}
+    return [ms for pid, name, ms in calls if name == "Sleep" and pid in program]
 
 
 class RunError(Exception):
@@ -146,6 +175,7 @@ class RunSetup:
     removed_files: tuple = ()       # C: paths deleted before the run
     timeout: int = 180              # seconds for the program's run
     runs: int = 1                   # how often the program runs in a row
+    trace_sleeps: bool = False      # record the program's Sleep calls
 
 
 @dataclass
@@ -158,6 +188,9 @@ class RunResult:
     files_after: dict
     standin_log: str
     program_output: str
+    program_seconds: float = 0.0    # the program's own processes, start to end
+    program_span: tuple = (0.0, 0.0)  # time.monotonic() at its start and end
+    sleeps_ms: list = None          # its Sleep arguments, when traced
 
 
 def seed_registry(env, prefix, setup):
@@ -166,6 +199,8 @@ def seed_registry(env, prefix, setup):
     if not image_reg.startswith("REGEDIT4"):
         raise RunError("system image registry is not a REGEDIT4 file")
     text = image_reg.rstrip("\r\n") + "\n\n" + WINE98_DEFAULTS
+    if setup.trace_sleeps:
+        text += SLEEP_TRACE
     if setup.extra_reg:
         text += setup.extra_reg + "\n"
     text = text.replace("\r\n", "\n").replace("\n", "\r\n")
@@ -247,24 +282,38 @@ def run_program(setup, exe_dir, template, read_paths=()):
         env_run = dict(env)
         if setup.standin:
             env_run["NL_STANDIN"] = setup.standin
+        if setup.trace_sleeps:
+            env_run["WINEDEBUG"] = "+pid,+relay"
         program_dir = find_case_insensitive(drive_c, PROGRAM_DIR)
         started = time.monotonic()
-        exit_code, output = None, ""
+        exit_code, output, program_seconds = None, "", 0.0
+        span = [None, None]
         for _ in range(setup.runs):
             try:
-                result = wine(env_run, "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR,
-                              timeout=setup.timeout, cwd=program_dir)
+                program_started = time.monotonic()
+                span[0] = span[0] or program_started
+                # Output goes to a file, not a pipe: the tools the program
+                # started and Wine's own processes inherit it, and a pipe
+                # would keep the run waiting until the last of them ended.
+                with tempfile.TemporaryFile(dir=work) as out:
+                    code = subprocess.run(
+                        ["wine", "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR], env=env_run,
+                        cwd=program_dir, timeout=setup.timeout, stdout=out,
+                        stderr=subprocess.STDOUT).returncode
+                    span[1] = time.monotonic()
+                    program_seconds += span[1] - program_started
+                    # The stand-in tools may outlive the program by a few seconds.
+                    stop_wineserver(env)
+                    out.seek(0)
+                    output += out.read().decode("utf-8", "replace")
                 # The first non-zero exit code of the runs is kept.
                 if exit_code in (None, 0):
-                    exit_code = result.returncode
-                output += result.stdout.decode("utf-8", "replace")
+                    exit_code = code
             except subprocess.TimeoutExpired:
                 exit_code = None
                 output += "(no exit within %d s)" % setup.timeout
                 stop_wineserver(env, kill=True)
                 break
-            # The stand-in tools may outlive the program by a few seconds.
-            stop_wineserver(env)
         seconds = time.monotonic() - started
 
         registry_after = export_registry(env, prefix)
@@ -272,7 +321,9 @@ def run_program(setup, exe_dir, template, read_paths=()):
         log = read_file("C:\\%s\\%s" % (PROGRAM_DIR, STANDIN_LOG)) or b""
         return RunResult(exit_code, seconds, registry_before, registry_after,
                          files_before, {p: read_file(p) for p in read_paths},
-                         log.decode("cp1252", "replace"), output)
+                         log.decode("cp1252", "replace"), output, program_seconds,
+                         tuple(span),
+                         traced_sleeps(output) if setup.trace_sleeps else None)
     finally:
         try:
             stop_wineserver(env, kill=True)

@@ -39,6 +39,8 @@ constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an
 struct Options {
   std::string image;
   std::uint32_t locale = 0x407;
+  std::string standIn;
+  int runs = 1;
   bool journal = false;
   std::string keep;
 };
@@ -46,7 +48,8 @@ struct Options {
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "simrun: %s\n", problem);
   std::fprintf(stderr,
-               "usage: simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR]\n");
+               "usage: simrun [--image DIR] [--locale 0x409] [--standin OPTIONS] [--runs N]\n"
+               "              [--journal] [--keep DIR]\n");
   std::exit(2);
 }
 
@@ -80,6 +83,14 @@ Options ParseOptions(int argc, char** argv) {
       char* end = nullptr;
       options.locale = static_cast<std::uint32_t>(std::strtoul(text.c_str(), &end, 0));
       if (!end || *end) Usage("the locale must be a number such as 0x409");
+    } else if (arg == "--standin") {
+      options.standIn = value();
+    } else if (arg == "--runs") {
+      const std::string text = value();
+      char* end = nullptr;
+      const long runs = std::strtol(text.c_str(), &end, 10);
+      if (!end || *end || runs < 1 || runs > 100) Usage("--runs takes a number from 1 to 100");
+      options.runs = static_cast<int>(runs);
     } else if (arg == "--journal") {
       options.journal = true;
     } else if (arg == "--keep") {
@@ -111,17 +122,26 @@ int main(int argc, char** argv) {
     sim.LoadImage(options.image);
     sim.SetUserDefaultLcid(options.locale);
 #ifdef SIMRUN_HAS_STAND_INS
-    nl::sim::InstallStandInTools(sim);
+    nl::sim::StandInOptions standIns;
+    if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
+      Usage(("unknown stand-in options " + options.standIn).c_str());
+    nl::sim::InstallStandInTools(sim, standIns);
 #else
+    if (!options.standIn.empty()) Usage("no stand-ins for the system tools are built in");
     std::cout << "note: no stand-ins for the system tools are built in; their "
                  "command lines fail to start\n";
 #endif
     const std::string registryBefore = sim.ExportRegistry();
     simrun::CopyDrives(work + "/system", work + "/before");
 
+    // Only the program's sleeps move the virtual clock, so its reading is
+    // the time the runs spent waiting.
     std::string ending = "the program returned ";
     try {
-      ending += std::to_string(nl::InstallerMain(sim, kInstance));
+      for (int run = 1; run <= options.runs; ++run) {
+        const int code = nl::InstallerMain(sim, kInstance);
+        ending += (run > 1 ? ", " : "") + std::to_string(code);
+      }
     } catch (const nl::sim::SimTimeLimit& e) {
       ending = std::string("stopped: ") + e.what();
       status = 1;
@@ -130,8 +150,9 @@ int main(int argc, char** argv) {
       status = 1;
     }
 
-    std::cout << "== Run on " << options.image << ", locale " << nl::sim::Hex(options.locale)
-              << " ==\n"
+    std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
+              << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+              << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
               << ending << " after " << sim.CallCount() << " system calls and "
               << sim.Now() << " ms of virtual time\n";
     if (options.journal) std::cout << "\n== Journal ==\n" << sim.JournalText();

@@ -1,0 +1,267 @@
+"""The same scenario on the simulated Windows 9x system: tools/simrun runs
+the installer on the scenario's image with the simulated stand-ins, and the
+registry and files it leaves are compared with what the Wine run left.
+
+Both runs start from the same image, so their changes must be equal: the
+same keys added and removed, the same values with the same types and bytes,
+the same INF files, backups and driver copy. A difference is a fault of the
+simulator or a place where Wine does not behave like Windows 9x.
+
+Where Wine is known to differ from Windows 9x, and how the comparison deals
+with it:
+
+- Registry text: Wine keeps REG_SZ values as UTF-16 and hands them to the
+  "A" functions with a terminating zero whatever size they were written
+  with; Windows 9x keeps the bytes as written. Both sides are brought to one
+  form (a REG_SZ gets its terminating zero when it lacks one), so that only
+  the text counts. The installer always writes its texts with their zero, so
+  in practice the form changes nothing.
+- Private-profile writes: Wine's WritePrivateProfileString writes the whole
+  file back in its own normal form (CRLF lines, no blank lines, no blanks
+  around "="), Windows 9x and the simulator change only the key's line. The
+  sample INF files are already in that normal form, so both writers give
+  the same bytes; an image with blank lines or other line ends would show a
+  difference here that is Wine's, not a fault.
+- Key deletion: RegDeleteKey removes a key with its subkeys on Windows 9x,
+  and in Wine only when the program runs in Windows 98 mode (the NT family
+  refuses a key that has subkeys). The Wine runs set that mode for
+  NLSETUP.EXE (winerun.WINE98_DEFAULTS); the simulator deletes like 9x.
+- Keys Wine makes for itself (its own device classes under
+  ...\\Services\\Class, for instance) are in the Wine prefix before the run
+  and not in the image: only changes are compared, never whole subtrees.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+from dataclasses import dataclass, field
+
+import regfile
+import winerun
+from checks import Check
+
+# The files a run may write, compared byte for byte.
+COMPARED_FILES = (
+    "C:\\WINDOWS\\INF\\IRMINI.INF", "C:\\WINDOWS\\INF\\IRMINI.BAK",
+    "C:\\WINDOWS\\INF\\INFRARED.INF", "C:\\WINDOWS\\INF\\INFRARED.BAK",
+    "C:\\WINDOWS\\INF\\NL-TEMP.INF", "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys",
+)
+
+# LC_ALL of a Wine run -> the user default locale of the simulated system.
+LOCALE_IDS = {"de_DE": 0x0407, "de_AT": 0x0C07, "en_US": 0x0409}
+
+# Stand-in options for tools that cannot be started at all (no rundll32).
+NO_TOOLS = "installer=failstart,wizard=failstart,panel=failstart"
+
+
+@dataclass
+class SimOutcome:
+    ok: bool
+    problem: str = ""           # why the simulated run could not be used
+    virtual_ms: int = 0         # the program's sleeps on the virtual clock
+    registry_before: dict = field(default_factory=dict)
+    registry_after: dict = field(default_factory=dict)
+    files_after: dict = field(default_factory=dict)
+
+
+def locale_id(locale):
+    return LOCALE_IDS[locale.split(".")[0]]
+
+
+def find_simrun(source_dir):
+    """simrun from the host builds below NL_BUILD_ROOT (default build)."""
+    root = os.path.join(source_dir, os.environ.get("NL_BUILD_ROOT", "build"))
+    for folder in ("host", "host-asan"):
+        path = os.path.join(root, folder, "simrun")
+        if os.access(path, os.X_OK):
+            return path
+    return None
+
+
+def apply_reg_text(image_reg, extra):
+    """The image's REGEDIT4 text with `extra` applied: deletion entries
+    ("name"=-) remove the value's line from its key, everything else is
+    appended (the simulator's import adds and replaces values)."""
+    lines = image_reg.replace("\r\n", "\n").split("\n")
+    appended = []
+    key = None
+    for line in extra.replace("\r\n", "\n").split("\n"):
+        if line.startswith("[") and line.endswith("]"):
+            key = line
+            appended.append(line)
+            continue
+        deleted = re.match(r'^(@|"(?:[^"\\]|\\.)*")=-$', line)
+        if deleted and key is not None:
+            lines = _without_value(lines, key, deleted.group(1))
+        else:
+            appended.append(line)
+    return "\n".join(lines).rstrip("\n") + "\n\n" + "\n".join(appended) + "\n"
+
+
+def _without_value(lines, key, name):
+    out, inside = [], False
+    for line in lines:
+        if line.startswith("["):
+            inside = line.lower() == key.lower()
+        elif inside and line.lower().startswith(name.lower() + "="):
+            continue
+        out.append(line)
+    return out
+
+
+def make_image(setup, folder):
+    """A copy of the scenario's image with its extra files, removed files
+    and extra registry lines, as the Wine run's prefix is seeded."""
+    shutil.copytree(setup.image, folder)
+    drive_c = os.path.join(folder, "drive_c")
+    for path, content in setup.extra_files.items():
+        host = winerun.find_case_insensitive(drive_c, path[3:])
+        os.makedirs(os.path.dirname(host), exist_ok=True)
+        with open(host, "wb") as f:
+            f.write(content)
+    for path in setup.removed_files:
+        host = winerun.find_case_insensitive(drive_c, path[3:])
+        if os.path.exists(host):
+            os.remove(host)
+    if setup.extra_reg:
+        reg_path = os.path.join(folder, "system.reg")
+        with open(reg_path, "rb") as f:
+            text = f.read().decode("cp1252")
+        with open(reg_path, "wb") as f:
+            f.write(apply_reg_text(text, setup.extra_reg).encode("cp1252"))
+
+
+def subtrees(keys):
+    """The keys below the subtrees the Wine runs export."""
+    wanted = [s.lower() for s in winerun.EXPORTED_KEYS]
+    return {p: k for p, k in keys.items()
+            if any(p == w or p.startswith(w + "\\") for w in wanted)}
+
+
+def read_reg(path):
+    with open(path, "rb") as f:
+        return subtrees(regfile.parse_export(f.read()))
+
+
+def run_simulated(simrun, setup, standin):
+    """Runs simrun on the scenario's image; the outcome holds the exported
+    subtrees before and after and the compared files after."""
+    work = tempfile.mkdtemp(prefix="nl-sim-")
+    try:
+        image, kept = os.path.join(work, "image"), os.path.join(work, "after")
+        make_image(setup, image)
+        command = [simrun, "--image", image, "--locale", hex(locale_id(setup.locale)),
+                   "--runs", str(setup.runs), "--keep", kept]
+        if standin:
+            command += ["--standin", standin]
+        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                             timeout=120)
+        output = run.stdout.decode("utf-8", "replace")
+        if run.returncode != 0 or not os.path.isdir(kept):
+            return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
+        ending = re.search(r"and (\d+) ms of virtual time", output)
+        files = {}
+        for path in COMPARED_FILES:
+            host = winerun.find_case_insensitive(os.path.join(kept, "drive_c"), path[3:])
+            files[path] = open(host, "rb").read() if os.path.isfile(host) else None
+        return SimOutcome(True, "", int(ending.group(1)) if ending else 0,
+                          read_reg(os.path.join(image, "system.reg")),
+                          read_reg(os.path.join(kept, "system.reg")), files)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def normal_form(key):
+    """A key's values as comparable text lines (see the module comment)."""
+    lines = []
+    for name in sorted(key.values):
+        value = key.values[name]
+        data = value.data
+        if value.type == regfile.REG_SZ and not data.endswith(b"\0"):
+            data += b"\0"
+        lines.append(regfile.describe(regfile.Value(value.name, value.type, data)))
+    return lines
+
+
+def changes(before, after):
+    """{key path: value lines after, or None when the key went away} for
+    every key the run added, removed or changed."""
+    out = {}
+    for path in set(before) | set(after):
+        was = normal_form(before[path]) if path in before else None
+        now = normal_form(after[path]) if path in after else None
+        if was != now:
+            out[path] = now
+    return out
+
+
+def differences(wine_result, sim):
+    """Readable lines, one per difference between the two runs."""
+    found = []
+    wine_changes = changes(subtrees(wine_result.registry_before),
+                           subtrees(wine_result.registry_after))
+    sim_changes = changes(sim.registry_before, sim.registry_after)
+    for path in sorted(set(wine_changes) | set(sim_changes)):
+        in_wine, in_sim = path in wine_changes, path in sim_changes
+        wine_now, sim_now = wine_changes.get(path), sim_changes.get(path)
+        if in_wine and in_sim and wine_now == sim_now:
+            continue
+        if not in_sim:
+            sim_now = normal_form(sim.registry_after[path]) \
+                if path in sim.registry_after else None
+            found.append("key %s: changed only under Wine (Wine %s, simulator %s)" % (
+                path, _key_state(wine_now), _key_state(sim_now)))
+        elif not in_wine:
+            found.append("key %s: changed only in the simulator (simulator %s)" % (
+                path, _key_state(sim_now)))
+        else:
+            found.append("key %s: Wine %s, simulator %s" % (
+                path, _key_state(wine_now), _key_state(sim_now)))
+    for path in COMPARED_FILES:
+        wine_bytes, sim_bytes = wine_result.files_after.get(path), sim.files_after.get(path)
+        if wine_bytes != sim_bytes:
+            found.append("file %s: Wine %s, simulator %s%s" % (
+                path, _file_state(wine_bytes), _file_state(sim_bytes),
+                _first_difference(wine_bytes, sim_bytes)))
+    return found
+
+
+def _key_state(lines):
+    if lines is None:
+        return "absent"
+    return "{%s}" % "; ".join(lines) if lines else "{no values}"
+
+
+def _file_state(data):
+    return "absent" if data is None else "%d bytes" % len(data)
+
+
+def _first_difference(a, b):
+    if a is None or b is None:
+        return ""
+    at = next((i for i, (x, y) in enumerate(zip(a, b)) if x != y), min(len(a), len(b)))
+    return ", first difference at byte %d: %r / %r" % (at, a[at:at + 30], b[at:at + 30])
+
+
+class SimulatorAgrees(Check):
+    """The simulated run of the same scenario left the same registry changes
+    and files as the Wine run."""
+
+    def __init__(self, outcome):
+        self.outcome = outcome
+
+    def paths(self):
+        return COMPARED_FILES
+
+    def describe(self):
+        return "simulated run left the same registry changes and files"
+
+    def evaluate(self, result):
+        if not self.outcome.ok:
+            return False, self.outcome.problem
+        found = differences(result, self.outcome)
+        if not found:
+            return True, "equal"
+        return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
