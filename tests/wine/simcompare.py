@@ -28,7 +28,9 @@ with it:
   NLSETUP.EXE (winerun.WINE98_DEFAULTS); the simulator deletes like 9x.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
-  and not in the image: only changes are compared, never whole subtrees.
+  and not in the image. So the image's keys are compared with Wine's
+  registry before the run, and then the changes of both runs: equal
+  changes on an equally seeded registry mean equal registries after.
 """
 
 import os
@@ -200,8 +202,16 @@ def changes(before, after):
 def differences(wine_result, sim):
     """Readable lines, one per difference between the two runs."""
     found = []
-    wine_changes = changes(subtrees(wine_result.registry_before),
-                           subtrees(wine_result.registry_after))
+    # Both start from the image: its keys must have reached Wine's registry
+    # as they stand in it, so that equal changes mean equal registries.
+    wine_before = subtrees(wine_result.registry_before)
+    for path in sorted(sim.registry_before):
+        image = normal_form(sim.registry_before[path])
+        seeded = normal_form(wine_before[path]) if path in wine_before else None
+        if seeded != image:
+            found.append("key %s: seeded into Wine as %s, the image has %s" % (
+                path, _key_state(seeded), _key_state(image)))
+    wine_changes = changes(wine_before, subtrees(wine_result.registry_after))
     sim_changes = changes(sim.registry_before, sim.registry_after)
     for path in sorted(set(wine_changes) | set(sim_changes)):
         in_wine, in_sim = path in wine_changes, path in sim_changes

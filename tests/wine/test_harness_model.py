@@ -10,6 +10,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import expectations as ex  # noqa: E402
 import regfile  # noqa: E402
+import run_wine_tests  # noqa: E402
+import simcompare  # noqa: E402
+import winerun  # noqa: E402
 from checks import LogSequence, RegValue  # noqa: E402
 
 
@@ -106,6 +109,109 @@ class LogSequenceTest(unittest.TestCase):
                         .evaluate(Result)[0])
         self.assertFalse(LogSequence("", [r"^wizard keydown", r"^wizard hide"])
                          .evaluate(Result)[0])
+
+
+def reg4(text):
+    return regfile.parse_export(("REGEDIT4\n\n" + text).encode("cp1252"))
+
+
+class SimulatorComparisonTest(unittest.TestCase):
+    IMAGE = ('[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000]\n"Class"="Net"\n\n'
+             '[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000\\Sub]\n\n')
+    AFTER = '[HKEY_LOCAL_MACHINE\\Enum\\INFRARED]\n"Installed"=hex:31,00\n\n'
+
+    def outcome(self, after_text, files=None):
+        return simcompare.SimOutcome(
+            True, registry_before=simcompare.subtrees(reg4(self.IMAGE)),
+            registry_after=simcompare.subtrees(reg4(after_text)),
+            files_after=files or {})
+
+    def wine(self, wine_before, wine_after, files=None):
+        class Result:
+            registry_before = reg4(wine_before)
+            registry_after = reg4(wine_after)
+            files_after = files or {}
+        return Result
+
+    def test_equal_changes_pass_whatever_else_the_prefix_holds(self):
+        # Wine's prefix has keys of its own, before and after alike.
+        own = '[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\{x}]\n"A"="1"\n\n'
+        result = self.wine(self.IMAGE + own, self.AFTER + own)
+        self.assertEqual(simcompare.differences(result, self.outcome(self.AFTER)), [])
+        check = simcompare.SimulatorAgrees(self.outcome(self.AFTER))
+        self.assertEqual(check.evaluate(result), (True, "equal"))
+
+    def test_a_key_left_behind_or_a_value_of_another_type_is_a_difference(self):
+        kept = self.AFTER + '[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000\\Sub]\n\n'
+        found = simcompare.differences(self.wine(self.IMAGE, kept), self.outcome(self.AFTER))
+        self.assertEqual(len(found), 1)
+        self.assertIn("enum\\root\\net\\0000\\sub", found[0])
+        self.assertIn("only in the simulator", found[0])
+        text = self.AFTER.replace("hex:31,00", 'hex(1):31,00')
+        found = simcompare.differences(self.wine(self.IMAGE, text), self.outcome(self.AFTER))
+        self.assertEqual(len(found), 1)
+        self.assertIn("Installed", found[0])
+        self.assertFalse(simcompare.SimulatorAgrees(self.outcome(self.AFTER)).evaluate(
+            self.wine(self.IMAGE, text))[0])
+
+    def test_an_image_key_seeded_differently_into_wine_is_a_difference(self):
+        seeded = self.IMAGE.replace('"Class"="Net"', '"Class"="Other"')
+        after = self.AFTER + seeded
+        found = simcompare.differences(self.wine(seeded, after),
+                                       self.outcome(self.AFTER + self.IMAGE))
+        self.assertEqual(len(found), 1)
+        self.assertIn("seeded into Wine", found[0])
+
+    def test_text_without_its_zero_counts_as_the_same_text(self):
+        with_zero = self.AFTER + '[HKEY_LOCAL_MACHINE\\Enum\\X]\n"T"=hex(1):41,00\n\n'
+        without = self.AFTER + '[HKEY_LOCAL_MACHINE\\Enum\\X]\n"T"=hex(1):41\n\n'
+        self.assertEqual(simcompare.differences(self.wine(self.IMAGE, with_zero),
+                                                self.outcome(without)), [])
+        other = self.AFTER + '[HKEY_LOCAL_MACHINE\\Enum\\X]\n"T"=hex(1):42\n\n'
+        self.assertEqual(len(simcompare.differences(self.wine(self.IMAGE, with_zero),
+                                                    self.outcome(other))), 1)
+
+    def test_files_compared_byte_for_byte(self):
+        path = simcompare.COMPARED_FILES[0]
+        sim = self.outcome(self.AFTER, {path: b"a\r\nb\r\n"})
+        same = self.wine(self.IMAGE, self.AFTER, {path: b"a\r\nb\r\n"})
+        other = self.wine(self.IMAGE, self.AFTER, {path: b"a\r\nc\r\n"})
+        missing = self.wine(self.IMAGE, self.AFTER, {})
+        self.assertEqual(simcompare.differences(same, sim), [])
+        self.assertIn("first difference at byte 3",
+                      simcompare.differences(other, sim)[0])
+        self.assertIn("Wine absent", simcompare.differences(missing, sim)[0])
+
+    def test_a_failed_simulated_run_fails_the_check(self):
+        check = simcompare.SimulatorAgrees(simcompare.SimOutcome(False, "simrun exit 2"))
+        self.assertEqual(check.evaluate(self.wine(self.IMAGE, self.AFTER)),
+                         (False, "simrun exit 2"))
+
+    def test_registry_lines_of_a_scenario_applied_to_the_image(self):
+        image = ('REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\S]\n"SourcePath"="C:\\\\X"\n'
+                 '"Keep"="1"\n\n[HKEY_LOCAL_MACHINE\\T]\n"SourcePath"="2"\n')
+        text = simcompare.apply_reg_text(
+            image, '[HKEY_LOCAL_MACHINE\\S]\n"SourcePath"=-\n"New"="n"\n')
+        keys = regfile.parse_export(text.encode("cp1252"))
+        self.assertEqual(sorted(keys["s"].values), ["keep", "new"])
+        self.assertIn("sourcepath", keys["t"].values)
+
+
+class TimeAccountTest(unittest.TestCase):
+    def test_only_the_polling_process_sleeps_are_counted(self):
+        output = ("0038:0058:Call KERNEL32.Sleep(0000000a) ret=004074d5\n"
+                  "0020:0024:Call KERNEL32.Sleep(000001f4) ret=00403cd7\n"
+                  "0020:0024:Ret  KERNEL32.Sleep() retval=00000000 ret=00403cd7\n"
+                  "0020:0024:Call KERNEL32.GetProcessVersion(00000104) ret=00403c00\n"
+                  "0020:0024:Call KERNELBASE.Sleep(000003e8) ret=00404349\n"
+                  "0038:0058:Call KERNEL32.Sleep(0000000a) ret=004074d5\n")
+        self.assertEqual(winerun.traced_sleeps(output), [500, 1000])
+        self.assertEqual(winerun.traced_sleeps("no trace\n"), [])
+
+    def test_sleeps_listed_with_repeats_counted(self):
+        self.assertEqual(run_wine_tests.sleep_runs([500, 500, 1000, 500]),
+                         "500 x2, 1000, 500")
+        self.assertEqual(run_wine_tests.sleep_runs([]), "none")
 
 
 if __name__ == "__main__":
