@@ -73,9 +73,10 @@ def locale_id(locale):
 
 
 def find_simrun(source_dir):
-    """simrun from the host builds below NL_BUILD_ROOT (default build)."""
+    """simrun from the host builds below NL_BUILD_ROOT (default build); the
+    sanitizer build first, which the whole test suite builds afresh."""
     root = os.path.join(source_dir, os.environ.get("NL_BUILD_ROOT", "build"))
-    for folder in ("host", "host-asan"):
+    for folder in ("host-asan", "host"):
         path = os.path.join(root, folder, "simrun")
         if os.access(path, os.X_OK):
             return path

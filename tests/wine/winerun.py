@@ -81,8 +81,16 @@ def base_environment(prefix, locale="en_US.UTF-8"):
 
 
 def wine(env, *args, timeout=120, cwd=None):
-    return subprocess.run(["wine", *args], env=env, cwd=cwd, timeout=timeout,
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+    """Runs a Wine command; its output comes back as the result's stdout.
+    The output goes through a file, not a pipe: Wine's own processes and
+    any the command starts inherit it, and a pipe would keep the call
+    waiting until the last of them had ended."""
+    with tempfile.TemporaryFile() as out:
+        result = subprocess.run(["wine", *args], env=env, cwd=cwd, timeout=timeout,
+                                stdout=out, stderr=subprocess.STDOUT)
+        out.seek(0)
+        result.stdout = out.read()
+    return result
 
 
 def stop_wineserver(env, kill=False):
@@ -292,23 +300,16 @@ def run_program(setup, exe_dir, template, read_paths=()):
             try:
                 program_started = time.monotonic()
                 span[0] = span[0] or program_started
-                # Output goes to a file, not a pipe: the tools the program
-                # started and Wine's own processes inherit it, and a pipe
-                # would keep the run waiting until the last of them ended.
-                with tempfile.TemporaryFile(dir=work) as out:
-                    code = subprocess.run(
-                        ["wine", "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR], env=env_run,
-                        cwd=program_dir, timeout=setup.timeout, stdout=out,
-                        stderr=subprocess.STDOUT).returncode
-                    span[1] = time.monotonic()
-                    program_seconds += span[1] - program_started
-                    # The stand-in tools may outlive the program by a few seconds.
-                    stop_wineserver(env)
-                    out.seek(0)
-                    output += out.read().decode("utf-8", "replace")
+                result = wine(env_run, "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR,
+                              timeout=setup.timeout, cwd=program_dir)
+                span[1] = time.monotonic()
+                program_seconds += span[1] - program_started
+                output += result.stdout.decode("utf-8", "replace")
+                # The stand-in tools may outlive the program by a few seconds.
+                stop_wineserver(env)
                 # The first non-zero exit code of the runs is kept.
                 if exit_code in (None, 0):
-                    exit_code = code
+                    exit_code = result.returncode
             except subprocess.TimeoutExpired:
                 exit_code = None
                 output += "(no exit within %d s)" % setup.timeout
@@ -316,8 +317,8 @@ def run_program(setup, exe_dir, template, read_paths=()):
                 break
         seconds = time.monotonic() - started
 
+        # The tools have ended (see above): nothing is left to wait for.
         registry_after = export_registry(env, prefix)
-        stop_wineserver(env)
         log = read_file("C:\\%s\\%s" % (PROGRAM_DIR, STANDIN_LOG)) or b""
         return RunResult(exit_code, seconds, registry_before, registry_after,
                          files_before, {p: read_file(p) for p in read_paths},
