@@ -164,7 +164,7 @@ def main():
     parser.add_argument("--cache", default=os.path.join(SOURCE_DIR, "build", "wine-template"),
                         help="where the initialised Wine prefix is kept")
     parser.add_argument("--simrun", help="the simulator's simrun (default: from the "
-                        "host or host-asan build below NL_BUILD_ROOT)")
+                        "host-asan or host build below NL_BUILD_ROOT)")
     parser.add_argument("--image", help="system image instead of each scenario's own")
     parser.add_argument("--report", action="store_true", help="print every run's account")
     parser.add_argument("--report-failures", action="store_true",
