@@ -44,6 +44,7 @@ if cmake --preset windows -B "$root/windows" >/dev/null &&
   tools/imports/check_imports.sh "$root/windows/NLSETUP.EXE" || failed+=("import check")
   step "Wine end-to-end runs"
   python3 tests/wine/run_wine_tests.py --exe-dir "$root/windows" \
+    --simrun "$root/host-asan/simrun" \
     --cache "$root/wine-template" --report-failures \
     || failed+=("Wine runs")
 else

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/sim/sim_system.h"
+#include "platform/sim/stand_in_tools.h"
 
 namespace nl::sim {
 namespace {
@@ -214,6 +215,26 @@ TEST(SimWindows, InjectedFailuresOfWindowCalls) {
   EXPECT_EQ(sim.GetDlgItem(dlg, 1), 0u);
   EXPECT_EQ(sim.SendMessageA(dlg, kWmCommand, 1, 0), 0);
   EXPECT_EQ(handled, 0);
+}
+
+}  // namespace
+}  // namespace nl::sim
+
+namespace nl::sim {
+namespace {
+
+TEST(StandInOptions, KnownBehavioursParseAndEverythingElseIsRefused) {
+  StandInOptions options;
+  EXPECT_TRUE(ParseStandInOptions("wizard=late,panel=stubborn,grow=800,installer=twice", &options));
+  EXPECT_EQ(options.wizard, "late");
+  EXPECT_EQ(options.panel, "stubborn");
+  EXPECT_EQ(options.installer, "twice");
+  EXPECT_EQ(options.growMs, 800);
+  for (const char* bad : {"wizard=bogus", "panel=late", "grow=abc", "grow=", "sound=on",
+                          "wizard", "grow=99999999999"}) {
+    StandInOptions untouched;
+    EXPECT_FALSE(ParseStandInOptions(bad, &untouched)) << bad;
+  }
 }
 
 }  // namespace

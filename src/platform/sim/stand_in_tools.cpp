@@ -1,6 +1,7 @@
 #include "platform/sim/stand_in_tools.h"
 
 #include <memory>
+#include <set>
 #include <sstream>
 
 namespace nl::sim {
@@ -224,6 +225,12 @@ void Script(SimSystem& system, const char* commandLine,
 }  // namespace
 
 bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
+  static const std::set<std::string> kInstaller = {
+      "normal", "late", "absent", "noforward", "twice", "linger", "failstart"};
+  static const std::set<std::string> kWizard = {
+      "normal", "late", "absent", "exit", "slowpage", "no1580", "failstart"};
+  static const std::set<std::string> kPanel = {"normal", "stubborn", "absent",
+                                               "notitle", "failstart"};
   std::istringstream items(text);
   std::string item;
   while (std::getline(items, item, ',')) {
@@ -232,13 +239,14 @@ bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
     if (equals == std::string::npos) return false;
     std::string role = item.substr(0, equals);
     std::string value = item.substr(equals + 1);
-    if (role == "installer") {
+    if (role == "installer" && kInstaller.count(value)) {
       options->installer = value;
-    } else if (role == "wizard") {
+    } else if (role == "wizard" && kWizard.count(value)) {
       options->wizard = value;
-    } else if (role == "panel") {
+    } else if (role == "panel" && kPanel.count(value)) {
       options->panel = value;
-    } else if (role == "grow") {
+    } else if (role == "grow" && !value.empty() && value.size() <= 6 &&
+               value.find_first_not_of("0123456789") == std::string::npos) {
       options->growMs = std::stoi(value);
     } else {
       return false;

@@ -31,7 +31,8 @@ struct StandInOptions {
   int growMs = 1500;  // how long the wizard's model list keeps growing
 };
 
-// "wizard=late,panel=stubborn,grow=800"; unknown items are refused (false).
+// "wizard=late,panel=stubborn,grow=800"; unknown roles and behaviours and a
+// grow that is not a number are refused (false).
 bool ParseStandInOptions(const std::string& text, StandInOptions* options);
 
 // Scripts the three command lines on `system`.
