@@ -230,8 +230,11 @@ TEST(StandInOptions, KnownBehavioursParseAndEverythingElseIsRefused) {
   EXPECT_EQ(options.panel, "stubborn");
   EXPECT_EQ(options.installer, "twice");
   EXPECT_EQ(options.growMs, 800);
+  EXPECT_TRUE(ParseStandInOptions("installer=late+twice,wizard=late+slowpage", &options));
+  EXPECT_EQ(options.installer, "late+twice");
+  EXPECT_EQ(options.wizard, "late+slowpage");
   for (const char* bad : {"wizard=bogus", "panel=late", "grow=abc", "grow=", "sound=on",
-                          "wizard", "grow=99999999999"}) {
+                          "wizard", "grow=99999999999", "wizard=late+bogus", "panel=+"}) {
     StandInOptions untouched;
     EXPECT_FALSE(ParseStandInOptions(bad, &untouched)) << bad;
   }

@@ -211,8 +211,6 @@ NO_SOURCE_PATH = (
     '"SourcePath"=-\n')
 
 
-# The dialog variants are not compared with the simulator: its stand-ins
-# play one behaviour per tool, not several joined with '+'.
 SCENARIOS = [
     # The run whose time is accounted: its model list settles after 0.5 s,
     # so one pass of the program's wait sees it grow and the next sees it
@@ -228,7 +226,9 @@ SCENARIOS = [
              "late dialogs and list page, second installer dialog, slow list, stubborn panel",
              GERMAN_IMAGE, "de_DE.UTF-8", german_dialog_variants,
              standin="installer=late+twice,wizard=late+slowpage,grow=2500,"
-                     "panel=stubborn"),
+                     "panel=stubborn",
+             sim_standin="installer=late+twice,wizard=late+slowpage,grow=2500,"
+                         "panel=stubborn"),
     Scenario("german-second-run", "backups of an earlier run are restored first",
              GERMAN_IMAGE, "de_DE.UTF-8", german_second_run,
              setup={"extra_files_from": earlier_run_files}, sim_standin=""),

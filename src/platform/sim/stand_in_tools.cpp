@@ -17,6 +17,16 @@ constexpr int kWizardFirstControl = 1551;
 constexpr int kManufacturerList = 1580;
 constexpr int kModelList = 1581;
 
+// Whether a role's behaviours ("late" or "late+twice") include `wanted`.
+bool Plays(const std::string& behaviours, const std::string& wanted) {
+  std::istringstream parts(behaviours);
+  std::string part;
+  while (std::getline(parts, part, '+')) {
+    if (part == wanted) return true;
+  }
+  return false;
+}
+
 bool IsCommandFor(const SimMessage& message, int controlId) {
   return message.message == kWmCommand &&
          (message.wParam & 0xFFFF) == static_cast<std::uintptr_t>(controlId);
@@ -35,7 +45,7 @@ void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> stat
   ++state->dialogsShown;
   WindowHandle dialog = system.CreateWindow(
       "#32770", "Hardware-Installation", 0, 0, state->pid);
-  if (options.installer != "noforward") {
+  if (!Plays(options.installer, "noforward")) {
     system.CreateWindow("Button", "Weiter >", dialog, kForwardButton,
                         state->pid);
   }
@@ -48,7 +58,7 @@ void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> stat
         if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
         ++state->presses;
         ProcessId pid = state->pid;
-        if (options.installer == "twice" && state->dialogsShown == 1) {
+        if (Plays(options.installer, "twice") && state->dialogsShown == 1) {
           sys.DestroyWindow(dialog);
           ShowInstallerDialog(sys, state, options);
           return std::intptr_t{0};
@@ -68,7 +78,7 @@ void StartClassInstaller(SimSystem& system, ProcessId pid,
   auto state = std::make_shared<InstallerState>();
   state->pid = pid;
   // A lingering RunDll window belongs to a helper that outlives the process.
-  bool linger = options.installer == "linger";
+  bool linger = Plays(options.installer, "linger");
   WindowHandle runDll =
       system.CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
   system.SetWindowVisible(runDll, false);
@@ -77,9 +87,9 @@ void StartClassInstaller(SimSystem& system, ProcessId pid,
       sys.DestroyWindow(runDll);
     });
   }
-  if (options.installer == "absent") {
+  if (Plays(options.installer, "absent")) {
     system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
-  } else if (options.installer == "late") {
+  } else if (Plays(options.installer, "late")) {
     system.After(2500, [state, options](SimSystem& sys) {
       if (sys.IsAlive(state->pid)) ShowInstallerDialog(sys, state, options);
     });
@@ -112,7 +122,7 @@ void ShowModelPage(SimSystem& system, std::shared_ptr<WizardState> state,
                    const StandInOptions& options) {
   state->pageNumber = 2;
   state->page = system.CreateWindow("#32770", "", state->dialog, 0, state->pid);
-  if (options.wizard == "no1580") return;
+  if (Plays(options.wizard, "no1580")) return;
   system.CreateWindow("ListBox", "", state->page, kManufacturerList,
                       state->pid);
   state->models = system.CreateWindow("SysListView32", "", state->page,
@@ -139,7 +149,7 @@ void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
         if (IsCommandFor(message, kForwardButton)) {
           if (state->pageNumber == 1) {
             sys.DestroyWindow(state->page);
-            if (options.wizard == "slowpage") {
+            if (Plays(options.wizard, "slowpage")) {
               state->pageNumber = 0;
               sys.After(2500, [state, options](SimSystem& s) {
                 if (s.IsWindow(state->dialog)) ShowModelPage(s, state, options);
@@ -161,7 +171,7 @@ void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
 
 void StartHardwareWizard(SimSystem& system, ProcessId pid,
                          const StandInOptions& options) {
-  if (options.wizard == "exit") {
+  if (Plays(options.wizard, "exit")) {
     system.EndProcess(pid);
     return;
   }
@@ -169,9 +179,9 @@ void StartHardwareWizard(SimSystem& system, ProcessId pid,
   system.SetWindowVisible(runDll, false);
   auto state = std::make_shared<WizardState>();
   state->pid = pid;
-  if (options.wizard == "absent") {
+  if (Plays(options.wizard, "absent")) {
     system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
-  } else if (options.wizard == "late") {
+  } else if (Plays(options.wizard, "late")) {
     system.After(1200, [state, options](SimSystem& sys) {
       if (sys.IsAlive(state->pid)) ShowWizard(sys, state, options);
     });
@@ -184,11 +194,11 @@ void StartHardwareWizard(SimSystem& system, ProcessId pid,
 
 void StartNetworkPanel(SimSystem& system, ProcessId pid,
                        const StandInOptions& options) {
-  if (options.panel == "absent") {
+  if (Plays(options.panel, "absent")) {
     system.After(2000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
     return;
   }
-  bool untitled = options.panel == "notitle";
+  bool untitled = Plays(options.panel, "notitle");
   WindowHandle dialog =
       system.CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
   system.CreateWindow("Button", "OK", dialog, kOkButton, pid);
@@ -198,7 +208,7 @@ void StartNetworkPanel(SimSystem& system, ProcessId pid,
     return;
   }
   auto presses = std::make_shared<int>(0);
-  int needed = options.panel == "stubborn" ? 3 : 1;
+  int needed = Plays(options.panel, "stubborn") ? 3 : 1;
   system.SetMessageHandler(
       dialog, [pid, presses, needed](SimSystem& sys, const SimMessage& message) {
         if (IsCommandFor(message, kOkButton) && ++*presses >= needed) {
@@ -212,7 +222,7 @@ void Script(SimSystem& system, const char* commandLine,
             const std::string& behaviour,
             void (*start)(SimSystem&, ProcessId, const StandInOptions&),
             const StandInOptions& options) {
-  if (behaviour == "failstart") {
+  if (Plays(behaviour, "failstart")) {
     system.FailStart(commandLine);
     return;
   }
@@ -239,11 +249,21 @@ bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
     if (equals == std::string::npos) return false;
     std::string role = item.substr(0, equals);
     std::string value = item.substr(equals + 1);
-    if (role == "installer" && kInstaller.count(value)) {
+    auto known = [&value](const std::set<std::string>& behaviours) {
+      std::istringstream parts(value);
+      std::string part;
+      bool any = false;
+      while (std::getline(parts, part, '+')) {
+        if (!behaviours.count(part)) return false;
+        any = true;
+      }
+      return any;
+    };
+    if (role == "installer" && known(kInstaller)) {
       options->installer = value;
-    } else if (role == "wizard" && kWizard.count(value)) {
+    } else if (role == "wizard" && known(kWizard)) {
       options->wizard = value;
-    } else if (role == "panel" && kPanel.count(value)) {
+    } else if (role == "panel" && known(kPanel)) {
       options->panel = value;
     } else if (role == "grow" && !value.empty() && value.size() <= 6 &&
                value.find_first_not_of("0123456789") == std::string::npos) {

@@ -24,6 +24,7 @@ constexpr const char* kNetworkPanelCommandLine =
 // wizard: normal, late, absent, exit, slowpage, no1580, failstart;
 // panel: normal, stubborn (closes on the third OK), absent, notitle,
 //   failstart.
+// Several behaviours of one role are joined with '+', e.g. "late+twice".
 struct StandInOptions {
   std::string installer = "normal";
   std::string wizard = "normal";
