@@ -55,23 +55,33 @@ RegKey SimSystem::NewKeyHandle(RegNode* node) {
   return handle;
 }
 
-RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey,
-                                     std::uint32_t options, std::uint32_t access,
-                                     RegKey* result) {
-  const Call call = BeginCall("RegCreateKeyExA");
+// RegCreateKeyExA and RegOpenKeyExA differ only in what a missing key
+// means: made on the way, or kErrorFileNotFound.
+RegResult SimSystem::OpenKeyCall(const char* operation, bool create, RegKey key,
+                                 const char* subKey, std::uint32_t options,
+                                 std::uint32_t access, RegKey* result) {
+  const Call call = BeginCall(operation);
   const std::string parentName = KeyName(key);
   RegResult r = kErrorSuccess;
   RegKey made = 0;
   std::vector<std::string> names;
   if (call.fault == Fault::kFail) {
-    r = kErrorAccessDenied;
+    r = create ? kErrorAccessDenied : kErrorFileNotFound;
   } else if (RegNode* node = NodeOf(key, &r)) {
     if (!SplitKeyPath(subKey, &names)) {
       r = kErrorBadPathname;
     } else {
-      for (const std::string& name : names) node = node->AddSubkey(name);
-      made = NewKeyHandle(node);
-      *result = made;
+      if (create) {
+        for (const std::string& name : names) node = node->AddSubkey(name);
+      } else {
+        node = WalkKeys(node, names);
+      }
+      if (node) {
+        made = NewKeyHandle(node);
+        *result = made;
+      } else {
+        r = kErrorFileNotFound;
+      }
     }
   }
   EndCall(call, [&] {
@@ -82,32 +92,16 @@ RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey,
   return r;
 }
 
+RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey,
+                                     std::uint32_t options, std::uint32_t access,
+                                     RegKey* result) {
+  return OpenKeyCall("RegCreateKeyExA", true, key, subKey, options, access, result);
+}
+
 RegResult SimSystem::RegOpenKeyExA(RegKey key, const char* subKey,
                                    std::uint32_t options, std::uint32_t access,
                                    RegKey* result) {
-  const Call call = BeginCall("RegOpenKeyExA");
-  const std::string parentName = KeyName(key);
-  RegResult r = kErrorSuccess;
-  RegKey made = 0;
-  std::vector<std::string> names;
-  if (call.fault == Fault::kFail) {
-    r = kErrorFileNotFound;
-  } else if (RegNode* node = NodeOf(key, &r)) {
-    if (!SplitKeyPath(subKey, &names)) {
-      r = kErrorBadPathname;
-    } else if (RegNode* found = WalkKeys(node, names)) {
-      made = NewKeyHandle(found);
-      *result = made;
-    } else {
-      r = kErrorFileNotFound;
-    }
-  }
-  EndCall(call, [&] {
-    return Described{parentName + ", " + QuotedOrNull(subKey) + ", " +
-                         std::to_string(options) + ", " + Hex(access),
-                     Result(r) + (r == 0 ? " -> " + KeyName(made) : "")};
-  });
-  return r;
+  return OpenKeyCall("RegOpenKeyExA", false, key, subKey, options, access, result);
 }
 
 RegResult SimSystem::RegQueryValueExA(RegKey key, const char* valueName,

@@ -412,6 +412,9 @@ class SimSystem : public Platform {
   // Registry (sim_registry_calls.cpp).
   RegNode* NodeOf(RegKey key, RegResult* error);
   RegKey NewKeyHandle(RegNode* node);
+  RegResult OpenKeyCall(const char* operation, bool create, RegKey key,
+                        const char* subKey, std::uint32_t options,
+                        std::uint32_t access, RegKey* result);
   std::shared_ptr<RegNode> SharedNode(RegNode* node);
   const RegNode* FindNode(const std::string& path) const;
 
