@@ -57,25 +57,22 @@ bool FileExists(Platform& os, const char* path) {
   return os.GetFileAttributesA(path) != kInvalidFileAttributes;
 }
 
-// Edits through the temporary file rewrite the target in place. They may do
-// so only while its original content is kept elsewhere: in the backup made by
-// the file's first edit. A target that exists without its backup (the backup
-// could not be made) is the only copy of the original and is left alone. In a
-// normal run the backup is always there.
-bool OriginalIsSafe(InstallRun& run, const InfEdit& edit) {
-  if (edit.backup) return true;
-  const char* backup = edit.target == kIrminiInf ? kIrminiBak : kInfraredBak;
+// IRMINI.INF's edits after its first, and its display name, rewrite the
+// file in place. They may do so only while its original content is kept
+// elsewhere: in IRMINI.BAK, made by the first edit. A file that exists
+// without that backup (the backup could not be made) is the only copy of the
+// original and is left alone. In a normal run the backup is always there.
+bool IrminiOriginalIsSafe(InstallRun& run) {
   char targetPath[kMaxPath];
   char backupPath[kMaxPath];
-  if (!GetSetupScratchPath(run, edit.target, targetPath, sizeof targetPath) ||
-      !GetSetupScratchPath(run, backup, backupPath, sizeof backupPath)) {
+  if (!GetSetupScratchPath(run, kIrminiInf, targetPath, sizeof targetPath) ||
+      !GetSetupScratchPath(run, kIrminiBak, backupPath, sizeof backupPath)) {
     return true;  // nothing can be rewritten anyway
   }
   return FileExists(run.os, backupPath) || !FileExists(run.os, targetPath);
 }
 
 void ApplyEdit(InstallRun& run, const InfEdit& edit) {
-  if (!OriginalIsSafe(run, edit)) return;
   ReplaceInInfFile(run, edit.target, edit.backup, edit.search,
                    edit.replacement);
 }
@@ -93,10 +90,6 @@ void RestoreBackup(InstallRun& run, const char* backup, const char* target) {
 void WriteStandardExpl(InstallRun& run) {
   char path[kMaxPath];
   if (!GetSetupScratchPath(run, kIrminiInf, path, sizeof path)) return;
-  // The display name replaces a line of the file in place, so it follows the
-  // same rule as the edits through the temporary file.
-  const InfEdit& rowTwo = kInfEdits[1];
-  if (!OriginalIsSafe(run, rowTwo)) return;
   run.os.WritePrivateProfileStringA("Strings", "StandardExpl",
                                     kStandardExplValue, path);
 }
@@ -111,11 +104,14 @@ int RestoreInfBackups(InstallRun& run) {
 
 int PatchInfFiles(InstallRun& run) {
   ApplyEdit(run, kInfEdits[0]);
-  ApplyEdit(run, kInfEdits[1]);
-  if (IsGermanLocale(run.os)) {
+  // Rows 2 to 8 and the display name all rewrite IRMINI.INF in place, none
+  // of them touches its backup: one look at the backup serves them all.
+  const bool irminiSafe = IrminiOriginalIsSafe(run);
+  if (irminiSafe) ApplyEdit(run, kInfEdits[1]);
+  if (IsGermanLocale(run.os) && irminiSafe) {
     for (int row = 2; row < 8; ++row) ApplyEdit(run, kInfEdits[row]);
   }
-  WriteStandardExpl(run);
+  if (irminiSafe) WriteStandardExpl(run);
   ApplyEdit(run, kInfEdits[8]);
   return 1;
 }
@@ -139,7 +135,7 @@ int CopyDriverToSource(InstallRun& run) {
 }
 
 int ApplyLateInfEdit(InstallRun& run) {
-  ApplyEdit(run, kLateEdit);
+  if (IrminiOriginalIsSafe(run)) ApplyEdit(run, kLateEdit);
   return 1;
 }
 
