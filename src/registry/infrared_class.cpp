@@ -29,22 +29,17 @@ const TextValue kClassValues[] = {
     {"Link", "{6bdd1fc5-810f-11d0-bec7-08002be2092f}"},
 };
 
-bool CreateKey(Platform& os, const char* path, RegKey* key) {
-  return os.RegCreateKeyExA(kHkeyLocalMachine, path, 0, kKeyAllAccess, key) ==
-         kErrorSuccess;
-}
-
 }  // namespace
 
 int RegisterInfraredClass(InstallRun& run) {
   Platform& os = run.os;
   RegKey key = 0;
-  if (CreateKey(os, "Enum\\INFRARED", &key)) os.RegCloseKey(key);
-  if (CreateKey(os, "Enum\\INFRARED\\KnownDevices", &key)) {
+  if (CreateMachineKey(os, "Enum\\INFRARED", &key)) os.RegCloseKey(key);
+  if (CreateMachineKey(os, "Enum\\INFRARED\\KnownDevices", &key)) {
     SetTextValue(os, key, "IRMINI", "IRMINI");
     os.RegCloseKey(key);
   }
-  if (!CreateKey(os, kClassKeyPath, &key)) return 1;
+  if (!CreateMachineKey(os, kClassKeyPath, &key)) return 1;
 
   // The system's INF file may carry a translated class name; it is read as
   // the file stands now, before any backup of an earlier run is put back.

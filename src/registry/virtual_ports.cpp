@@ -33,11 +33,6 @@ const PortNode kParallelPort = {
     "Infrared\\LPT", "Virtueller Infrarot-LPT-Anschluss", "Infrared\\0002",
     "LPT3", "Paralleler Infrarotanschluss (LPT)"};
 
-bool CreateKey(Platform& os, const char* path, RegKey* key) {
-  return os.RegCreateKeyExA(kHkeyLocalMachine, path, 0, kKeyAllAccess, key) ==
-         kErrorSuccess;
-}
-
 void SetBinary(Platform& os, RegKey key, const char* name,
                const std::uint8_t* data, std::uint32_t size) {
   os.RegSetValueExA(key, name, kRegBinary, data, size);
@@ -45,9 +40,9 @@ void SetBinary(Platform& os, RegKey key, const char* name,
 
 void WritePortNode(Platform& os, const PortNode& port) {
   RegKey key = 0;
-  if (!CreateKey(os, port.parentPath, &key)) return;
+  if (!CreateMachineKey(os, port.parentPath, &key)) return;
   os.RegCloseKey(key);
-  if (!CreateKey(os, port.nodePath, &key)) return;
+  if (!CreateMachineKey(os, port.nodePath, &key)) return;
   SetTextValue(os, key, "Class", "Ports");
   SetTextValue(os, key, "HardwareID", port.hardwareId);
   SetTextValue(os, key, "FriendlyName", port.friendlyName);
@@ -124,19 +119,19 @@ void WriteVirtualPortEntries(InstallRun& run, std::int32_t portNumber) {
   std::strcat(framerPort, portText);
 
   RegKey key = 0;
-  if (CreateKey(os, "Enum\\INFRARED", &key)) {
+  if (CreateMachineKey(os, "Enum\\INFRARED", &key)) {
     const std::uint8_t installed[2] = {0x31, 0x00};
     SetBinary(os, key, "Installed", installed, 2);
     os.RegCloseKey(key);
   }
   WritePortNode(os, kSerialPort);
   WritePortNode(os, kParallelPort);
-  if (CreateKey(os, "Enum\\INFRARED\\VirtualPorts", &key)) {
+  if (CreateMachineKey(os, "Enum\\INFRARED\\VirtualPorts", &key)) {
     SetTextValue(os, key, "VirtualComPortName", "COM4");
     SetTextValue(os, key, "VirtualLptPortName", "LPT3");
     os.RegCloseKey(key);
   }
-  if (CreateKey(os, "Enum\\INFRARED\\Framer", &key)) {
+  if (CreateMachineKey(os, "Enum\\INFRARED\\Framer", &key)) {
     SetTextValue(os, key, "PortName", framerPort);
     os.RegCloseKey(key);
   }

@@ -33,4 +33,9 @@ RegResult SetTextValue(Platform& os, RegKey key, const char* name,
                            static_cast<std::uint32_t>(std::strlen(text) + 1));
 }
 
+bool CreateMachineKey(Platform& os, const char* path, RegKey* key) {
+  return os.RegCreateKeyExA(kHkeyLocalMachine, path, 0, kKeyAllAccess, key) ==
+         kErrorSuccess;
+}
+
 }  // namespace nl

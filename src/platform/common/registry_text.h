@@ -1,5 +1,5 @@
-// Registry values as the installer uses them: texts read into fixed buffers
-// and texts written with their terminating zero.
+// Registry access as the installer uses it: keys created with full access,
+// texts read into fixed buffers and written with their terminating zero.
 #pragma once
 
 #include <cstddef>
@@ -24,5 +24,9 @@ bool ReadValueText(Platform& os, RegKey key, const char* name,
 // the key's unnamed value.
 RegResult SetTextValue(Platform& os, RegKey key, const char* name,
                        const char* text);
+
+// Creates or opens `path` under HKEY_LOCAL_MACHINE with full access, no
+// class and default options. True with the handle in *key on success.
+bool CreateMachineKey(Platform& os, const char* path, RegKey* key);
 
 }  // namespace nl
