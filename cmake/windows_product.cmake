@@ -1,35 +1,50 @@
 # Windows build: the product NLSETUP.EXE, a 32-bit GUI program that must load
-# on Windows 95 and 98, and the stand-in system tools for the Wine runs.
+# and run on every Windows 95, 98 and Me PC, and the stand-in system tools for
+# the Wine runs.
 
 # Only the system DLLs the program calls; the stand-in adds its own.
 set(CMAKE_C_STANDARD_LIBRARIES "-lkernel32 -luser32 -ladvapi32")
 set(CMAKE_CXX_STANDARD_LIBRARIES "-lkernel32 -luser32 -ladvapi32")
 
-# Statically linked: nothing but the system's own DLLs is needed beside it.
+# No C runtime, no libstdc++ and no libgcc: the system loader calls
+# ProgramEntry directly. The runtime's start-up code would import MSVCRT.DLL
+# (not part of Windows 95), bring a TLS directory, and run instructions the
+# 80386 lacks before the program's own first line.
 set(NL_WIN_LINK_OPTIONS
-  -static -static-libgcc -static-libstdc++ -mwindows
+  -nostdlib -nostartfiles -Wl,--entry,_ProgramEntry
   -Wl,--gc-sections -s
-  # Windows 95 and 98 refuse images that ask for a newer system version.
+  # A GUI program that asks for no newer system than Windows 95 (4.0).
+  -Wl,--subsystem,windows:4.0
   -Wl,--major-os-version,4 -Wl,--minor-os-version,0
-  -Wl,--major-subsystem-version,4 -Wl,--minor-subsystem-version,0)
+  # The same sources give the same bytes: no link time in the header.
+  -Wl,--no-insert-timestamp)
 
 add_executable(nlsetup WIN32
-  ${CMAKE_SOURCE_DIR}/src/main/winmain.cpp
+  ${CMAKE_SOURCE_DIR}/src/main/program_entry.cpp
   ${CMAKE_SOURCE_DIR}/src/main/nlsetup.rc
-  ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_platform.cpp)
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_platform.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp)
 set_target_properties(nlsetup PROPERTIES OUTPUT_NAME NLSETUP SUFFIX .EXE)
+# Freestanding: the compiler must not turn these loops back into calls of
+# the functions they define.
+set_source_files_properties(
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp
+  PROPERTIES COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 target_link_libraries(nlsetup PRIVATE nl_logic)
 target_link_options(nlsetup PRIVATE ${NL_WIN_LINK_OPTIONS})
 
-# The product may import only what Windows 95 and 98 provide.
+# The product may import only what Windows 95 provides, and may use only
+# 80386 instructions.
 add_custom_target(check_imports
   COMMAND ${CMAKE_SOURCE_DIR}/tools/imports/check_imports.sh $<TARGET_FILE:nlsetup>
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/imports/check_instructions.sh $<TARGET_FILE:nlsetup>
   DEPENDS nlsetup
-  COMMENT "Checking the imports of NLSETUP.EXE"
+  COMMENT "Checking the imports and instructions of NLSETUP.EXE"
   VERBATIM)
 
 # Stand-in for the system's rundll32.exe: plays the class installer, the
-# hardware wizard and the network panel in the Wine runs.
+# hardware wizard and the network panel in the Wine runs. A test tool, not
+# shipped: it keeps the C runtime.
 file(GLOB NL_STANDIN_SOURCES CONFIGURE_DEPENDS
   ${CMAKE_SOURCE_DIR}/tests/wine/standin/*.cpp)
 if(NL_STANDIN_SOURCES)

@@ -2,7 +2,7 @@
 # The whole test suite: host tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fault sweep (also under both sanitizers),
 # a minute of fuzzing of the INF substitution, the Windows build with its
-# import check, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
+# import, instruction, size and reproducibility checks, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
 # non-zero when any part fails; every part runs even after an earlier one
 # failed (except what needs a build that failed).
 set -uo pipefail
@@ -38,10 +38,15 @@ step "Wine harness model tests"
 PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s tests/wine -p 'test_*.py' \
   || failed+=("harness tests")
 
-step "Windows build and import check"
+step "Windows build: imports, instructions, a second build compared"
 if cmake --preset windows -B "$root/windows" >/dev/null &&
    cmake --build "$root/windows" -j2; then
-  tools/imports/check_imports.sh "$root/windows/NLSETUP.EXE" || failed+=("import check")
+  exe="$root/windows/NLSETUP.EXE"
+  tools/imports/check_imports.sh "$exe" || failed+=("import check")
+  tools/imports/check_instructions.sh "$exe" || failed+=("instruction check")
+  tools/imports/check_reproducible.sh "$exe" || failed+=("reproducible build")
+  size=$(stat -c %s "$exe")
+  [ "$size" -le 24576 ] || { echo "NLSETUP.EXE is $size bytes, more than 24 KB"; failed+=("product size"); }
   step "Wine end-to-end runs"
   python3 tests/wine/run_wine_tests.py --exe-dir "$root/windows" \
     --simrun "$root/host-asan/simrun" \

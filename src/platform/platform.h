@@ -84,8 +84,13 @@ struct ProcessRecord {
 using ChildWindowCallback = int (*)(WindowHandle window, std::intptr_t data);
 
 class Platform {
+ protected:
+  // Never owned or deleted through this interface: a backend lives on its
+  // creator's stack. (No virtual destructor, so the Windows program, which
+  // has no heap, needs no operator delete.)
+  ~Platform() = default;
+
  public:
-  virtual ~Platform() = default;
 
   // ---- Registry (advapi32) ----
 
@@ -154,7 +159,10 @@ class Platform {
       const char* section, const char* key, const char* defaultText,
       char* buffer, std::uint32_t size, const char* path) = 0;
   // Replaces the key's line or adds it at the end of its section; creates a
-  // missing section or file. Non-zero on success.
+  // missing section or file. Non-zero on success. On the 9x family the
+  // change first goes to a cached copy of the file, which reaches the disk
+  // when the cache is flushed: section, key and value all null (path null
+  // or the file's) is that flush, and returns 0.
   virtual int WritePrivateProfileStringA(const char* section, const char* key,
                                          const char* value,
                                          const char* path) = 0;

@@ -87,11 +87,22 @@ void RestoreBackup(InstallRun& run, const char* backup, const char* target) {
   run.os.MoveFileA(backupPath, targetPath);
 }
 
+// Windows 95, 98 and Me keep the profile file last written in a cache and
+// put a change on disk only when that cache is flushed; until then other
+// processes and file calls see the old file. The class installer reads
+// IRMINI.INF right after this, and the model-line edit later rewrites it
+// byte by byte, which a late flush of the cached copy would undo. So the
+// cache is flushed at once: section, key and value null is the flush, named
+// with the file in the older Win32 documentation and with no file in that
+// of Windows 95/98/Me; both calls are made, so either reading is honoured.
+// (Systems that write through answer both with 0 and do nothing.)
 void WriteStandardExpl(InstallRun& run) {
   char path[kMaxPath];
   if (!GetSetupScratchPath(run, kIrminiInf, path, sizeof path)) return;
   run.os.WritePrivateProfileStringA("Strings", "StandardExpl",
                                     kStandardExplValue, path);
+  run.os.WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
+  run.os.WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../support/substitution_model.h"
+#include "platform/sim/sim_profile_text.h"
 #include "platform/sim/sim_system.h"
 #include "setup/setup_env.h"
 
@@ -101,14 +102,8 @@ struct PrepSystem {
   // What the system's profile writer makes of `text` with the display name
   // written into it (`text` null: a file that did not exist).
   std::string WithDisplayName(const std::string* text) {
-    const std::string scratch = "C:\\EXPECT\\IRMINI.INF";
-    sim.MakeDirectory("C:\\EXPECT");
-    if (text) sim.WriteFileText(scratch, *text);
-    sim.WritePrivateProfileStringA("Strings", "StandardExpl", kDisplayName,
-                                   scratch.c_str());
-    std::string out = sim.ReadFileText(scratch);
-    sim.DeleteFileA(scratch.c_str());
-    return out;
+    return sim::SetProfileValue(text ? *text : "", "Strings", "StandardExpl",
+                                kDisplayName);
   }
   // Calls that touch or look at files.
   std::vector<std::string> FileCalls() const {
@@ -142,20 +137,26 @@ std::string GermanIrmini() {
 TEST(DriverPrep, FirstGermanRunEditsBothFilesAndKeepsTheOriginals) {
   PrepSystem s;
   s.PrepareInfFiles();
-  // Rows 1 to 8 on IRMINI.INF, the display name, then row 9: each rewrite
-  // ends with its new content moved from the temporary file into place.
+  // Rows 1 to 8 on IRMINI.INF, the display name and at once the two
+  // flushes of the profile cache (the file named, then none), then row 9:
+  // each rewrite ends with its new content moved from the temporary file
+  // into place.
   const std::string fromTemp = "\"" + InfPath("NL-TEMP.INF") + "\", ";
+  const std::string irmini = "\"" + InfPath("IRMINI.INF") + "\"";
+  const std::string infrared = "\"" + InfPath("INFRARED.INF") + "\"";
   std::vector<std::string> steps;
   for (const auto& entry : s.sim.Journal()) {
     if (entry.operation == "MoveFileA" &&
         entry.arguments.compare(0, fromTemp.size(), fromTemp) == 0)
       steps.push_back(entry.arguments.substr(fromTemp.size()));
-    if (entry.operation == "WritePrivateProfileStringA") steps.push_back("name");
+    if (entry.operation == "WritePrivateProfileStringA")
+      steps.push_back(entry.arguments == "NULL, NULL, NULL, " + irmini ? "flush " + irmini
+                      : entry.arguments == "NULL, NULL, NULL, NULL"    ? "flush"
+                                                                       : "name");
   }
-  const std::string irmini = "\"" + InfPath("IRMINI.INF") + "\"";
-  const std::string infrared = "\"" + InfPath("INFRARED.INF") + "\"";
   EXPECT_EQ(steps, (std::vector<std::string>{irmini, irmini, irmini, irmini, irmini,
-                                             irmini, irmini, irmini, "name", infrared}));
+                                             irmini, irmini, irmini, "name",
+                                             "flush " + irmini, "flush", infrared}));
 
   std::string edited = GermanIrmini();
   ASSERT_NE(edited.find(std::string("DeviceID=") + kIdentity), std::string::npos);

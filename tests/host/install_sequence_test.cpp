@@ -33,6 +33,7 @@ const char* const kNetEntries[] = {
 
 struct SampleRun {
   std::unique_ptr<SimSystem> sim = std::make_unique<SimSystem>();
+  std::shared_ptr<const sim::StandInRecord> standIns;
   int exitCode = -1;
 };
 
@@ -49,8 +50,9 @@ SampleRun RunOnSample(std::uint32_t locale, const std::string& standIns = "") {
   sim.SetUserDefaultLcid(locale);
   StandInOptions options;
   EXPECT_TRUE(sim::ParseStandInOptions(standIns, &options));
-  sim::InstallStandInTools(sim, options);
+  run.standIns = sim::InstallStandInTools(sim, options);
   run.exitCode = InstallerMain(sim, kInstance);
+  sim.ProgramEnded();
   return run;
 }
 
@@ -298,6 +300,39 @@ TEST(InstallSequence, AWizardThatStartsButNeverShowsStillLetsTheRunGoOn) {
     EXPECT_TRUE(run.sim->KeyExists("Enum\\INFRARED\\Framer"));
     for (const char* key : kNetEntries) EXPECT_FALSE(run.sim->KeyExists(key)) << key;
     ExpectNoHandlesLeftButProcessHandles(*run.sim, 3);
+  }
+}
+
+// Windows 95/98/Me cache profile writes: the display name must be on disk
+// before the class installer, another process, reads IRMINI.INF, and must
+// not come back over the file after the model-line edit rewrote it.
+TEST(InstallSequence, TheDisplayNameIsFlushedBeforeTheClassInstallerReadsIt) {
+  const std::string irmini = std::string("\"") + kIrminiInf + "\"";
+  const std::string displayName = "Norvik Lumens NL-470 USB Infrared Adapter";
+  for (std::uint32_t locale : {kGerman, kEnglish}) {
+    SCOPED_TRACE(locale);
+    SampleRun run = RunOnSample(locale);
+    // The display-name write and the two calls after it.
+    std::vector<std::string> profileWrites;
+    for (const JournalEntry& e : run.sim->Journal()) {
+      if (!profileWrites.empty() && profileWrites.size() < 3) profileWrites.push_back(e.Text());
+      if (e.operation == "WritePrivateProfileStringA" && profileWrites.empty())
+        profileWrites.push_back(e.Text());
+    }
+    EXPECT_EQ(profileWrites,
+              (std::vector<std::string>{
+                  "WritePrivateProfileStringA(\"Strings\", \"StandardExpl\", \"\\\"" +
+                      displayName + "\\\"\", " + irmini + ") = 1",
+                  "WritePrivateProfileStringA(NULL, NULL, NULL, " + irmini + ") = 0",
+                  "WritePrivateProfileStringA(NULL, NULL, NULL, NULL) = 0"}));
+    EXPECT_EQ(run.standIns->installerStarts, 1);
+    EXPECT_TRUE(run.standIns->installerFoundDisplayName);
+    EXPECT_EQ(run.standIns->installerDisplayName, displayName);
+
+    const std::string inf = run.sim->ReadFileText(kIrminiInf);
+    EXPECT_TRUE(Has(inf, "StandardExpl=\"" + displayName + "\""));
+    EXPECT_EQ(Has(inf, "%StandardExpl%=IRMINI_Install,USB\\VID_1B4E&PID_0430"),
+              locale == kGerman);
   }
 }
 

@@ -11,6 +11,11 @@ namespace {
 
 constexpr const char* kInf = "C:\\WINDOWS\\INF\\IRMINI.INF";
 
+// Flushes the profile cache, so the writer's change is on disk.
+void Flush(SimSystem& sim) {
+  EXPECT_EQ(sim.WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr), 0);
+}
+
 std::string Get(SimSystem& sim, const char* section, const char* key,
                 const char* def = "", std::uint32_t size = 512) {
   char buf[512];
@@ -51,6 +56,7 @@ TEST(SimProfile, WriterReplacesTheKeyLineAndKeepsEveryOtherByte) {
       "; comment  \r\n[Strings]\r\nA = 1 \r\n  standardexpl =  old  \r\nB=2\r\n\r\n[Other]\r\nC=3";
   sim.WriteFileText(kInf, before);
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "StandardExpl", "\"Norvik\"", kInf), 1);
+  Flush(sim);
   EXPECT_EQ(sim.ReadFileText(kInf),
             "; comment  \r\n[Strings]\r\nA = 1 \r\nstandardexpl=\"Norvik\"\r\nB=2\r\n\r\n[Other]\r\nC=3");
   EXPECT_EQ(Get(sim, "strings", "STANDARDEXPL"), "Norvik");
@@ -60,10 +66,12 @@ TEST(SimProfile, WriterAddsAMissingKeyAfterTheSectionsLastLine) {
   SimSystem sim;
   sim.WriteFileText(kInf, "[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
+  Flush(sim);
   EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n");
   // The last section of a file without a final line end.
   sim.WriteFileText(kInf, "[Strings]\r\nA=1");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
+  Flush(sim);
   EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n");
 }
 
@@ -71,10 +79,45 @@ TEST(SimProfile, WriterAppendsAMissingSectionOrCreatesTheFile) {
   SimSystem sim;
   sim.WriteFileText(kInf, "[Version]\nClass=Net\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
+  Flush(sim);
   EXPECT_EQ(sim.ReadFileText(kInf), "[Version]\nClass=Net\n[Strings]\nK=v\n");  // LF file stays LF
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\WINDOWS\\INF\\NEW.INF"), 1);
+  Flush(sim);
   EXPECT_EQ(sim.ReadFileText("C:\\WINDOWS\\INF\\NEW.INF"), "[Strings]\r\nK=v\r\n");
   EXPECT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\NOFOLDER\\NEW.INF"), 0);
+}
+
+// Windows 95/98/Me: a write changes a cached copy; file calls see the disk
+// until a flush, a profile call on another file, or the program's end.
+TEST(SimProfile, WritesWaitInTheCacheUntilFlushedOrAnotherFileIsUsed) {
+  constexpr const char* kOther = "C:\\WINDOWS\\INF\\OTHER.INF";
+  SimSystem sim;
+  sim.WriteFileText(kInf, "[Strings]\r\n");
+  sim.WriteFileText(kOther, "[Strings]\r\nO=1\r\n");
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\n");
+  EXPECT_EQ(Get(sim, "Strings", "K"), "v");  // the program's own reads see the copy
+  EXPECT_EQ(sim.WritePrivateProfileStringA(nullptr, nullptr, nullptr, kInf), 0);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\n");
+
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "L", "w", kInf), 1);
+  char buf[16];
+  sim.GetPrivateProfileStringA("Strings", "O", "", buf, sizeof buf, kOther);
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\n");
+  EXPECT_FALSE(sim.HasUnwrittenProfile());
+
+  // Left unflushed, the copy goes back over the file at the program's end,
+  // undoing what file calls wrote meanwhile; a copy that cannot be written
+  // back is lost.
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "M", "x", kInf), 1);
+  sim.WriteFileText(kInf, "rewritten by file calls\r\n");
+  sim.ProgramEnded();
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
+  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "N", "y", kInf), 1);
+  sim.SetReadOnly(kInf);
+  sim.ProgramEnded();
+  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
+  EXPECT_FALSE(sim.HasUnwrittenProfile());
 }
 
 TEST(SimProfile, NullValueRemovesTheKeyAndNullKeyTheSection) {

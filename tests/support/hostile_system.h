@@ -66,6 +66,7 @@ inline RunOutcome RunWholeProgram(sim::SimSystem& sim) {
     outcome.ending = RunEnding::kThrew;
     outcome.error = thrown.what();
   }
+  sim.ProgramEnded();
   outcome.openKeys = sim.OpenKeyCount();
   outcome.openFiles = sim.OpenFileCount();
   return outcome;

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "../../tests/support/substitution_model.h"
-#include "platform/sim/sim_system.h"
+#include "platform/sim/sim_profile_text.h"
 
 namespace sweep {
 
@@ -36,16 +36,10 @@ std::string Substitute(const std::string& text, const Edit& edit) {
   return nl::testing::ModelSubstitute(text, edit.search, edit.replacement);
 }
 
-// The display-name write, made by the simulated system's profile writer.
-std::string WriteDisplayName(nl::sim::SimSystem& scratch,
-                             const std::string* text) {
-  const char* path = "C:\\SCRATCH.INF";
-  scratch.DeleteFileA(path);
-  if (text) scratch.WriteFileText(path, *text);
-  scratch.WritePrivateProfileStringA(
-      "Strings", "StandardExpl",
-      "\"Norvik Lumens NL-470 USB Infrared Adapter\"", path);
-  return scratch.ReadFileText(path);
+// The display-name write, by the simulated system's profile text rules.
+std::string WriteDisplayName(const std::string* text) {
+  return nl::sim::SetProfileValue(text ? *text : "", "Strings", "StandardExpl",
+                                  "\"Norvik Lumens NL-470 USB Infrared Adapter\"");
 }
 
 }  // namespace
@@ -55,7 +49,6 @@ InfStates ComputeInfStates(const std::string& irminiOriginal,
   InfStates states;
   states.irminiOriginal = irminiOriginal;
   states.infraredOriginal = infraredOriginal;
-  nl::sim::SimSystem scratch;
 
   // Eight substitutions, the display name, the late substitution: every
   // selection of the ten, applied in that order.
@@ -65,13 +58,13 @@ InfStates ComputeInfStates(const std::string& irminiOriginal,
     for (unsigned i = 0; i < kIrminiEdits.size(); ++i) {
       if (mask & (1u << i)) text = Substitute(text, kIrminiEdits[i]);
     }
-    if (mask & (1u << kIrminiEdits.size())) text = WriteDisplayName(scratch, &text);
+    if (mask & (1u << kIrminiEdits.size())) text = WriteDisplayName(&text);
     if (mask & (1u << (kIrminiEdits.size() + 1))) text = Substitute(text, kLateEdit);
     states.irmini.insert(text);
   }
   states.infrared.insert(infraredOriginal);
   states.infrared.insert(Substitute(infraredOriginal, {"irmini.sys", "nl-430.sys"}));
-  states.irminiOnlyDisplayName = WriteDisplayName(scratch, nullptr);
+  states.irminiOnlyDisplayName = WriteDisplayName(nullptr);
   return states;
 }
 

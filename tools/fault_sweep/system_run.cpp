@@ -71,6 +71,9 @@ RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
     outcome.ending = Ending::kCrashed;
     outcome.error = thrown.what();
   }
+  // Killed or not, the program has ended: the system writes back what it
+  // left in the profile cache.
+  sim.ProgramEnded();
   outcome.openKeys = sim.OpenKeyCount();
   outcome.openFiles = sim.OpenFileCount();
   outcome.calls = sim.CallCount();

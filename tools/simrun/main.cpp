@@ -140,6 +140,7 @@ int main(int argc, char** argv) {
     try {
       for (int run = 1; run <= options.runs; ++run) {
         const int code = nl::InstallerMain(sim, kInstance);
+        sim.ProgramEnded();
         ending += (run > 1 ? ", " : "") + std::to_string(code);
       }
     } catch (const nl::sim::SimTimeLimit& e) {
@@ -149,6 +150,9 @@ int main(int argc, char** argv) {
       ending = std::string("stopped: ") + e.what();
       status = 1;
     }
+    // A stopped program has ended too: what it left in the profile cache
+    // reaches the disk.
+    sim.ProgramEnded();
 
     std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
               << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)

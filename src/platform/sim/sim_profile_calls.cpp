@@ -1,6 +1,7 @@
 // GetPrivateProfileStringA and WritePrivateProfileStringA of the simulated
-// system. The file is opened the way Windows opens it (sharing reads and
-// writes), so a file another handle holds without sharing cannot be used.
+// system, with the profile cache of the 9x family (see sim_system.h). The
+// file is opened the way Windows opens it (sharing reads and writes), so a
+// file another handle holds without sharing cannot be used.
 #include <sys/stat.h>
 
 #include <cstring>
@@ -23,11 +24,18 @@ std::uint32_t SimSystem::GetPrivateProfileStringA(const char* section,
   while (!text.empty() && text.back() == ' ') text.pop_back();
   bool fromFile = false;
   std::string host, bytes, value;
-  if (call.fault != Fault::kFail && section && key && Resolve(path, &host, nullptr) &&
-      OpenAllows(host, true, false, kFileShareRead | kFileShareWrite) &&
-      ReadWholeFile(host, &bytes) && FindProfileValue(bytes, section, key, &value)) {
-    text = value;
-    fromFile = true;
+  if (call.fault != Fault::kFail && section && key && Resolve(path, &host, nullptr)) {
+    WriteBackOtherProfile(host);
+    const bool cached = profileCopy_.has_value();
+    if (cached) {
+      bytes = profileCopy_->bytes;
+    }
+    if ((cached || (OpenAllows(host, true, false, kFileShareRead | kFileShareWrite) &&
+                    ReadWholeFile(host, &bytes))) &&
+        FindProfileValue(bytes, section, key, &value)) {
+      text = value;
+      fromFile = true;
+    }
   }
   std::uint32_t r = 0;
   if (buffer && size > 0) {
@@ -52,21 +60,29 @@ int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
   int r = 0;
   std::string host, bytes;
   struct stat st;
-  if (call.fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
-    const bool exists = ::stat(host.c_str(), &st) == 0;
-    bool ok = !exists || (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) &&
-                          OpenAllows(host, true, true, kFileShareRead | kFileShareWrite) &&
-                          ReadWholeFile(host, &bytes));
+  if (!section && !key && !value) {
+    // The flush: the cached copy goes to disk; the call answers 0.
+    if (call.fault != Fault::kFail) WriteBackProfile();
+  } else if (call.fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
+    WriteBackOtherProfile(host);
+    const bool cached = profileCopy_.has_value();
+    const bool onDisk = ::stat(host.c_str(), &st) == 0;
+    // A file on disk must be one the program may write, whether or not its
+    // copy is cached already.
+    bool ok = !onDisk || (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) &&
+                          OpenAllows(host, true, true, kFileShareRead | kFileShareWrite));
+    if (ok && cached) {
+      bytes = profileCopy_->bytes;
+    } else if (ok && onDisk) {
+      ok = ReadWholeFile(host, &bytes);
+    }
     if (ok) {
-      std::string updated;
-      if (key && value)
-        updated = SetProfileValue(bytes, section, key, value);
-      else
-        updated = RemoveProfileEntry(bytes, section, key);
-      if (!exists && !(key && value)) {
+      if (!cached && !onDisk && !(key && value)) {
         r = 1;  // nothing to remove from a file that is not there
-      } else if (WriteWholeFile(host, updated)) {
-        DropReadAhead(host);
+      } else {
+        profileCopy_ = ProfileCopy{host, (key && value)
+                                             ? SetProfileValue(bytes, section, key, value)
+                                             : RemoveProfileEntry(bytes, section, key)};
         r = 1;
       }
     }
@@ -77,6 +93,30 @@ int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
                      std::to_string(r)};
   });
   return r;
+}
+
+void SimSystem::WriteBackOtherProfile(const std::string& host) {
+  if (profileCopy_ && profileCopy_->host != host) WriteBackProfile();
+}
+
+bool SimSystem::WriteBackProfile() {
+  if (!profileCopy_) return true;
+  const ProfileCopy copy = std::move(*profileCopy_);
+  profileCopy_.reset();
+  struct stat st;
+  const bool writable = ::stat(copy.host.c_str(), &st) != 0 ||
+                        (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR));
+  if (!writable || !OpenAllows(copy.host, false, true, kFileShareRead | kFileShareWrite) ||
+      !WriteWholeFile(copy.host, copy.bytes)) {
+    return false;
+  }
+  DropReadAhead(copy.host);
+  return true;
+}
+
+void SimSystem::ProgramEnded() {
+  FlushAll();
+  WriteBackProfile();
 }
 
 }  // namespace nl::sim

@@ -26,6 +26,16 @@
 //   like the program's own.
 // - GetPrivateProfileStringA with a null section or key (the name listings)
 //   is not modelled: it answers with the default.
+// - The private-profile cache of Windows 95/98/Me: WritePrivateProfileStringA
+//   changes a cached copy of the most recently used profile file, not the
+//   file. The program's profile reads of that file see the copy; its file
+//   calls, the setup and inspection calls below and other processes (the
+//   stand-in tools) see the disk. A call with section, key and value all
+//   null (with or without a file name) writes the copy to disk and returns
+//   0; a profile call on another file first writes the copy back; and so
+//   does ProgramEnded, the latest moment the system may choose, so that a
+//   missing flush shows as a lost edit. A copy that cannot be written back
+//   is lost.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +43,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -119,7 +130,7 @@ class SimSystem : public Platform {
   SimSystem();
   // A system on `hostRoot`, which is kept; drive C: is created when missing.
   explicit SimSystem(std::string hostRoot);
-  ~SimSystem() override;
+  ~SimSystem();
   SimSystem(const SimSystem&) = delete;
   SimSystem& operator=(const SimSystem&) = delete;
 
@@ -239,6 +250,12 @@ class SimSystem : public Platform {
   const std::string& HostRoot() const { return hostRoot_; }
 
   // ---- Program, locale ----
+
+  // The program's process has ended (returned or killed): a changed profile
+  // copy it left unflushed is written back over the file now.
+  void ProgramEnded();
+  // Whether a changed profile copy waits to be written to disk.
+  bool HasUnwrittenProfile() const { return profileCopy_.has_value(); }
 
   // GetModuleFileNameA's answer; default "C:\NLSETUP\NLSETUP.EXE".
   void SetProgramPath(const std::string& path) { programPath_ = path; }
@@ -432,6 +449,15 @@ class SimSystem : public Platform {
   bool ReadWholeFile(const std::string& host, std::string* bytes) const;
   bool WriteWholeFile(const std::string& host, const std::string& bytes) const;
 
+  // Profile cache (sim_profile_calls.cpp).
+  struct ProfileCopy {
+    std::string host;
+    std::string bytes;
+  };
+  // Before a profile call on `host`: a copy of another file goes to disk.
+  void WriteBackOtherProfile(const std::string& host);
+  bool WriteBackProfile();
+
   // Clock and windows (sim_clock.cpp, sim_windows.cpp).
   void DeliverPosted();
   SimWindow* LiveWindow(WindowHandle window);
@@ -451,6 +477,9 @@ class SimSystem : public Platform {
   std::uint64_t fileSerial_ = 0;
   std::map<std::string, int> held_;  // host path -> hold count
   std::string programPath_ = "C:\\NLSETUP\\NLSETUP.EXE";
+  // The changed copy of the most recently used profile file, not yet on
+  // disk. (An unchanged copy answers as the disk would, so none is kept.)
+  std::optional<ProfileCopy> profileCopy_;
   std::uint32_t lcid_ = 0x407;
 
   std::uint64_t now_ = 0;

@@ -4,10 +4,13 @@
 #include <set>
 #include <sstream>
 
+#include "platform/sim/sim_profile_text.h"
+
 namespace nl::sim {
 
 namespace {
 
+constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr int kForwardButton = 12324;
 constexpr int kFinishButton = 12325;
 constexpr int kOkButton = 1;
@@ -73,8 +76,28 @@ void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> stat
   });
 }
 
+// Like the system's class installer, which lists the models of the INF
+// files, the stand-in reads IRMINI.INF from disk when it starts.
+void ReadDisplayName(SimSystem& system, StandInRecord* record) {
+  ++record->installerStarts;
+  record->installerFoundDisplayName = false;
+  record->installerDisplayName.clear();
+  const std::string dir = system.ValueText(kSetupKey, "SetupScratchDir");
+  const std::string inf = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "IRMINI.INF";
+  if (dir.empty() || !system.FileExists(inf)) return;
+  std::string bytes;
+  try {
+    bytes = system.ReadFileText(inf);
+  } catch (const std::runtime_error&) {
+    return;  // held or unreadable: the installer finds no models there
+  }
+  record->installerFoundDisplayName = FindProfileValue(
+      bytes, "Strings", "StandardExpl", &record->installerDisplayName);
+}
+
 void StartClassInstaller(SimSystem& system, ProcessId pid,
-                         const StandInOptions& options) {
+                         const StandInOptions& options, StandInRecord* record) {
+  ReadDisplayName(system, record);
   auto state = std::make_shared<InstallerState>();
   state->pid = pid;
   // A lingering RunDll window belongs to a helper that outlives the process.
@@ -219,17 +242,12 @@ void StartNetworkPanel(SimSystem& system, ProcessId pid,
 }
 
 void Script(SimSystem& system, const char* commandLine,
-            const std::string& behaviour,
-            void (*start)(SimSystem&, ProcessId, const StandInOptions&),
-            const StandInOptions& options) {
+            const std::string& behaviour, ProgramScript start) {
   if (Plays(behaviour, "failstart")) {
     system.FailStart(commandLine);
     return;
   }
-  system.ScriptProgram(commandLine, [start, options](SimSystem& sys,
-                                                     ProcessId pid) {
-    start(sys, pid, options);
-  });
+  system.ScriptProgram(commandLine, std::move(start));
 }
 
 }  // namespace
@@ -275,13 +293,22 @@ bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
   return true;
 }
 
-void InstallStandInTools(SimSystem& system, const StandInOptions& options) {
+std::shared_ptr<const StandInRecord> InstallStandInTools(
+    SimSystem& system, const StandInOptions& options) {
+  auto record = std::make_shared<StandInRecord>();
   Script(system, kClassInstallerCommandLine, options.installer,
-         StartClassInstaller, options);
+         [options, record](SimSystem& sys, ProcessId pid) {
+           StartClassInstaller(sys, pid, options, record.get());
+         });
   Script(system, kHardwareWizardCommandLine, options.wizard,
-         StartHardwareWizard, options);
-  Script(system, kNetworkPanelCommandLine, options.panel, StartNetworkPanel,
-         options);
+         [options](SimSystem& sys, ProcessId pid) {
+           StartHardwareWizard(sys, pid, options);
+         });
+  Script(system, kNetworkPanelCommandLine, options.panel,
+         [options](SimSystem& sys, ProcessId pid) {
+           StartNetworkPanel(sys, pid, options);
+         });
+  return record;
 }
 
 }  // namespace nl::sim

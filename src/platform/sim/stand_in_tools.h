@@ -5,6 +5,7 @@
 // virtual clock.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/sim/sim_system.h"
@@ -32,12 +33,23 @@ struct StandInOptions {
   int growMs = 1500;  // how long the wizard's model list keeps growing
 };
 
+// What the stand-ins saw of the system while they ran.
+struct StandInRecord {
+  // The class installer's start: the display name ("StandardExpl" of
+  // section "Strings") it found in IRMINI.INF of the setup scratch
+  // directory. Another process, it reads the file from disk and sees
+  // nothing of the program's profile cache.
+  int installerStarts = 0;
+  bool installerFoundDisplayName = false;
+  std::string installerDisplayName;
+};
+
 // "wizard=late,panel=stubborn,grow=800"; unknown roles and behaviours and a
 // grow that is not a number are refused (false).
 bool ParseStandInOptions(const std::string& text, StandInOptions* options);
 
-// Scripts the three command lines on `system`.
-void InstallStandInTools(SimSystem& system,
-                         const StandInOptions& options = StandInOptions());
+// Scripts the three command lines on `system`; the record fills as they run.
+std::shared_ptr<const StandInRecord> InstallStandInTools(
+    SimSystem& system, const StandInOptions& options = StandInOptions());
 
 }  // namespace nl::sim

@@ -73,4 +73,10 @@ class Win32Platform : public Platform {
   int InvalidateRect(WindowHandle window, int erase) override;
 };
 
+// What the program's entry point needs besides the operations above: its
+// own instance (GetModuleHandleA of no name) and the end of the process
+// (ExitProcess), which the C runtime would otherwise have supplied.
+ProgramInstance CurrentProgramInstance();
+[[noreturn]] void ExitProgram(std::uint32_t exitCode);
+
 }  // namespace nl
