@@ -222,3 +222,23 @@ def log_events(log):
         if len(parts) == 3 and parts[0].isdigit():
             events.append((int(parts[0]), parts[2]))
     return events
+
+
+class ProfileWrites(Check):
+    """The program's WritePrivateProfileStringA calls, as relay tracing saw
+    them, are exactly these (section, key, value, file) tuples in this
+    order, None standing for a null pointer."""
+
+    def __init__(self, calls):
+        self.calls = [tuple(call) for call in calls]
+
+    def describe(self):
+        return "profile writes: %s" % "; then ".join(
+            "(%s)" % ", ".join("NULL" if a is None else a for a in call)
+            for call in self.calls)
+
+    def evaluate(self, result):
+        if result.profile_writes is None:
+            return False, "the run traced no profile writes"
+        return result.profile_writes == self.calls, "traced: %s" % _short(
+            result.profile_writes, 400)

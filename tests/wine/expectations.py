@@ -6,7 +6,7 @@ import os
 import re
 
 import regfile
-from checks import (Check, FileBytes, LogCount, LogGap, LogSequence,
+from checks import (Check, FileBytes, LogCount, LogGap, LogSequence, ProfileWrites,
                     RegKeyExists, RegValue, RegValueNames, log_events)
 
 SCRATCH = "C:\\WINDOWS\\INF"
@@ -448,6 +448,15 @@ class RepaintedAfterPress(Check):
                 return False, "after a press came: " + following
             checked += 1
         return checked > 0, "%d presses followed by a repaint" % checked
+
+
+def display_name_flushed():
+    """The display-name write, and right after it the two flushes of the
+    profile cache of Windows 95/98/Me: the file named, then none."""
+    irmini = scratch("IRMINI.INF")
+    return ProfileWrites([("Strings", "StandardExpl", '"%s"' % DISPLAY_NAME, irmini),
+                          (None, None, None, irmini),
+                          (None, None, None, None)])
 
 
 def full_run_checks(image, german):

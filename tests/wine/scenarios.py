@@ -49,15 +49,30 @@ def user_locale(lcid):
 
 
 def german_full(image):
-    return [ExitCode(0), user_locale(0x0407)] + ex.full_run_checks(image, german=True)
+    return ([ExitCode(0), user_locale(0x0407), ex.display_name_flushed()] +
+            ex.full_run_checks(image, german=True))
 
 
 def english_full(image):
-    return [ExitCode(0), user_locale(0x0409)] + ex.full_run_checks(image, german=False)
+    return ([ExitCode(0), user_locale(0x0409), ex.display_name_flushed()] +
+            ex.full_run_checks(image, german=False))
 
 
 def austrian_full(image):
     return [ExitCode(0), user_locale(0x0C07)] + ex.full_run_checks(image, german=True)
+
+
+# The transport the run removes gets several subkeys, one two levels down:
+# the program deletes them depth first itself, since Wine's own recursive
+# RegDeleteKeyA leaves subkeys behind when a key has several.
+NESTED_TRANSPORT = (
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0001\\Bindings]\n"
+    '"VREDIR\\\\0000"=""\n\n'
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0001\\Ndi\\Install]\n"
+    '@="IRDA.Install"\n\n'
+    "[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\NetTrans\\0001\\Ndi\\Interfaces]\n"
+    '"DefLower"="ndis3"\n'
+    '"LowerRange"="ndis3"\n')
 
 
 def german_dialog_variants(image):
@@ -217,9 +232,12 @@ SCENARIOS = [
     # settled (with the default 1.5 s a third pass costs another second).
     Scenario("german", "German user (de_DE): the complete installation",
              GERMAN_IMAGE, "de_DE.UTF-8", german_full, standin="grow=500",
-             setup={"trace_sleeps": True}, sim_standin="grow=500"),
+             setup={"trace_sleeps": True, "trace_profile": True,
+                    "extra_reg": NESTED_TRANSPORT},
+             sim_standin="grow=500"),
     Scenario("english", "English user (en_US): no wizard, no port entries",
-             GERMAN_IMAGE, "en_US.UTF-8", english_full, sim_standin=""),
+             GERMAN_IMAGE, "en_US.UTF-8", english_full,
+             setup={"trace_profile": True}, sim_standin=""),
     Scenario("austrian", "Austrian German user (de_AT) counts as German",
              GERMAN_IMAGE, "de_AT.UTF-8", austrian_full, sim_standin=""),
     Scenario("german-dialog-variants",

@@ -26,6 +26,21 @@ with it:
   and in Wine only when the program runs in Windows 98 mode (the NT family
   refuses a key that has subkeys). The Wine runs set that mode for
   NLSETUP.EXE (winerun.WINE98_DEFAULTS); the simulator deletes like 9x.
+- Wine's recursive deletion is faulty: in Windows 98 mode its RegDeleteKeyA
+  (Wine 8, dlls/kernelbase/registry.c) does not reset the name length
+  between its enumeration calls and leaves subkeys behind when a key has
+  several. The program never relies on it: it deletes depth first itself,
+  so each RegDeleteKeyA it makes meets a key without subkeys. The german
+  scenario gives the transport it removes several subkeys, one two levels
+  down, and checks that all of it goes.
+- Private-profile cache: Windows 95/98/Me keep the most recently used
+  profile file in a cache, and a WritePrivateProfileString change reaches
+  the disk only when the cache is flushed (or another profile file is
+  used); other processes and file calls meanwhile see the old file. Wine
+  writes through at once. The simulator models the cache (and writes an
+  unflushed copy back when the program ends), so only the simulated runs
+  can show a missing flush; under Wine, relay tracing shows the flush calls
+  themselves.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
   and not in the image. So the image's keys are compared with Wine's

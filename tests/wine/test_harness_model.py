@@ -208,6 +208,21 @@ class TimeAccountTest(unittest.TestCase):
         self.assertEqual(winerun.traced_sleeps(output), [500, 1000])
         self.assertEqual(winerun.traced_sleeps("no trace\n"), [])
 
+    def test_profile_writes_read_with_null_pointers_and_escapes(self):
+        # Lines as Wine 8 traced a German run.
+        output = (
+            '0020:0024:trace:relay:load_list L"RelayInclude" = '
+            'L"KERNEL32.WritePrivateProfileStringA"\n'
+            '0020:0024:Call KERNEL32.WritePrivateProfileStringA(00405743 "Strings",'
+            '00405736 "StandardExpl",00405780 "\\"Norvik NL-470\\"",'
+            '0068fc64 "C:\\\\WINDOWS\\\\INF\\\\IRMINI.INF") ret=00401759\n'
+            '0020:0024:Ret  KERNEL32.WritePrivateProfileStringA() retval=00000001 ret=00401759\n'
+            '0020:0024:Call KERNEL32.WritePrivateProfileStringA(00000000,00000000,'
+            '00000000,00000000) ret=0040178f\n')
+        self.assertEqual(winerun.traced_profile_writes(output), [
+            ("Strings", "StandardExpl", '"Norvik NL-470"', "C:\\WINDOWS\\INF\\IRMINI.INF"),
+            (None, None, None, None)])
+
     def test_sleeps_listed_with_repeats_counted(self):
         self.assertEqual(run_wine_tests.sleep_runs([500, 500, 1000, 500]),
                          "500 x2, 1000, 500")

@@ -42,11 +42,25 @@ WINE98_DEFAULTS = (
 # processes and the stand-in tools sleep too, so only the processes that
 # poll other processes by GetProcessVersion, which the program alone does,
 # are counted.
-SLEEP_TRACE = (
-    "[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\r\n"
-    '"RelayInclude"="KERNEL32.Sleep;KERNELBASE.Sleep;'
-    'KERNEL32.GetProcessVersion;KERNELBASE.GetProcessVersion"\r\n\r\n'
-)
+SLEEP_TRACE = ("KERNEL32.Sleep;KERNELBASE.Sleep;"
+               "KERNEL32.GetProcessVersion;KERNELBASE.GetProcessVersion")
+# Traces the program's private-profile writes, to show the display-name
+# write and the two flushes of the 9x profile cache right after it (Wine
+# writes through, so only the calls themselves can be seen here).
+PROFILE_TRACE = "KERNEL32.WritePrivateProfileStringA"
+
+
+def relay_trace_registry(setup):
+    """The registry lines that narrow Wine's relay tracing to the calls the
+    run traces; empty when it traces none."""
+    functions = ([SLEEP_TRACE] if setup.trace_sleeps else []) + \
+                ([PROFILE_TRACE] if setup.trace_profile else [])
+    if not functions:
+        return ""
+    return ("[HKEY_CURRENT_USER\\Software\\Wine\\Debug]\r\n"
+            '"RelayInclude"="%s"\r\n\r\n' % ";".join(functions))
+
+
 RELAY_CALL = re.compile(r"^([0-9a-fA-F]+):[0-9a-fA-F]+:Call (?:KERNEL32|KERNELBASE)\."
                         r"(Sleep|GetProcessVersion)\(([0-9a-fA-F]+)\)", re.MULTILINE)
 
@@ -58,6 +72,23 @@ def traced_sleeps(output):
              for m in RELAY_CALL.finditer(output)]
     program = {pid for pid, name, _ in calls if name == "GetProcessVersion"}
     return [ms for pid, name, ms in calls if name == "Sleep" and pid in program]
+
+
+PROFILE_CALL = re.compile(r"^[0-9a-fA-F]+:[0-9a-fA-F]+:Call KERNEL32\."
+                          r"WritePrivateProfileStringA\((.*)\) ret=[0-9a-fA-F]+$",
+                          re.MULTILINE)
+# One argument as relay tracing shows a string: its address, then the text
+# in quotes unless the pointer is null.
+PROFILE_ARGUMENT = re.compile(r'([0-9a-fA-F]{8})(?: "((?:[^"\\]|\\.)*)")?')
+
+
+def traced_profile_writes(output):
+    """The program's WritePrivateProfileStringA calls, in order, from
+    relay-traced output: (section, key, value, file) tuples, None for a
+    null pointer."""
+    return [tuple(None if int(address, 16) == 0 else re.sub(r"\\(.)", r"\1", text)
+                  for address, text in PROFILE_ARGUMENT.findall(match.group(1)))
+            for match in PROFILE_CALL.finditer(output)]
 
 
 class RunError(Exception):
@@ -184,6 +215,7 @@ class RunSetup:
     timeout: int = 180              # seconds for the program's run
     runs: int = 1                   # how often the program runs in a row
     trace_sleeps: bool = False      # record the program's Sleep calls
+    trace_profile: bool = False     # record its WritePrivateProfileStringA calls
 
 
 @dataclass
@@ -199,6 +231,7 @@ class RunResult:
     program_seconds: float = 0.0    # the program's own processes, start to end
     program_span: tuple = (0.0, 0.0)  # time.monotonic() at its start and end
     sleeps_ms: list = None          # its Sleep arguments, when traced
+    profile_writes: list = None     # its profile writes, when traced
 
 
 def seed_registry(env, prefix, setup):
@@ -207,8 +240,7 @@ def seed_registry(env, prefix, setup):
     if not image_reg.startswith("REGEDIT4"):
         raise RunError("system image registry is not a REGEDIT4 file")
     text = image_reg.rstrip("\r\n") + "\n\n" + WINE98_DEFAULTS
-    if setup.trace_sleeps:
-        text += SLEEP_TRACE
+    text += relay_trace_registry(setup)
     if setup.extra_reg:
         text += setup.extra_reg + "\n"
     text = text.replace("\r\n", "\n").replace("\n", "\r\n")
@@ -290,7 +322,7 @@ def run_program(setup, exe_dir, template, read_paths=()):
         env_run = dict(env)
         if setup.standin:
             env_run["NL_STANDIN"] = setup.standin
-        if setup.trace_sleeps:
+        if setup.trace_sleeps or setup.trace_profile:
             env_run["WINEDEBUG"] = "+pid,+relay"
         program_dir = find_case_insensitive(drive_c, PROGRAM_DIR)
         started = time.monotonic()
@@ -324,7 +356,8 @@ def run_program(setup, exe_dir, template, read_paths=()):
                          files_before, {p: read_file(p) for p in read_paths},
                          log.decode("cp1252", "replace"), output, program_seconds,
                          tuple(span),
-                         traced_sleeps(output) if setup.trace_sleeps else None)
+                         traced_sleeps(output) if setup.trace_sleeps else None,
+                         traced_profile_writes(output) if setup.trace_profile else None)
     finally:
         try:
             stop_wineserver(env, kill=True)
