@@ -25,6 +25,12 @@ endforeach()
 enable_testing()
 find_package(GTest REQUIRED)
 file(GLOB NL_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+# The Windows program's own byte-string functions, tested under prefixed
+# names (the program has no C runtime to take them from).
+list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp)
+set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp
+  PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
+             COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 add_executable(host_tests ${NL_TEST_SOURCES})
 target_link_libraries(host_tests PRIVATE nl_sim GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

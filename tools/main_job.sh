@@ -26,7 +26,12 @@ cmake --preset windows -B "$root/windows" >/dev/null
 cmake --build "$root/windows" -j2
 cmake --preset host -B "$root/host" >/dev/null
 cmake --build "$root/host" -j2
-tools/imports/check_imports.sh "$root/windows/NLSETUP.EXE"
+exe="$root/windows/NLSETUP.EXE"
+tools/imports/check_imports.sh "$exe"
+tools/imports/check_instructions.sh "$exe"
+# The fingerprint a shipped copy is matched against (README: Matching a
+# shipped copy to its source).
+echo "NLSETUP.EXE: $(stat -c %s "$exe") bytes, SHA-256 $(sha256sum <"$exe" | cut -d' ' -f1)"
 exec python3 tests/wine/run_wine_tests.py --exe-dir "$root/windows" \
   --cache "$root/wine-template" --simrun "$root/host/simrun" \
   --report --verbose "$scenario"
