@@ -27,8 +27,14 @@ if [ "$count" -lt 100 ]; then
   exit 1
 fi
 
+# The mnemonic is the first word after any prefixes ("lock cmpxchg").
 bad=$(awk -F'\t' -v later="^($later)\$" '
-  { split($2, word, " "); mnemonic = word[1] }
+  {
+    n = split($2, word, " ")
+    i = 1
+    while (i < n && word[i] ~ /^(lock|rep|repz|repnz|repe|repne|data16|data32|addr16|addr32|[c-gs]s|notrack|bnd)$/) i++
+    mnemonic = word[i]
+  }
   mnemonic ~ later || $2 ~ /%x?mm[0-9]|%[yz]mm[0-9]/ { print "  " $1 " " $2 }
 ' <<<"$instructions")
 if [ -n "$bad" ]; then
