@@ -110,4 +110,24 @@ bool Utf16ToCp1252(std::string_view bytes, std::string* out) {
   return decoded.replacedOnLines.empty();
 }
 
+std::string Cp1252ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    const std::uint32_t cp = c >= 0x80 && c < 0xA0 ? kHighRow[c - 0x80] : c;
+    if (cp < 0x80) {
+      out += ch;
+    } else if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
 }  // namespace nl::sim

@@ -23,4 +23,7 @@ DecodedRegText DecodeRegText(std::string_view bytes);
 // false when a character had to be replaced by '?'.
 bool Utf16ToCp1252(std::string_view bytes, std::string* out);
 
+// Code page 1252 text as UTF-8, for showing it on a terminal.
+std::string Cp1252ToUtf8(std::string_view text);
+
 }  // namespace nl::sim
