@@ -36,12 +36,14 @@ std::string EscapeText(std::string_view text) {
 // Hex bytes after `prefix`, going on to the next line (", \" then two
 // blanks) when a line would grow past 76 columns, as regedit does.
 std::string HexLine(const std::string& prefix, const std::string& data) {
+  static constexpr char kDigits[] = "0123456789abcdef";
   std::string out = prefix;
+  out.reserve(prefix.size() + data.size() * 3 + data.size() / 8);
   std::size_t column = prefix.size();
   for (std::size_t i = 0; i < data.size(); ++i) {
-    char buf[4];
-    std::snprintf(buf, sizeof buf, "%02x", static_cast<unsigned char>(data[i]));
-    out += buf;
+    const auto byte = static_cast<unsigned char>(data[i]);
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 15];
     column += 2;
     if (i + 1 < data.size()) {
       out += ',';
