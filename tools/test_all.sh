@@ -1,8 +1,8 @@
 #!/bin/bash
 # The whole test suite: host tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fault sweep (also under both sanitizers),
-# a minute of fuzzing of the INF substitution and 20 s of the .reg loader, the Windows build with its
-# import check, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
+# a minute of fuzzing of the INF substitution and 20 s of the .reg loader,
+# the Windows build with its import check, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
 # non-zero when any part fails; every part runs even after an earlier one
 # failed (except what needs a build that failed).
 set -uo pipefail
