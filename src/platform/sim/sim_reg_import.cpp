@@ -287,7 +287,8 @@ RegImportReport ImportRegFile(std::string_view bytes, RegNode* root,
 std::string OtherRootsNote(const RegImportReport& report, const std::string& fileName) {
   if (report.otherRootKeys == 0) return std::string();
   return fileName + ": skipped " + std::to_string(report.otherRootKeys) +
-         " keys under roots other than HKEY_LOCAL_MACHINE";
+         (report.otherRootKeys == 1 ? " key" : " keys") +
+         " under roots other than HKEY_LOCAL_MACHINE";
 }
 
 }  // namespace nl::sim
