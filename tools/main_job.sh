@@ -1,9 +1,9 @@
 #!/bin/bash
 # Builds the Windows program and the host tools, runs NLSETUP.EXE under Wine
 # on the bundled German Windows 98 image with the stand-in system tools, and
-# prints what the run did: the registry changes as a diff of the exported
-# keys, the INF file diffs, the driver copy and the dialog conversation. The
-# same scenario also runs on the simulated system (simrun), whose registry
+# prints what the run did: the registry changes key by key (simrun's account
+# of the exported keys), the INF file diffs, the driver copy and the dialog
+# conversation. The same scenario also runs on the simulated system (simrun), whose registry
 # changes and files must equal Wine's; the German run shows its wall time
 # beside the sum of the program's sleeps.
 #   tools/main_job.sh            German user (de_DE)

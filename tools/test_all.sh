@@ -1,8 +1,9 @@
 #!/bin/bash
 # The whole test suite: host tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fault sweep (also under both sanitizers),
-# a minute of fuzzing of the INF substitution, the Windows build with its
-# import, instruction, size and reproducibility checks, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
+# a minute of fuzzing of the INF substitution and 20 s of the .reg loader,
+# the Windows build with its import, instruction, size and reproducibility
+# checks, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
 # non-zero when any part fails; every part runs even after an earlier one
 # failed (except what needs a build that failed).
 set -uo pipefail
@@ -33,6 +34,9 @@ fi
 
 step "fuzzing the INF substitution (60 s)"
 tools/fuzz/run_fuzz.sh 60 || failed+=("fuzzing")
+
+step "fuzzing the .reg loader and exporter (20 s)"
+tools/fuzz/run_fuzz.sh 20 regfile || failed+=("fuzzing .reg files")
 
 step "Wine harness model tests"
 PYTHONDONTWRITEBYTECODE=1 python3 -m unittest discover -s tests/wine -p 'test_*.py' \

@@ -337,14 +337,9 @@ void RemoveValue(HostileRun& run, const std::string& key,
   ASSERT_TRUE(sim::SplitKeyPath(key.c_str(), &names));
   sim::RegNode* node = sim::WalkKeys(&run.sim.RegistryRoot(), names);
   ASSERT_NE(node, nullptr);
-  auto& values = node->values;
-  const auto before = values.size();
-  values.erase(std::remove_if(values.begin(), values.end(),
-                              [&](const sim::RegValue& v) {
-                                return v.name == name;
-                              }),
-               values.end());
-  ASSERT_EQ(values.size(), before - 1);
+  ASSERT_NE(node->FindValue(name), nullptr);
+  ASSERT_EQ(node->FindValue(name)->name, name);
+  ASSERT_TRUE(node->RemoveValue(name));
 }
 
 void RemoveSetupKey(HostileRun& run) {

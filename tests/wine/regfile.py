@@ -112,13 +112,19 @@ def parse_export(blob):
     return keys
 
 
+def _escape(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
 def describe(value):
-    """One readable line for a value, as it would stand in a REGEDIT4 file."""
-    name = "@" if value.name == "" else '"%s"' % value.name
+    """One line for a value, as it would stand in a REGEDIT4 file (text with
+    control bytes in hex, as the simulator exports it, so that the line
+    reads back)."""
+    name = "@" if value.name == "" else '"%s"' % _escape(value.name)
     if value.type == REG_SZ and value.data.endswith(b"\0") \
-            and b"\0" not in value.data[:-1]:
+            and not any(b < 0x20 or b == 0x7F for b in value.data[:-1]):
         text = value.data[:-1].decode("cp1252", "replace")
-        return '%s="%s"' % (name, text.replace("\\", "\\\\").replace('"', '\\"'))
+        return '%s="%s"' % (name, _escape(text))
     if value.type == REG_DWORD and len(value.data) == 4:
         return "%s=dword:%08x" % (name, int.from_bytes(value.data, "little"))
     prefix = "hex" if value.type == REG_BINARY else "hex(%x)" % value.type
@@ -136,3 +142,8 @@ def render(keys):
             out.append(describe(key.values[name]))
         out.append("")
     return out
+
+
+def regedit4(keys):
+    """The keys as a REGEDIT4 file (code page 1252 bytes)."""
+    return ("REGEDIT4\n\n" + "\n".join(render(keys)) + "\n").encode("cp1252", "replace")

@@ -5,8 +5,9 @@ checks what each run left. Exit status 0 when every check passed.
   run_wine_tests.py [--exe-dir DIR] [--simrun PATH] [--report] [--image DIR]
                     [NAME...]
 
---report prints, for each run, a readable account: the registry changes as
-a diff of the exported keys, the INF file diffs, the driver copy and the
+--report prints, for each run, a readable account: the registry changes key
+by key (simrun --compare-reg on the exported keys before and after, the same
+account the simulator gives), the INF file diffs, the driver copy and the
 stand-in tools' log of the dialog conversation.
 
 Scenarios the simulated stand-ins can play are also run on the simulated
@@ -20,6 +21,7 @@ import difflib
 import os
 import subprocess
 import sys
+import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -55,12 +57,25 @@ def text_lines(data):
     return data.decode("cp1252", "replace").replace("\r\n", "\n").split("\n")
 
 
-def print_report(result):
+def registry_account(simrun, before, after):
+    """simrun's key-by-key account of the changes from one set of keys to
+    the other, each written out as a REGEDIT4 file."""
+    if not simrun:
+        return "(no account: simrun not found; build the host preset or give --simrun)"
+    with tempfile.TemporaryDirectory(prefix="nl-account-") as work:
+        paths = [os.path.join(work, name) for name in ("before.reg", "after.reg")]
+        for path, keys in zip(paths, (before, after)):
+            with open(path, "wb") as f:
+                f.write(regfile.regedit4(keys))
+        run = subprocess.run([simrun, "--compare-reg"] + paths, stdout=subprocess.PIPE,
+                             stderr=subprocess.STDOUT, timeout=60)
+    return run.stdout.decode("utf-8", "replace")
+
+
+def print_report(result, simrun):
     print("  --- registry changes (HKEY_LOCAL_MACHINE\\Enum and ...\\Services\\Class)")
-    diff = list(difflib.unified_diff(regfile.render(result.registry_before),
-                                     regfile.render(result.registry_after),
-                                     "before.reg", "after.reg", lineterm="", n=1))
-    for line in diff or ["  (none)"]:
+    account = registry_account(simrun, result.registry_before, result.registry_after)
+    for line in account.rstrip("\n").split("\n"):
         print("  " + line)
     for path in REPORT_FILES:
         before, after = result.files_before.get(path), result.files_after.get(path)
@@ -152,7 +167,7 @@ def run_scenario(scenario, args, template):
                                  ": " + detail if detail else ""))
     print("  %d of %d checks passed" % (len(checks) - failures, len(checks)))
     if args.report or (failures and args.report_failures):
-        print_report(result)
+        print_report(result, args.simrun)
     return failures == 0
 
 

@@ -1,27 +1,32 @@
 #!/bin/bash
-# Builds the coverage-guided fuzz target of the INF substitution with clang's
-# libFuzzer and runs it for a while (default 60 s in all) from the committed
-# seeds: half the time on the host's vector screening, half on the plain
-# loop that the 32-bit Windows program uses (built without SSE2).
-# Usage: tools/fuzz/run_fuzz.sh [seconds]
+# Builds a coverage-guided fuzz target with clang's libFuzzer and runs it for
+# a while from its committed seeds.
+#   substitution (default, 60 s): the INF substitution, half the time on the
+#     host's vector screening, half on the plain loop that the 32-bit
+#     Windows program uses (built without SSE2);
+#   regfile (20 s): the .reg loader and exporter (load, export, load,
+#     export: the same bytes).
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-seconds=${1:-60}
-half=$(( (seconds + 1) / 2 ))
+target=${2:-substitution}
 out="$root/build/fuzz"
-mkdir -p "$out/corpus"
 
+# run_variant NAME SECONDS SEEDS SOURCES... [-- FLAGS...]
 run_variant() {
-  local name=$1; shift
+  local name=$1 seconds=$2 seeds=$3; shift 3
+  local sources=() flags=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do sources+=("$1"); shift; done
+  [ $# -gt 0 ] && shift
+  flags=("$@")
+  mkdir -p "$out/$name-corpus"
   clang++ -std=c++17 -O1 -g -fsanitize=fuzzer,address,undefined \
-    -fno-sanitize-recover=all "$@" -I"$root/src" \
-    "$root/tests/fuzz/substitution_fuzz.cpp" \
-    "$root/src/setup/text_substitution.cpp" "$root/src/setup/text.cpp" \
-    -o "$out/$name"
+    -fno-sanitize-recover=all ${flags[@]+"${flags[@]}"} -I"$root/src" \
+    "${sources[@]}" -o "$out/$name"
   # New inputs go to the scratch corpus; the committed seeds stay as they are.
   local log="$out/$name.log" status=0
-  (cd "$out" && "./$name" -max_total_time="$half" -max_len=4096 \
-    -print_final_stats=1 corpus "$root/tests/fuzz/corpus") >"$log" 2>&1 || status=$?
+  (cd "$out" && "./$name" -max_total_time="$seconds" -max_len=4096 \
+    -print_final_stats=1 "$name-corpus" "$seeds") >"$log" 2>&1 || status=$?
   echo "fuzz $name:"
   grep -E "^(Done|stat::number_of_executed_units|stat::peak_rss_mb)" "$log" || true
   if [ "$status" -ne 0 ]; then
@@ -31,6 +36,24 @@ run_variant() {
   fi
 }
 
-run_variant substitution_fuzz
-run_variant substitution_fuzz_plain -mno-sse2
-echo "fuzz: $seconds s without a finding"
+case "$target" in
+  substitution)
+    seconds=${1:-60}
+    half=$(( (seconds + 1) / 2 ))
+    sources=("$root/tests/fuzz/substitution_fuzz.cpp"
+             "$root/src/setup/text_substitution.cpp" "$root/src/setup/text.cpp")
+    run_variant substitution_fuzz "$half" "$root/tests/fuzz/corpus" "${sources[@]}"
+    run_variant substitution_fuzz_plain "$half" "$root/tests/fuzz/corpus" "${sources[@]}" \
+      -- -mno-sse2
+    ;;
+  regfile)
+    seconds=${1:-20}
+    sim="$root/src/platform/sim"
+    run_variant regfile_fuzz "$seconds" "$root/tests/fuzz/regfile_corpus" \
+      "$root/tests/fuzz/regfile_fuzz.cpp" "$sim/sim_reg_import.cpp" "$sim/sim_reg_file.cpp" \
+      "$sim/sim_reg_decode.cpp" "$sim/sim_reg_account.cpp" "$sim/sim_registry_tree.cpp" \
+      "$sim/sim_text.cpp"
+    ;;
+  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]" >&2; exit 2 ;;
+esac
+echo "fuzz $target: $seconds s without a finding"

@@ -1,15 +1,21 @@
 // simrun: runs the installer once against a simulated Windows 9x system
 // loaded from a system image and shows what it did.
 //
-//   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR]
+//   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
+//   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //
+// Text is shown as UTF-8 (registry text is code page 1252).
 // --image   the system image (default: samples/de-win98 of the source tree)
 // --locale  the user default locale identifier (default 0x407, German)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
+// --strict  a line of a .reg file that regedit would skip is an error
+//           rather than a warning
+// --compare-reg  only print the account of the registry changes from one
+//           .reg file to another (how the Wine runs are reported too)
 //
-// Prints the processes started, the registry changes as a unified diff of the
-// exported registry and the file changes. Command lines of the system tools
+// Prints the processes started, the account of the registry changes
+// (sim_reg_account.h) and the file changes. Command lines of the system tools
 // fail to start unless stand-ins for them are built in.
 #include <stdlib.h>
 #include <unistd.h>
@@ -17,11 +23,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "changes.h"
 #include "main/install_sequence.h"
+#include "platform/sim/sim_reg_account.h"
+#include "platform/sim/sim_reg_decode.h"
 #include "platform/sim/sim_system.h"
 // The stand-ins are picked up when their header exists at compile time (a
 // build made before it appeared needs this file rebuilt).
@@ -43,13 +54,16 @@ struct Options {
   int runs = 1;
   bool journal = false;
   std::string keep;
+  bool strict = false;
+  std::string compareBefore, compareAfter;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "simrun: %s\n", problem);
   std::fprintf(stderr,
                "usage: simrun [--image DIR] [--locale 0x409] [--standin OPTIONS] [--runs N]\n"
-               "              [--journal] [--keep DIR]\n");
+               "              [--journal] [--keep DIR] [--strict]\n"
+               "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n");
   std::exit(2);
 }
 
@@ -95,13 +109,18 @@ Options ParseOptions(int argc, char** argv) {
       options.journal = true;
     } else if (arg == "--keep") {
       options.keep = value();
+    } else if (arg == "--strict") {
+      options.strict = true;
+    } else if (arg == "--compare-reg") {
+      options.compareBefore = value();
+      options.compareAfter = value();
     } else if (arg == "-h" || arg == "--help") {
       Usage(nullptr);
     } else {
       Usage(("unknown argument " + arg).c_str());
     }
   }
-  if (options.image.empty()) options.image = DefaultImage();
+  if (options.image.empty() && options.compareBefore.empty()) options.image = DefaultImage();
   return options;
 }
 
@@ -111,15 +130,45 @@ std::string MakeTempFolder() {
   return folder;
 }
 
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+int CompareRegFiles(const Options& options) {
+  try {
+    std::vector<std::string> notes;
+    const std::string account = nl::sim::RegistryAccountOfFiles(
+        ReadFileBytes(options.compareBefore), ReadFileBytes(options.compareAfter),
+        options.compareBefore, options.compareAfter, options.strict, &notes);
+    for (const std::string& note : notes) std::fprintf(stderr, "simrun: %s\n", note.c_str());
+    std::cout << nl::sim::Cp1252ToUtf8(account);
+    return 0;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "simrun: %s\n", e.what());
+    return 2;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
+  if (!options.compareBefore.empty()) return CompareRegFiles(options);
   const std::string work = MakeTempFolder();
   int status = 0;
   try {
     nl::sim::SimSystem sim(work + "/system");
-    sim.LoadImage(options.image);
+    nl::sim::RegImportOptions importOptions;
+    importOptions.strict = options.strict;
+    const nl::sim::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
+    for (const std::string& warning : loaded.warnings)
+      std::fprintf(stderr, "simrun: %s\n", warning.c_str());
+    const std::string otherRoots = nl::sim::OtherRootsNote(loaded, "system.reg");
+    if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
     sim.SetUserDefaultLcid(options.locale);
 #ifdef SIMRUN_HAS_STAND_INS
     nl::sim::StandInOptions standIns;
@@ -170,9 +219,11 @@ int main(int argc, char** argv) {
     if (sim.Starts().empty()) std::cout << "(none)\n";
 
     std::cout << "\n== Registry changes ==\n";
-    const std::string regDiff = simrun::TextDiff(registryBefore, sim.ExportRegistry(),
-                                                 "before/system.reg", "after/system.reg");
-    std::cout << (regDiff.empty() ? "(none)\n" : regDiff);
+    // From the two exports, as any pair of .reg files is compared.
+    std::vector<std::string> notes;
+    std::cout << nl::sim::Cp1252ToUtf8(nl::sim::RegistryAccountOfFiles(
+        registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
+        &notes));
 
     std::cout << "\n== File changes ==\n";
     sim.HostPath("C:\\");  // lands writes still held back by open files

@@ -25,21 +25,28 @@ void CopyTree(const fs::path& from, const fs::path& to) {
 
 }  // namespace
 
-void SimSystem::LoadImage(const std::string& dir) {
+RegImportReport SimSystem::LoadImage(const std::string& dir, const RegImportOptions& options) {
   const fs::path root(dir);
   if (!fs::is_directory(root)) throw std::runtime_error("no image folder: " + dir);
-  const fs::path reg = root / "system.reg";
-  if (fs::exists(reg)) {
-    std::ifstream in(reg, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    ImportRegFile(text.str(), registry_.get());
-  }
+  // Images copied from Windows may spell it SYSTEM.REG.
+  fs::path reg;
+  for (const auto& entry : fs::directory_iterator(root))
+    if (entry.is_regular_file() && EqualsIgnoreCase(entry.path().filename().string(), "system.reg"))
+      reg = entry.path();
+  if (reg.empty()) throw RegFileError("the image " + dir + " holds no system.reg");
+  std::ifstream in(reg, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in) throw RegFileError("cannot read " + reg.string());
+  RegImportOptions named = options;
+  named.fileName = reg.filename().string();
+  RegImportReport report = ImportRegFile(text.str(), registry_.get(), named);
   FlushAll();
   for (const auto& entry : fs::directory_iterator(root))
     if (entry.is_directory() && IsDriveFolder(entry.path()))
       CopyTree(entry.path(), fs::path(hostRoot_) / entry.path().filename());
   for (auto& entry : files_) entry.second.readLen = 0;
+  return report;
 }
 
 std::string SimSystem::ExportRegistry() const { return ExportRegFile(*registry_); }

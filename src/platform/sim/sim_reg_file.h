@@ -1,11 +1,21 @@
-// REGEDIT4 text of the simulated registry.
+// .reg files of the simulated registry.
 //
-// Import reads "[HKEY_LOCAL_MACHINE\...]" sections with values written as
-// "name"="text" (escapes \\ and \"), @= for the unnamed value,
-// "name"=hex:xx,xx (REG_BINARY), "name"=hex(N):xx,.. (type N, N in hex) and
-// "name"=dword:xxxxxxxx; a hex list may go on over lines ending in a
-// backslash. Lines starting with ";" are comments. Bytes outside ASCII (code
-// page 1252) are kept as they are.
+// Import reads a file as regedit imports it into an empty registry: REGEDIT4
+// (code page 1252 bytes as they stand) or "Windows Registry Editor Version
+// 5.00" (UTF-16LE or UTF-8 behind a byte-order mark; text converted to code
+// page 1252, and the text types written in hex, hex(1), hex(2) and hex(7),
+// converted from UTF-16LE). Lines end in CRLF, LF or CR; a final 0x1A is
+// ignored. Sections "[HKEY_LOCAL_MACHINE\...]" create keys, "[-...]" delete
+// a key with everything beneath it; values are "name"="text" (escapes \\ and
+// \"), @= for the unnamed value, hex:xx,.. (REG_BINARY), hex(N):xx,..
+// (type N in hex), dword: with 1 to 8 hex digits, and "name"=- deletes a
+// value; all in file order. Blanks may stand around "=" and inside hex
+// lists, a hex list may go on over lines ending in a backslash, ";" and "#"
+// start comment lines and ";" a comment after a value. Sections under other
+// roots are skipped and counted. A line regedit would skip is skipped with a
+// warning naming the file, the line and why (an error under `strict`). Key
+// paths deeper than 512 levels or with a name longer than 255 characters,
+// beyond what Windows allows, are errors.
 //
 // Export writes every key but the root in enumeration order (names compared
 // ignoring ASCII case), each followed by its values sorted by name ignoring
@@ -15,22 +25,48 @@
 // LF. Export of an import of an export gives the same bytes.
 #pragma once
 
+#include <cstddef>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/sim/sim_registry_tree.h"
 
 namespace nl::sim {
 
+constexpr std::size_t kMaxKeyDepth = 512;
+constexpr std::size_t kMaxKeyNameLength = 255;
+
 struct RegFileError : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Adds the file's keys and values to the tree under `root` (values of the
-// same name are replaced). Throws RegFileError on malformed text.
-void ImportRegFile(std::string_view text, RegNode* root);
+struct RegImportOptions {
+  std::string fileName = "system.reg";  // as messages name it
+  bool strict = false;                  // a skipped line is an error
+};
+
+struct RegImportReport {
+  std::vector<std::string> warnings;  // "system.reg line 7: why", in order
+  std::size_t otherRootKeys = 0;      // sections under other roots, skipped
+};
+
+// Applies the file to the tree under `root` (values of the same name are
+// replaced). Throws RegFileError when the file is not a registry file, on a
+// limit, and under `strict` on a line regedit would skip.
+RegImportReport ImportRegFile(std::string_view bytes, RegNode* root,
+                              const RegImportOptions& options = {});
+
+// The line saying how many sections under other roots were skipped; empty
+// when there were none.
+std::string OtherRootsNote(const RegImportReport& report,
+                           const std::string& fileName);
 
 std::string ExportRegFile(const RegNode& root);
+
+// One value as export writes it: "name"=data, long hex lists going on over
+// lines.
+std::string RegValueText(const RegValue& value);
 
 }  // namespace nl::sim

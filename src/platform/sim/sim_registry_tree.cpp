@@ -2,10 +2,31 @@
 
 namespace nl::sim {
 
+namespace {
+std::string Folded(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = FoldUpper(c);
+  return out;
+}
+}  // namespace
+
+RegNode::~RegNode() {
+  std::vector<std::shared_ptr<RegNode>> pending;
+  for (auto& entry : subkeys) pending.push_back(std::move(entry.second));
+  subkeys.clear();
+  while (!pending.empty()) {
+    std::shared_ptr<RegNode> node = std::move(pending.back());
+    pending.pop_back();
+    // A key still held elsewhere (an open handle) keeps its subtree.
+    if (node.use_count() != 1) continue;
+    for (auto& entry : node->subkeys) pending.push_back(std::move(entry.second));
+    node->subkeys.clear();
+  }
+}
+
 RegValue* RegNode::FindValue(std::string_view valueName) {
-  for (RegValue& v : values)
-    if (EqualsIgnoreCase(v.name, valueName)) return &v;
-  return nullptr;
+  auto it = valueIndex.find(Folded(valueName));
+  return it == valueIndex.end() ? nullptr : &values[it->second];
 }
 
 const RegValue* RegNode::FindValue(std::string_view valueName) const {
@@ -19,7 +40,20 @@ void RegNode::SetValue(std::string_view valueName, std::uint32_t type,
     v->data = std::move(data);
     return;
   }
+  valueIndex.emplace(Folded(valueName), values.size());
   values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+}
+
+bool RegNode::RemoveValue(std::string_view valueName) {
+  auto it = valueIndex.find(Folded(valueName));
+  if (it == valueIndex.end()) return false;
+  const std::size_t at = it->second;
+  valueIndex.erase(it);
+  values.erase(values.begin() + static_cast<std::ptrdiff_t>(at));
+  // The values behind the removed one moved up by one.
+  for (auto& entry : valueIndex)
+    if (entry.second > at) --entry.second;
+  return true;
 }
 
 RegNode* RegNode::FindSubkey(std::string_view subkeyName) const {
@@ -68,10 +102,16 @@ RegNode* WalkKeys(RegNode* from, const std::vector<std::string>& names) {
 }
 
 namespace {
-void MarkDeleted(RegNode* node) {
-  node->deleted = true;
-  node->parent = nullptr;
-  for (auto& entry : node->subkeys) MarkDeleted(entry.second.get());
+// With a work list rather than recursion: a subtree may be deep.
+void MarkDeleted(RegNode* top) {
+  std::vector<RegNode*> pending{top};
+  while (!pending.empty()) {
+    RegNode* node = pending.back();
+    pending.pop_back();
+    node->deleted = true;
+    node->parent = nullptr;
+    for (auto& entry : node->subkeys) pending.push_back(entry.second.get());
+  }
 }
 }  // namespace
 

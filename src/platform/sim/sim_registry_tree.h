@@ -4,7 +4,10 @@
 // they were created with. Subkeys are kept in ascending order of their names
 // compared after folding a-z to A-Z (CompareIgnoreCase); that is the order in
 // which RegEnumKeyExA hands them out, as Wine does. Values keep their
-// creation order, their type and their raw bytes.
+// creation order, their type and their raw bytes; an index by folded name
+// finds them in constant time, so keys with many thousands of values stay
+// fast. Change `values` only through SetValue and RemoveValue, which keep
+// the index.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/sim/sim_text.h"
@@ -31,12 +35,22 @@ struct RegNode {
   bool deleted = false;
   std::map<std::string, std::shared_ptr<RegNode>, IgnoreCaseLess> subkeys;
   std::vector<RegValue> values;
+  // Folded (A-Z) value name -> position in `values`.
+  std::unordered_map<std::string, std::size_t> valueIndex;
+
+  RegNode() = default;
+  RegNode(const RegNode&) = delete;
+  RegNode& operator=(const RegNode&) = delete;
+  // Releases the subtree without recursion, however deep it is.
+  ~RegNode();
 
   RegValue* FindValue(std::string_view valueName);
   const RegValue* FindValue(std::string_view valueName) const;
   // Stores the value, replacing one of the same name (keeping its place).
   void SetValue(std::string_view valueName, std::uint32_t type,
                 std::string data);
+  // Removes the value; false when there is none of that name.
+  bool RemoveValue(std::string_view valueName);
   RegNode* FindSubkey(std::string_view subkeyName) const;
   // The existing subkey, or a new one with this spelling.
   RegNode* AddSubkey(std::string_view subkeyName);

@@ -51,6 +51,7 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_paths.h"
+#include "platform/sim/sim_reg_file.h"
 #include "platform/sim/sim_registry_tree.h"
 
 namespace nl::sim {
@@ -343,9 +344,10 @@ class SimSystem : public Platform {
 
   // ---- System images ----
 
-  // Imports <dir>/system.reg (when present) into the registry and copies
-  // every <dir>/drive_x folder onto the host root.
-  void LoadImage(const std::string& dir);
+  // Imports <dir>/system.reg (found ignoring letter case; an image without
+  // one is an error) into the registry and copies every <dir>/drive_x
+  // folder onto the host root. Returns the import's warnings.
+  RegImportReport LoadImage(const std::string& dir, const RegImportOptions& options = {});
   // The whole registry as REGEDIT4 text (see sim_reg_file.h for the form).
   std::string ExportRegistry() const;
   // Writes system.reg and copies the drive folders into `dir`.

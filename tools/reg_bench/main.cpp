@@ -1,0 +1,159 @@
+// reg_bench: times loading, exporting and comparing 5 MB .reg files of the
+// shapes that strain a loader: many keys, many values in one key, long hex
+// lists going on over many lines, and keys nested to the Windows limit.
+//
+//   reg_bench [--size MB] [--runs N]
+//
+// Prints, per shape, the file's size, keys and values, and the median wall
+// times of the load (ImportRegFile into an empty registry), the export
+// (ExportRegFile) and the key-by-key account against the same registry with
+// one value changed, and the process's peak memory so far.
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/sim_reg_account.h"
+#include "platform/sim/sim_reg_file.h"
+
+namespace {
+
+using nl::sim::RegNode;
+
+struct Shape {
+  const char* name;
+  std::function<std::string(std::size_t)> make;  // a file of about that size
+};
+
+std::string ManyKeys(std::size_t size) {
+  std::string out = "REGEDIT4\n\n";
+  char line[160];
+  for (int i = 0; out.size() < size; ++i) {
+    std::snprintf(line, sizeof line,
+                  "[HKEY_LOCAL_MACHINE\\Enum\\Root\\Bench%04d\\%04d]\n\"Class\"=\"Net\"\n"
+                  "\"ConfigFlags\"=hex:00,00,00,00\n\n", i / 1000, i % 1000);
+    out += line;
+  }
+  return out;
+}
+
+std::string ManyValues(std::size_t size) {
+  std::string out = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Wide]\n";
+  char line[80];
+  for (int i = 0; out.size() < size; ++i) {
+    std::snprintf(line, sizeof line, "\"Value%06d\"=\"data %d\"\n", i, i);
+    out += line;
+  }
+  return out + "\n";
+}
+
+std::string LongHex(std::size_t size) {
+  std::string out = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Blobs]\n";
+  // four values of about three text bytes a byte, and a line break every 25
+  const std::size_t perValue = size / 4 * 25 / 79;
+  for (int v = 0; v < 4; ++v) {
+    out += "\"Blob" + std::to_string(v) + "\"=hex:";
+    std::size_t column = 12;
+    char hex[4];
+    for (std::size_t i = 0; i < perValue; ++i) {
+      std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>((i * 7 + v) & 0xFF));
+      out += hex;
+      column += 2;
+      if (i + 1 < perValue) {
+        out += ',';
+        if (++column > 75) {
+          out += "\\\n  ";
+          column = 2;
+        }
+      }
+    }
+    out += "\n";
+  }
+  return out + "\n";
+}
+
+std::string DeepKeys(std::size_t size) {
+  std::string out = "REGEDIT4\n\n";
+  for (int tree = 0; out.size() < size; ++tree) {
+    std::string path = "HKEY_LOCAL_MACHINE\\Deep" + std::to_string(tree);
+    for (std::size_t level = 1; level < nl::sim::kMaxKeyDepth && out.size() < size; ++level) {
+      path += "\\L";
+      out += "[" + path + "]\n\"Level\"=dword:" + std::to_string(level % 10) + "\n\n";
+    }
+  }
+  return out;
+}
+
+double Milliseconds(const std::function<void()>& work, int runs) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    times.push_back(std::chrono::duration<double, std::milli>(
+                        std::chrono::steady_clock::now() - start).count());
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+long PeakKb() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+void Count(const RegNode& root, std::size_t* keys, std::size_t* values) {
+  std::vector<const RegNode*> pending{&root};
+  while (!pending.empty()) {
+    const RegNode* node = pending.back();
+    pending.pop_back();
+    ++*keys;
+    *values += node->values.size();
+    for (const auto& entry : node->subkeys) pending.push_back(entry.second.get());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t megabytes = 5;
+  int runs = 7;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    if (!std::strcmp(argv[i], "--size")) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
+    else if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
+  }
+  const Shape shapes[] = {{"many keys", ManyKeys},
+                          {"many values in one key", ManyValues},
+                          {"long hex lists", LongHex},
+                          {"keys 511 levels deep", DeepKeys}};
+  std::printf("%-24s %8s %8s %8s %9s %9s %10s %9s\n", "shape", "MB", "keys", "values",
+              "load ms", "export ms", "account ms", "peak KB");
+  for (const Shape& shape : shapes) {
+    const std::string file = shape.make(megabytes << 20);
+    RegNode loaded;
+    nl::sim::ImportRegFile(file, &loaded);
+    std::size_t keys = 0, values = 0;
+    Count(loaded, &keys, &values);
+    const double load = Milliseconds([&] {
+      RegNode root;
+      nl::sim::ImportRegFile(file, &root);
+    }, runs);
+    std::string exported;
+    const double exportMs = Milliseconds([&] { exported = nl::sim::ExportRegFile(loaded); }, runs);
+    RegNode changed;
+    nl::sim::ImportRegFile(exported, &changed);
+    changed.AddSubkey("Bench changed")->SetValue("Port", nl::kRegSz, std::string("0\0", 2));
+    const double account = Milliseconds([&] { nl::sim::RegistryAccount(loaded, changed); }, runs);
+    std::printf("%-24s %8.2f %8zu %8zu %9.1f %9.1f %10.1f %9ld\n", shape.name,
+                static_cast<double>(file.size()) / (1 << 20), keys, values, load, exportMs,
+                account, PeakKb());
+  }
+  return 0;
+}
