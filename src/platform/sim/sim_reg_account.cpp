@@ -1,11 +1,9 @@
 #include "platform/sim/sim_reg_account.h"
 
-#include <algorithm>
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
 #include "platform/sim/sim_reg_file.h"
 
 namespace nl::sim {
@@ -18,16 +16,6 @@ struct Sections {
   RegAccountCounts counts;
 };
 
-std::vector<const RegValue*> SortedValues(const RegNode& node) {
-  std::vector<const RegValue*> sorted;
-  sorted.reserve(node.values.size());
-  for (const RegValue& v : node.values) sorted.push_back(&v);
-  std::stable_sort(sorted.begin(), sorted.end(), [](const RegValue* a, const RegValue* b) {
-    return CompareIgnoreCase(a->name, b->name) < 0;
-  });
-  return sorted;
-}
-
 // Every line of `text` behind "; ", so a value with a long hex list stays
 // one comment.
 std::string Commented(const std::string& text) {
@@ -37,11 +25,6 @@ std::string Commented(const std::string& text) {
     if (c == '\n') out += "; ";
   }
   return out;
-}
-
-std::string ValueName(const RegValue& v) {
-  std::string text = RegValueText(RegValue{v.name, kRegBinary, std::string()});
-  return text.substr(0, text.size() - 4);  // without "hex:"
 }
 
 // A deleted key is one line, as deleting it also deletes its subkeys; what
@@ -54,7 +37,7 @@ void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
     auto [node, path] = std::move(pending.back());
     pending.pop_back();
     if (node != &top) s->keysDeleted += "; [" + path + "]\n";
-    for (const RegValue* v : SortedValues(*node))
+    for (const RegValue* v : ValuesInExportOrder(*node))
       s->keysDeleted += Commented(RegValueText(*v)) + "\n";
     for (auto it = node->subkeys.rbegin(); it != node->subkeys.rend(); ++it)
       pending.emplace_back(it->second.get(), path + "\\" + it->second->name);
@@ -65,7 +48,7 @@ void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
 void AddedKey(const RegNode& node, const std::string& path, Sections* s) {
   ++s->counts.keysAdded;
   s->keysAdded += "[" + path + "]\n";
-  for (const RegValue* v : SortedValues(node)) {
+  for (const RegValue* v : ValuesInExportOrder(node)) {
     ++s->counts.valuesAdded;
     s->keysAdded += RegValueText(*v) + "\n";
   }
@@ -75,7 +58,7 @@ void AddedKey(const RegNode& node, const std::string& path, Sections* s) {
 void ChangedValues(const RegNode& before, const RegNode& after, const std::string& path,
                    Sections* s) {
   std::string added, deleted, modified;
-  for (const RegValue* now : SortedValues(after)) {
+  for (const RegValue* now : ValuesInExportOrder(after)) {
     const RegValue* was = before.FindValue(now->name);
     if (!was) {
       ++s->counts.valuesAdded;
@@ -85,10 +68,10 @@ void ChangedValues(const RegNode& before, const RegNode& after, const std::strin
       modified += RegValueText(*now) + "\n" + Commented("was " + RegValueText(*was)) + "\n";
     }
   }
-  for (const RegValue* was : SortedValues(before)) {
+  for (const RegValue* was : ValuesInExportOrder(before)) {
     if (after.FindValue(was->name)) continue;
     ++s->counts.valuesDeleted;
-    deleted += ValueName(*was) + "-\n" + Commented("was " + RegValueText(*was)) + "\n";
+    deleted += RegValueNameText(was->name) + "-\n" + Commented("was " + RegValueText(*was)) + "\n";
   }
   const std::string header = "[" + path + "]\n";
   if (!added.empty()) s->valuesAdded += header + added + "\n";

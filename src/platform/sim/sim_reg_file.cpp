@@ -59,8 +59,22 @@ std::string HexLine(const std::string& prefix, const std::string& data) {
 
 }  // namespace
 
+std::string RegValueNameText(const std::string& valueName) {
+  return valueName.empty() ? "@=" : "\"" + EscapeText(valueName) + "\"=";
+}
+
+std::vector<const RegValue*> ValuesInExportOrder(const RegNode& node) {
+  std::vector<const RegValue*> sorted;
+  sorted.reserve(node.values.size());
+  for (const RegValue& v : node.values) sorted.push_back(&v);
+  std::stable_sort(sorted.begin(), sorted.end(), [](const RegValue* a, const RegValue* b) {
+    return CompareIgnoreCase(a->name, b->name) < 0;
+  });
+  return sorted;
+}
+
 std::string RegValueText(const RegValue& v) {
-  std::string prefix = v.name.empty() ? "@=" : "\"" + EscapeText(v.name) + "\"=";
+  std::string prefix = RegValueNameText(v.name);
   if (v.type == kRegSz && IsPrintableText(v.data))
     return prefix + "\"" + EscapeText(std::string_view(v.data).substr(0, v.data.size() - 1)) + "\"";
   if (v.type == kRegDword && v.data.size() == 4) {
@@ -82,13 +96,7 @@ namespace {
 void WriteKey(const RegNode& node, bool isRoot, const std::string& path, std::string* out) {
   if (isRoot && node.values.empty()) return;
   *out += "[" + path + "]\n";
-  std::vector<const RegValue*> sorted;
-  sorted.reserve(node.values.size());
-  for (const RegValue& v : node.values) sorted.push_back(&v);
-  std::stable_sort(sorted.begin(), sorted.end(), [](const RegValue* a, const RegValue* b) {
-    return CompareIgnoreCase(a->name, b->name) < 0;
-  });
-  for (const RegValue* v : sorted) {
+  for (const RegValue* v : ValuesInExportOrder(node)) {
     *out += RegValueText(*v);
     *out += '\n';
   }

@@ -68,5 +68,9 @@ std::string ExportRegFile(const RegNode& root);
 // One value as export writes it: "name"=data, long hex lists going on over
 // lines.
 std::string RegValueText(const RegValue& value);
+// The part before the data: "name"= (escaped), or @= for the unnamed value.
+std::string RegValueNameText(const std::string& valueName);
+// The key's values in the order export writes them: by name ignoring case.
+std::vector<const RegValue*> ValuesInExportOrder(const RegNode& node);
 
 }  // namespace nl::sim
