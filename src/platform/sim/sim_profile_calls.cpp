@@ -11,6 +11,18 @@
 
 namespace nl::sim {
 
+namespace {
+
+// Whether the host file may be written whole: absent, or a regular file that
+// is not read-only. `onDisk` tells which.
+bool WritableOrAbsent(const std::string& host, bool* onDisk) {
+  struct stat st;
+  *onDisk = ::stat(host.c_str(), &st) == 0;
+  return !*onDisk || (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR));
+}
+
+}  // namespace
+
 std::uint32_t SimSystem::GetPrivateProfileStringA(const char* section,
                                                   const char* key,
                                                   const char* defaultText,
@@ -59,18 +71,17 @@ int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
   FlushAll();
   int r = 0;
   std::string host, bytes;
-  struct stat st;
   if (!section && !key && !value) {
     // The flush: the cached copy goes to disk; the call answers 0.
     if (call.fault != Fault::kFail) WriteBackProfile();
   } else if (call.fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
     const bool cached = profileCopy_.has_value();
-    const bool onDisk = ::stat(host.c_str(), &st) == 0;
+    bool onDisk = false;
     // A file on disk must be one the program may write, whether or not its
     // copy is cached already.
-    bool ok = !onDisk || (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) &&
-                          OpenAllows(host, true, true, kFileShareRead | kFileShareWrite));
+    bool ok = WritableOrAbsent(host, &onDisk) &&
+              (!onDisk || OpenAllows(host, true, true, kFileShareRead | kFileShareWrite));
     if (ok && cached) {
       bytes = profileCopy_->bytes;
     } else if (ok && onDisk) {
@@ -103,10 +114,9 @@ bool SimSystem::WriteBackProfile() {
   if (!profileCopy_) return true;
   const ProfileCopy copy = std::move(*profileCopy_);
   profileCopy_.reset();
-  struct stat st;
-  const bool writable = ::stat(copy.host.c_str(), &st) != 0 ||
-                        (S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR));
-  if (!writable || !OpenAllows(copy.host, false, true, kFileShareRead | kFileShareWrite) ||
+  bool onDisk = false;
+  if (!WritableOrAbsent(copy.host, &onDisk) ||
+      !OpenAllows(copy.host, false, true, kFileShareRead | kFileShareWrite) ||
       !WriteWholeFile(copy.host, copy.bytes)) {
     return false;
   }
