@@ -54,27 +54,17 @@ std::string ManyValues(std::size_t size) {
   return out + "\n";
 }
 
+// Written by the exporter, which wraps a long hex list over lines of at
+// most 76 columns as regedit does.
 std::string LongHex(std::size_t size) {
   std::string out = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Blobs]\n";
   // four values of about three text bytes a byte, and a line break every 25
   const std::size_t perValue = size / 4 * 25 / 79;
   for (int v = 0; v < 4; ++v) {
-    out += "\"Blob" + std::to_string(v) + "\"=hex:";
-    std::size_t column = 12;
-    char hex[4];
-    for (std::size_t i = 0; i < perValue; ++i) {
-      std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>((i * 7 + v) & 0xFF));
-      out += hex;
-      column += 2;
-      if (i + 1 < perValue) {
-        out += ',';
-        if (++column > 75) {
-          out += "\\\n  ";
-          column = 2;
-        }
-      }
-    }
-    out += "\n";
+    std::string bytes(perValue, '\0');
+    for (std::size_t i = 0; i < perValue; ++i)
+      bytes[i] = static_cast<char>((i * 7 + static_cast<std::size_t>(v)) & 0xFF);
+    out += nl::sim::RegValueText({"Blob" + std::to_string(v), nl::kRegBinary, bytes}) + "\n";
   }
   return out + "\n";
 }
