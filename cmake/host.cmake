@@ -7,10 +7,16 @@ if(NL_SANITIZE)
   add_link_options(${NL_SAN_FLAGS})
 endif()
 
+# The .reg file format: the registry tree, import, export and the key-by-key
+# account. It knows nothing of the simulated system.
+file(GLOB NL_REGFILE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/regfile/*.cpp)
+add_library(nl_regfile STATIC ${NL_REGFILE_SOURCES})
+target_include_directories(nl_regfile PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
 file(GLOB NL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
 add_library(nl_sim STATIC ${NL_SIM_SOURCES})
 target_include_directories(nl_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
-target_link_libraries(nl_sim PUBLIC nl_logic)
+target_link_libraries(nl_sim PUBLIC nl_logic nl_regfile)
 
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)

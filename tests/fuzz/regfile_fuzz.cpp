@@ -8,25 +8,25 @@
 #include <string>
 #include <string_view>
 
-#include "platform/sim/sim_reg_account.h"
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_account.h"
+#include "regfile/reg_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  nl::sim::RegNode first;
+  nl::regfile::RegNode first;
   try {
-    nl::sim::ImportRegFile(bytes, &first);
-  } catch (const nl::sim::RegFileError&) {
+    nl::regfile::ImportRegFile(bytes, &first);
+  } catch (const nl::regfile::RegFileError&) {
     return 0;  // not a registry file, or beyond the Windows limits
   }
-  const std::string exported = nl::sim::ExportRegFile(first);
-  nl::sim::RegNode again;
-  nl::sim::RegImportOptions strict;
+  const std::string exported = nl::regfile::ExportRegFile(first);
+  nl::regfile::RegNode again;
+  nl::regfile::RegImportOptions strict;
   strict.strict = true;
-  nl::sim::ImportRegFile(exported, &again, strict);  // throws, and so fails, on a warning
-  if (nl::sim::ExportRegFile(again) != exported) std::abort();
-  if (nl::sim::RegistryAccount(first, again) != "(no changes)\n") std::abort();
-  nl::sim::RegNode empty;
-  nl::sim::RegistryAccount(empty, first);
+  nl::regfile::ImportRegFile(exported, &again, strict);  // throws, and so fails, on a warning
+  if (nl::regfile::ExportRegFile(again) != exported) std::abort();
+  if (nl::regfile::RegistryAccount(first, again) != "(no changes)\n") std::abort();
+  nl::regfile::RegNode empty;
+  nl::regfile::RegistryAccount(empty, first);
   return 0;
 }

@@ -26,7 +26,7 @@
 #include "../support/hostile_system.h"
 #include "../support/substitution_model.h"
 #include "platform/sim/sim_profile_text.h"
-#include "platform/sim/sim_registry_tree.h"
+#include "regfile/reg_tree.h"
 
 namespace nl {
 namespace {
@@ -334,8 +334,8 @@ std::vector<ValueShape> ShapesOf(const ValueUnderTest& v) {
 void RemoveValue(HostileRun& run, const std::string& key,
                  const std::string& name) {
   std::vector<std::string> names;
-  ASSERT_TRUE(sim::SplitKeyPath(key.c_str(), &names));
-  sim::RegNode* node = sim::WalkKeys(&run.sim.RegistryRoot(), names);
+  ASSERT_TRUE(regfile::SplitKeyPath(key.c_str(), &names));
+  sim::RegNode* node = regfile::WalkKeys(&run.sim.RegistryRoot(), names);
   ASSERT_NE(node, nullptr);
   ASSERT_NE(node->FindValue(name), nullptr);
   ASSERT_EQ(node->FindValue(name)->name, name);
@@ -343,11 +343,11 @@ void RemoveValue(HostileRun& run, const std::string& key,
 }
 
 void RemoveSetupKey(HostileRun& run) {
-  sim::RegNode* parent = sim::WalkKeys(
+  sim::RegNode* parent = regfile::WalkKeys(
       &run.sim.RegistryRoot(),
       {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion"});
   ASSERT_NE(parent, nullptr);
-  sim::RemoveSubkey(parent, "Setup");
+  regfile::RemoveSubkey(parent, "Setup");
 }
 
 // Random bytes of every value, with the texts the edits look for mixed in.

@@ -29,13 +29,13 @@ std::string MultiSz(const std::vector<std::string>& texts) {
 // Removes `path` from `model`, as the expected state of a system.
 void RemoveFromModel(SimSystem& model, const std::string& path) {
   std::vector<std::string> names;
-  ASSERT_TRUE(sim::SplitKeyPath(path.c_str(), &names));
+  ASSERT_TRUE(regfile::SplitKeyPath(path.c_str(), &names));
   const std::string last = names.back();
   names.pop_back();
-  sim::RegNode* parent = sim::WalkKeys(&model.RegistryRoot(), names);
+  sim::RegNode* parent = regfile::WalkKeys(&model.RegistryRoot(), names);
   ASSERT_NE(parent, nullptr) << path;
   ASSERT_NE(parent->FindSubkey(last), nullptr) << path;
-  sim::RemoveSubkey(parent, last);
+  regfile::RemoveSubkey(parent, last);
 }
 
 // DeleteMatchingSubkey under HKLM; every key it opened must be closed again.

@@ -1,11 +1,15 @@
 // System images: REGEDIT4 import and export, and the bundled sample image.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-#include "platform/sim/sim_reg_file.h"
+#include "main/install_sequence.h"
+#include "regfile/reg_account.h"
+#include "regfile/reg_file.h"
+#include "platform/sim/stand_in_tools.h"
 #include "platform/sim/sim_system.h"
 
 namespace nl::sim {
@@ -123,6 +127,43 @@ TEST(SimImage, TheSampleInfFilesHoldTheEditedTextsInNormalForm) {
     }
     EXPECT_EQ(file->substr(file->size() - 2), "\r\n");
   }
+}
+
+TEST(RegImport, TheImageRegistryIsFoundIgnoringCaseAndIsRequired) {
+  SimSystem sim;
+  const std::filesystem::path image = sim.HostRoot() + "/image";
+  std::filesystem::create_directories(image);
+  EXPECT_THROW(sim.LoadImage(image.string()), regfile::RegFileError);
+  std::ofstream(image / "SYSTEM.REG") << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nbad\n";
+  const RegImportReport report = sim.LoadImage(image.string());
+  EXPECT_NE(sim.RegistryRoot().FindSubkey("K"), nullptr);
+  ASSERT_EQ(report.warnings.size(), 1u);
+  EXPECT_EQ(report.warnings[0].substr(0, 18), "SYSTEM.REG line 3:");
+}
+
+// The German run on the sample: the three network entries deleted, the
+// port parameter modified, everything else added.
+TEST(RegAccount, TheGermanSampleRunDeletesThreeKeysAndModifiesThePort) {
+  SimSystem sim;
+  sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+  InstallStandInTools(sim);
+  const std::string before = sim.ExportRegistry();
+  InstallerMain(sim, 0x00400000);
+  RegNode was, now;
+  ImportRegFile(before, &was);
+  ImportRegFile(sim.ExportRegistry(), &now);
+  regfile::RegAccountCounts counts;
+  const std::string account = regfile::RegistryAccount(was, now, &counts);
+  EXPECT_EQ(counts.keysDeleted, 3u);
+  EXPECT_EQ(counts.valuesDeleted, 0u);
+  EXPECT_EQ(counts.valuesModified, 1u);
+  for (const char* deleted : {"Enum\\Root\\Net\\0000]",
+                              "Services\\Class\\Net\\0000]",
+                              "Services\\Class\\NetTrans\\0001]"})
+    EXPECT_NE(account.find(std::string("[-HKEY_LOCAL_MACHINE\\") +
+                           (deleted[0] == 'E' ? "" : "System\\CurrentControlSet\\") + deleted),
+              std::string::npos) << deleted;
+  EXPECT_NE(account.find("Params\\Port]\n@=\"0\"\n; was @=\"1\"\n"), std::string::npos);
 }
 
 }  // namespace

@@ -23,8 +23,8 @@ inline std::string Sz(const std::string& text) { return text + '\0'; }
 
 inline const sim::RegNode* Node(sim::SimSystem& system, const std::string& path) {
   std::vector<std::string> names;
-  if (!sim::SplitKeyPath(path.c_str(), &names)) return nullptr;
-  return sim::WalkKeys(&system.RegistryRoot(), names);
+  if (!regfile::SplitKeyPath(path.c_str(), &names)) return nullptr;
+  return regfile::WalkKeys(&system.RegistryRoot(), names);
 }
 
 // Compares a key's values, in their stored order, with `expected`.

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "main/install_sequence.h"
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_file.h"
 #include "platform/sim/stand_in_tools.h"
 
 namespace fs = std::filesystem;
@@ -53,7 +53,7 @@ SweepSystem::~SweepSystem() {
 
 RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
   nl::sim::SimSystem sim(hostRoot_);
-  nl::sim::ImportRegFile(registry_, &sim.RegistryRoot());
+  nl::regfile::ImportRegFile(registry_, &sim.RegistryRoot());
   sim.SetUserDefaultLcid(locale_);
   sim.SetTimeLimit(kVirtualTimeLimitMs);
   sim.SetJournalEnabled(recordOperations);
@@ -88,7 +88,7 @@ RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
 
 SystemState SweepSystem::State() {
   nl::sim::SimSystem sim(hostRoot_);
-  nl::sim::ImportRegFile(registry_, &sim.RegistryRoot());
+  nl::regfile::ImportRegFile(registry_, &sim.RegistryRoot());
   return Capture(sim);
 }
 

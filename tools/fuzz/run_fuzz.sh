@@ -48,11 +48,8 @@ case "$target" in
     ;;
   regfile)
     seconds=${1:-20}
-    sim="$root/src/platform/sim"
     run_variant regfile_fuzz "$seconds" "$root/tests/fuzz/regfile_corpus" \
-      "$root/tests/fuzz/regfile_fuzz.cpp" "$sim/sim_reg_import.cpp" "$sim/sim_reg_file.cpp" \
-      "$sim/sim_reg_decode.cpp" "$sim/sim_reg_account.cpp" "$sim/sim_registry_tree.cpp" \
-      "$sim/sim_text.cpp"
+      "$root/tests/fuzz/regfile_fuzz.cpp" "$root"/src/regfile/*.cpp
     ;;
   *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]" >&2; exit 2 ;;
 esac

@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_reg_account.h"
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_account.h"
+#include "regfile/reg_file.h"
 
 namespace {
 
-using nl::sim::RegNode;
+using nl::regfile::RegNode;
 
 struct Shape {
   const char* name;
@@ -64,7 +64,7 @@ std::string LongHex(std::size_t size) {
     std::string bytes(perValue, '\0');
     for (std::size_t i = 0; i < perValue; ++i)
       bytes[i] = static_cast<char>((i * 7 + static_cast<std::size_t>(v)) & 0xFF);
-    out += nl::sim::RegValueText({"Blob" + std::to_string(v), nl::kRegBinary, bytes}) + "\n";
+    out += nl::regfile::RegValueText({"Blob" + std::to_string(v), nl::kRegBinary, bytes}) + "\n";
   }
   return out + "\n";
 }
@@ -73,7 +73,7 @@ std::string DeepKeys(std::size_t size) {
   std::string out = "REGEDIT4\n\n";
   for (int tree = 0; out.size() < size; ++tree) {
     std::string path = "HKEY_LOCAL_MACHINE\\Deep" + std::to_string(tree);
-    for (std::size_t level = 1; level < nl::sim::kMaxKeyDepth && out.size() < size; ++level) {
+    for (std::size_t level = 1; level < nl::regfile::kMaxKeyDepth && out.size() < size; ++level) {
       path += "\\L";
       out += "[" + path + "]\n\"Level\"=dword:" + std::to_string(level % 10) + "\n\n";
     }
@@ -128,19 +128,19 @@ int main(int argc, char** argv) {
   for (const Shape& shape : shapes) {
     const std::string file = shape.make(megabytes << 20);
     RegNode loaded;
-    nl::sim::ImportRegFile(file, &loaded);
+    nl::regfile::ImportRegFile(file, &loaded);
     std::size_t keys = 0, values = 0;
     Count(loaded, &keys, &values);
     const double load = Milliseconds([&] {
       RegNode root;
-      nl::sim::ImportRegFile(file, &root);
+      nl::regfile::ImportRegFile(file, &root);
     }, runs);
     std::string exported;
-    const double exportMs = Milliseconds([&] { exported = nl::sim::ExportRegFile(loaded); }, runs);
+    const double exportMs = Milliseconds([&] { exported = nl::regfile::ExportRegFile(loaded); }, runs);
     RegNode changed;
-    nl::sim::ImportRegFile(exported, &changed);
+    nl::regfile::ImportRegFile(exported, &changed);
     changed.AddSubkey("Bench changed")->SetValue("Port", nl::kRegSz, std::string("0\0", 2));
-    const double account = Milliseconds([&] { nl::sim::RegistryAccount(loaded, changed); }, runs);
+    const double account = Milliseconds([&] { nl::regfile::RegistryAccount(loaded, changed); }, runs);
     std::printf("%-24s %8.2f %8zu %8zu %9.1f %9.1f %10.1f %9ld\n", shape.name,
                 static_cast<double>(file.size()) / (1 << 20), keys, values, load, exportMs,
                 account, PeakKb());

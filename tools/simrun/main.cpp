@@ -15,7 +15,7 @@
 //           .reg file to another (how the Wine runs are reported too)
 //
 // Prints the processes started, the account of the registry changes
-// (sim_reg_account.h) and the file changes. Command lines of the system tools
+// (regfile/reg_account.h) and the file changes. Command lines of the system tools
 // fail to start unless stand-ins for them are built in.
 #include <stdlib.h>
 #include <unistd.h>
@@ -31,8 +31,8 @@
 
 #include "changes.h"
 #include "main/install_sequence.h"
-#include "platform/sim/sim_reg_account.h"
-#include "platform/sim/sim_reg_decode.h"
+#include "regfile/reg_account.h"
+#include "regfile/reg_decode.h"
 #include "platform/sim/sim_system.h"
 // The stand-ins are picked up when their header exists at compile time (a
 // build made before it appeared needs this file rebuilt).
@@ -141,11 +141,11 @@ std::string ReadFileBytes(const std::string& path) {
 int CompareRegFiles(const Options& options) {
   try {
     std::vector<std::string> notes;
-    const std::string account = nl::sim::RegistryAccountOfFiles(
+    const std::string account = nl::regfile::RegistryAccountOfFiles(
         ReadFileBytes(options.compareBefore), ReadFileBytes(options.compareAfter),
         options.compareBefore, options.compareAfter, options.strict, &notes);
     for (const std::string& note : notes) std::fprintf(stderr, "simrun: %s\n", note.c_str());
-    std::cout << nl::sim::Cp1252ToUtf8(account);
+    std::cout << nl::regfile::Cp1252ToUtf8(account);
     return 0;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "simrun: %s\n", e.what());
@@ -162,12 +162,12 @@ int main(int argc, char** argv) {
   int status = 0;
   try {
     nl::sim::SimSystem sim(work + "/system");
-    nl::sim::RegImportOptions importOptions;
+    nl::regfile::RegImportOptions importOptions;
     importOptions.strict = options.strict;
-    const nl::sim::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
+    const nl::regfile::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
     for (const std::string& warning : loaded.warnings)
       std::fprintf(stderr, "simrun: %s\n", warning.c_str());
-    const std::string otherRoots = nl::sim::OtherRootsNote(loaded, "system.reg");
+    const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
     if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
     sim.SetUserDefaultLcid(options.locale);
 #ifdef SIMRUN_HAS_STAND_INS
@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
     std::cout << "\n== Registry changes ==\n";
     // From the two exports, as any pair of .reg files is compared.
     std::vector<std::string> notes;
-    std::cout << nl::sim::Cp1252ToUtf8(nl::sim::RegistryAccountOfFiles(
+    std::cout << nl::regfile::Cp1252ToUtf8(nl::regfile::RegistryAccountOfFiles(
         registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
         &notes));
 

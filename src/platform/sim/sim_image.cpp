@@ -3,7 +3,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_file.h"
 #include "platform/sim/sim_system.h"
 
 namespace fs = std::filesystem;
@@ -33,11 +33,11 @@ RegImportReport SimSystem::LoadImage(const std::string& dir, const RegImportOpti
   for (const auto& entry : fs::directory_iterator(root))
     if (entry.is_regular_file() && EqualsIgnoreCase(entry.path().filename().string(), "system.reg"))
       reg = entry.path();
-  if (reg.empty()) throw RegFileError("the image " + dir + " holds no system.reg");
+  if (reg.empty()) throw regfile::RegFileError("the image " + dir + " holds no system.reg");
   std::ifstream in(reg, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
-  if (!in) throw RegFileError("cannot read " + reg.string());
+  if (!in) throw regfile::RegFileError("cannot read " + reg.string());
   RegImportOptions named = options;
   named.fileName = reg.filename().string();
   RegImportReport report = ImportRegFile(text.str(), registry_.get(), named);

@@ -5,6 +5,10 @@
 
 namespace nl::sim {
 
+using regfile::RemoveSubkey;
+using regfile::SplitKeyPath;
+using regfile::WalkKeys;
+
 namespace {
 
 constexpr RegKey kKeyHandleBase = 0x20000;

@@ -9,7 +9,7 @@
 //
 // Rules worth knowing when writing tests:
 // - Registry subkeys are enumerated in ascending order of their names
-//   compared after folding a-z to A-Z, as Wine does (sim_registry_tree.h).
+//   compared after folding a-z to A-Z, as Wine does (regfile/reg_tree.h).
 // - FindWindowA returns the most recently created top-level window, visible
 //   or hidden, whose class matches ignoring ASCII case and, when a title is
 //   given, whose title matches exactly.
@@ -51,10 +51,18 @@
 
 #include "platform/platform.h"
 #include "platform/sim/sim_paths.h"
-#include "platform/sim/sim_reg_file.h"
-#include "platform/sim/sim_registry_tree.h"
+#include "platform/sim/sim_text.h"
+#include "regfile/reg_file.h"
+#include "regfile/reg_tree.h"
 
 namespace nl::sim {
+
+// The simulated registry is a tree of the .reg file library, and system
+// images load and save through it.
+using regfile::RegImportOptions;
+using regfile::RegImportReport;
+using regfile::RegNode;
+using regfile::RegValue;
 
 // Thrown by the call after which StopAfterCall stops the program.
 struct SimStopped : std::runtime_error {
@@ -348,7 +356,7 @@ class SimSystem : public Platform {
   // one is an error) into the registry and copies every <dir>/drive_x
   // folder onto the host root. Returns the import's warnings.
   RegImportReport LoadImage(const std::string& dir, const RegImportOptions& options = {});
-  // The whole registry as REGEDIT4 text (see sim_reg_file.h for the form).
+  // The whole registry as REGEDIT4 text (see regfile/reg_file.h for the form).
   std::string ExportRegistry() const;
   // Writes system.reg and copies the drive folders into `dir`.
   void SaveImage(const std::string& dir);

@@ -1,33 +1,21 @@
 // Byte-string helpers of the simulated system: the ASCII case folding that
-// Windows applies to registry, file and window-class names, and the text
-// forms used by the journal.
+// Windows applies to registry, file and window-class names (the registry
+// file library's), and the text forms used by the journal.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "regfile/ignore_case.h"
+
 namespace nl::sim {
 
-// a-z to A-Z; every other byte as it is.
-inline char FoldUpper(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-}
-
-// Compares after folding a-z to A-Z, bytes as unsigned values. This is the
-// order in which Wine enumerates registry subkeys.
-int CompareIgnoreCase(std::string_view a, std::string_view b);
-
-inline bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && CompareIgnoreCase(a, b) == 0;
-}
-
-struct IgnoreCaseLess {
-  using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const {
-    return CompareIgnoreCase(a, b) < 0;
-  }
-};
+// The registry's case folding serves file and window-class names too.
+using regfile::CompareIgnoreCase;
+using regfile::EqualsIgnoreCase;
+using regfile::FoldUpper;
+using regfile::IgnoreCaseLess;
 
 // Journal forms: a text in double quotes (printable ASCII kept, a double quote
 // as \", other bytes as \xNN; backslashes stay single so paths read as

@@ -1,11 +1,11 @@
-// Import of .reg files; see sim_reg_file.h for what is read.
+// Import of .reg files; see reg_file.h for what is read.
 #include <cstdint>
 
 #include "platform/platform.h"
-#include "platform/sim/sim_reg_decode.h"
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_decode.h"
+#include "regfile/reg_file.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 namespace {
 
@@ -291,4 +291,4 @@ std::string OtherRootsNote(const RegImportReport& report, const std::string& fil
          " under roots other than HKEY_LOCAL_MACHINE";
 }
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -31,9 +31,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/sim_registry_tree.h"
+#include "regfile/reg_tree.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 constexpr std::size_t kMaxKeyDepth = 512;
 constexpr std::size_t kMaxKeyNameLength = 255;
@@ -73,4 +73,4 @@ std::string RegValueNameText(const std::string& valueName);
 // The key's values in the order export writes them: by name ignoring case.
 std::vector<const RegValue*> ValuesInExportOrder(const RegNode& node);
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

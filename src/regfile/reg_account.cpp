@@ -1,12 +1,12 @@
-#include "platform/sim/sim_reg_account.h"
+#include "regfile/reg_account.h"
 
 #include <tuple>
 #include <utility>
 #include <vector>
 
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_file.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 namespace {
 
@@ -157,4 +157,4 @@ std::string RegistryAccountOfFiles(std::string_view beforeBytes, std::string_vie
   return RegistryAccount(before, after);
 }
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

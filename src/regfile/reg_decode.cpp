@@ -1,8 +1,8 @@
-#include "platform/sim/sim_reg_decode.h"
+#include "regfile/reg_decode.h"
 
 #include <cstdint>
 
-namespace nl::sim {
+namespace nl::regfile {
 
 namespace {
 
@@ -130,4 +130,4 @@ std::string Cp1252ToUtf8(std::string_view text) {
   return out;
 }
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

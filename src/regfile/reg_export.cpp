@@ -1,5 +1,5 @@
 // Export of the simulated registry as REGEDIT4 text.
-#include "platform/sim/sim_reg_file.h"
+#include "regfile/reg_file.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 
 #include "platform/platform.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 namespace {
 
@@ -133,4 +133,4 @@ std::string ExportRegFile(const RegNode& root) {
   return out;
 }
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -13,9 +13,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/sim/sim_registry_tree.h"
+#include "regfile/reg_tree.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 struct RegAccountCounts {
   std::size_t keysDeleted = 0, keysAdded = 0;
@@ -34,4 +34,4 @@ std::string RegistryAccountOfFiles(std::string_view beforeBytes, std::string_vie
                                    const std::string& beforeName, const std::string& afterName,
                                    bool strict, std::vector<std::string>* notes);
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

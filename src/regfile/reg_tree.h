@@ -18,9 +18,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/sim/sim_text.h"
+#include "regfile/ignore_case.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 struct RegValue {
   std::string name;  // empty: the key's unnamed value
@@ -70,4 +70,4 @@ RegNode* WalkKeys(RegNode* from, const std::vector<std::string>& names);
 // deleted, so handles still open on them stop working.
 void RemoveSubkey(RegNode* parent, std::string_view subkeyName);
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -4,12 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "main/install_sequence.h"
-#include "platform/sim/sim_reg_account.h"
-#include "platform/sim/sim_system.h"
-#include "platform/sim/stand_in_tools.h"
+#include "regfile/reg_account.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 namespace {
 
 std::string Account(const std::string& before, const std::string& after) {
@@ -46,30 +43,5 @@ TEST(RegAccount, NamesEachKindOfChangeInRegedit4Notation) {
   EXPECT_EQ(Account(before, before), "(no changes)\n");
 }
 
-// The German run on the sample: the three network entries deleted, the
-// port parameter modified, everything else added.
-TEST(RegAccount, TheGermanSampleRunDeletesThreeKeysAndModifiesThePort) {
-  SimSystem sim;
-  sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
-  InstallStandInTools(sim);
-  const std::string before = sim.ExportRegistry();
-  InstallerMain(sim, 0x00400000);
-  RegNode was, now;
-  ImportRegFile(before, &was);
-  ImportRegFile(sim.ExportRegistry(), &now);
-  RegAccountCounts counts;
-  const std::string account = RegistryAccount(was, now, &counts);
-  EXPECT_EQ(counts.keysDeleted, 3u);
-  EXPECT_EQ(counts.valuesDeleted, 0u);
-  EXPECT_EQ(counts.valuesModified, 1u);
-  for (const char* deleted : {"Enum\\Root\\Net\\0000]",
-                              "Services\\Class\\Net\\0000]",
-                              "Services\\Class\\NetTrans\\0001]"})
-    EXPECT_NE(account.find(std::string("[-HKEY_LOCAL_MACHINE\\") +
-                           (deleted[0] == 'E' ? "" : "System\\CurrentControlSet\\") + deleted),
-              std::string::npos) << deleted;
-  EXPECT_NE(account.find("Params\\Port]\n@=\"0\"\n; was @=\"1\"\n"), std::string::npos);
-}
-
 }  // namespace
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-namespace nl::sim {
+namespace nl::regfile {
 
 struct DecodedRegText {
   std::string text;  // code page 1252
@@ -26,4 +26,4 @@ bool Utf16ToCp1252(std::string_view bytes, std::string* out);
 // Code page 1252 text as UTF-8, for showing it on a terminal.
 std::string Cp1252ToUtf8(std::string_view text);
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -1,6 +1,6 @@
-#include "platform/sim/sim_registry_tree.h"
+#include "regfile/reg_tree.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 
 namespace {
 std::string Folded(std::string_view name) {
@@ -122,4 +122,4 @@ void RemoveSubkey(RegNode* parent, std::string_view subkeyName) {
   parent->subkeys.erase(it);
 }
 
-}  // namespace nl::sim
+}  // namespace nl::regfile

@@ -6,10 +6,9 @@
 #include <fstream>
 #include <string>
 
-#include "platform/sim/sim_reg_file.h"
-#include "platform/sim/sim_system.h"
+#include "regfile/reg_file.h"
 
-namespace nl::sim {
+namespace nl::regfile {
 namespace {
 
 struct Imported {
@@ -125,17 +124,5 @@ TEST(RegImport, KeysBeyondTheWindowsLimitsAreErrorsAndDeepTreesDoNotRecurse) {
   }
 }
 
-TEST(RegImport, TheImageRegistryIsFoundIgnoringCaseAndIsRequired) {
-  SimSystem sim;
-  const std::filesystem::path image = sim.HostRoot() + "/image";
-  std::filesystem::create_directories(image);
-  EXPECT_THROW(sim.LoadImage(image.string()), RegFileError);
-  std::ofstream(image / "SYSTEM.REG") << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nbad\n";
-  const RegImportReport report = sim.LoadImage(image.string());
-  EXPECT_NE(sim.RegistryRoot().FindSubkey("K"), nullptr);
-  ASSERT_EQ(report.warnings.size(), 1u);
-  EXPECT_EQ(report.warnings[0].substr(0, 18), "SYSTEM.REG line 3:");
-}
-
 }  // namespace
-}  // namespace nl::sim
+}  // namespace nl::regfile
