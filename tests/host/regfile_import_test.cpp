@@ -92,10 +92,12 @@ TEST(RegImport, SkipsBadLinesWithAWarningOrFailsWhenStrict) {
     strict.strict = true;
     EXPECT_THROW(ImportRegFile(file, &root, strict), RegFileError) << line;
   }
+  // A character replaced by '?' is reported, but the line is read.
   const Imported outside = Import(Utf16("Windows Registry Editor Version 5.00\r\n" + kKey +
                                         "@=\"", std::string("\x3B\x26\"\0\r\0\n\0", 8)));
   EXPECT_EQ(outside.report.warnings.at(0),
-            "system.reg line 3: a character outside code page 1252 was read as '?'; line skipped");
+            "system.reg line 3: a character outside code page 1252 was read as '?'");
+  EXPECT_EQ(outside.exported, "REGEDIT4\n\n" + kKey + "@=\"?\"\n\n");
 }
 
 TEST(RegImport, KeysBeyondTheWindowsLimitsAreErrorsAndDeepTreesDoNotRecurse) {
