@@ -109,7 +109,7 @@ class Importer {
   void ReadSection(std::string_view line, std::size_t lineNo) {
     key_ = nullptr;
     skipSection_ = true;  // until the section proves good
-    RegKeyPath path;
+    RegKeyPath& path = path_;
     if (!ParseKeyLine(line, &path)) return Warn(lineNo, "a key without its closing ']'");
     if (!EqualsIgnoreCase(path.root, kRootName)) {
       for (std::string_view other : kOtherRoots)
@@ -149,7 +149,8 @@ class Importer {
   // The value is read through in any case, so that the lines a hex list
   // goes on over are used up even where the value itself is not wanted.
   void ReadValueLine(const RegLine& line) {
-    ValueLine value = ReadValue(line.text, line.number);
+    ValueLine& value = value_;
+    ReadValue(line.text, line.number, &value);
     if (skipSection_) return;
     const std::size_t last = LastLineRead(lines_);
     if (!key_)
@@ -164,12 +165,16 @@ class Importer {
     key_->SetValue(value.name, value.type, std::move(value.data));
   }
 
-  ValueLine ReadValue(std::string_view line, std::size_t lineNo) {
-    ValueLine v;
+  // Fills `v`, which keeps its buffers from one value to the next.
+  void ReadValue(std::string_view line, std::size_t lineNo, ValueLine* out) {
+    ValueLine& v = *out;
+    v.ok = true;
+    v.remove = v.replacedCharacters = false;
+    v.name.clear();
+    v.data.clear();
     const auto bad = [&v](std::string why) {
       v.ok = false;
       v.why = std::move(why);
-      return std::move(v);
     };
     if (line.front() == '@') {
       line.remove_prefix(1);
@@ -183,7 +188,7 @@ class Importer {
     line = TrimBlanks(line.substr(1));
     if (!line.empty() && line.front() == '-' && EndsHere(line.substr(1))) {
       v.remove = true;
-      return v;
+      return;
     }
     if (!line.empty() && line.front() == '"') {
       const Quoted text = ReadQuoted(&line, &v.data);
@@ -192,7 +197,7 @@ class Importer {
       if (!EndsHere(line)) return bad("more after the closing quote of the text");
       v.type = kRegSz;
       v.data += '\0';
-      return v;
+      return;
     }
     if (StartsWithIgnoreCase(line, "dword:")) {
       line = TrimBlanks(line.substr(6));
@@ -201,7 +206,7 @@ class Importer {
         return bad("dword: needs 1 to 8 hex digits");
       v.type = kRegDword;
       for (int i = 0; i < 4; ++i) v.data += static_cast<char>((d >> (8 * i)) & 0xFF);
-      return v;
+      return;
     }
     v.type = kRegBinary;
     if (StartsWithIgnoreCase(line, "hex(")) {
@@ -222,13 +227,14 @@ class Importer {
       v.replacedCharacters = !Utf16ToCp1252(v.data, &ansi);
       v.data = std::move(ansi);
     }
-    return v;
   }
 
   RegNode* root_;
   const RegImportOptions& options_;
   RegImportReport report_;
   RegLines lines_;
+  RegKeyPath path_;  // kept, with their buffers, from one line to the next
+  ValueLine value_;
   bool unicode_ = false;
   RegNode* key_ = nullptr;
   bool skipSection_ = false;
