@@ -47,8 +47,9 @@ TEST(RegImport, ReadsTheFormsRealFilesUse) {
        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\\Sub]\n\"x\"=\"1\"\n[HKEY_LOCAL_MACHINE\\K]\n"
        "\"a\"=\"1\"\n\"b\"=\"2\"\n\"a\"=-\n[-HKEY_LOCAL_MACHINE\\K\\Sub]\n\"lost\"=\"3\"\n",
        kKey + "\"b\"=\"2\"\n\n"},
-      {"other roots skipped with their values",
-       "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"u\"=\"1\"\n[HKEY_USERS\\.DEFAULT]\n" + kKey +
+      {"other roots skipped with their values, hex lists going on over lines too",
+       "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"u\"=\"1\"\n\"h\"=hex:01,\\\n  02\n"
+       "[HKEY_USERS\\.DEFAULT]\n" + kKey +
            "\"a\"=\"1\"\n",
        kKey + "\"a\"=\"1\"\n\n"},
       {"version 5 in UTF-16LE, text converted to code page 1252",
