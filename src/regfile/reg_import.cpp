@@ -151,8 +151,13 @@ class Importer {
   void ReadValueLine(const RegLine& line) {
     ValueLine& value = value_;
     ReadValue(line.text, line.number, &value);
-    if (skipSection_) return;
     const std::size_t last = LastLineRead(lines_);
+    // Values under other roots are not checked, but a line swallowed by a
+    // broken hex list there (a key line, say) is worth knowing of.
+    if (skipSection_) {
+      if (!value.ok && last > line.number) Warn(last, value.why, LinesSkipped(line.number, last));
+      return;
+    }
     if (!key_)
       return Warn(line.number, "a value before the first key", LinesSkipped(line.number, last));
     if (!value.ok) return Warn(last, value.why, LinesSkipped(line.number, last));

@@ -35,13 +35,15 @@ const OddFile kOddFiles[] = {
     {"blank and ';' lines inside a hex list are skipped; a value line, '\\' or '#' there breaks it",
      "[HKEY_LOCAL_MACHINE\\K]\n\"a\"=hex:01,\\\n; note\n\n  02,\\\n\n\"lost\"=\"swallowed\"\n"
      "\"b\"=hex:01,\\\n\\\n  02\n\"c\"=hex:01,\\\n# note\n\"d\"=\"kept\"\n"
-     "\"e\"=hex:01,\\\n  ; note\n\n  02\n", "",
+     "\"e\"=hex:01,\\\n  ; note\n\n  02\n"
+     "[HKEY_CURRENT_USER\\X]\n\"u\"=hex:01,\\\n[HKEY_LOCAL_MACHINE\\M]\n\"v\"=\"1\"\n", "",
      "[HKEY_LOCAL_MACHINE\\K]\n\"d\"=\"kept\"\n\"e\"=hex:01,02\n\n",
      {"8: a value line where the hex list of line 3 goes on (blank and ';' comment lines do not "
       "end it); lines 3 to 8 skipped",
       "10: a line holding only '\\' where the hex list of line 9 goes on; lines 9 and 10 skipped",
       "11: neither a key, a value nor a comment; line skipped",
-      "13: a '#' comment where the hex list of line 12 goes on; lines 12 and 13 skipped"}},
+      "13: a '#' comment where the hex list of line 12 goes on; lines 12 and 13 skipped",
+      "21: a key line where the hex list of line 20 goes on; lines 20 and 21 skipped"}},
     {"backslashes ending a key path",
      "[HKEY_LOCAL_MACHINE\\K\\Gone]\n[HKEY_LOCAL_MACHINE\\K\\\\]\n\"a\"=\"1\"\n"
      "[HKEY_LOCAL_MACHINE\\K\\Sub\\\\\\]\n\"b\"=\"2\"\n[-HKEY_LOCAL_MACHINE\\K\\Gone\\\\]\n", "",
