@@ -152,8 +152,9 @@ class Importer {
     ValueLine& value = value_;
     ReadValue(line.text, line.number, &value);
     const std::size_t last = LastLineRead(lines_);
-    // Values under other roots are not checked, but a line swallowed by a
-    // broken hex list there (a key line, say) is worth knowing of.
+    // Values of a skipped section (another root, a bad key line) are not
+    // checked, but a line that a broken hex list there swallowed (a key
+    // line, say) is worth knowing of.
     if (skipSection_) {
       if (!value.ok && last > line.number) Warn(last, value.why, LinesSkipped(line.number, last));
       return;
