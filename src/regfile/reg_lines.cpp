@@ -24,7 +24,7 @@ HexLineEnd ReadHexLine(std::string_view s, std::string* bytes, const char** why)
     if (i == s.size() || s[i] == ';') return HexLineEnd::kEnd;
     if (s[i] == '\\') {
       if (EndsHere(s.substr(i + 1))) return HexLineEnd::kGoesOn;
-      *why = "more than a comment after the backslash that continues";
+      *why = "more than a comment after a continuing backslash";
       return HexLineEnd::kBad;
     }
     std::string_view rest = s.substr(i);
