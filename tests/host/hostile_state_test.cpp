@@ -25,7 +25,7 @@
 
 #include "../support/hostile_system.h"
 #include "../support/substitution_model.h"
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 #include "regfile/reg_tree.h"
 
 namespace nl {
@@ -62,16 +62,16 @@ struct HostileRun {
   bool German() const { return lcid == kGermanLcid; }
   std::string Inf(const char* name) const { return InDir(infDir, name); }
   std::optional<std::string> File(const std::string& path) {
-    if (!sim.FileExists(path)) return std::nullopt;
-    return sim.ReadFileText(path);
+    if (!sim.Files().FileExists(path)) return std::nullopt;
+    return sim.Files().ReadFileText(path);
   }
   // The originals are the files as they are now, unless the change gave
   // them (the files then hold what an earlier run made of them).
   bool originalsGiven = false;
   void Run() {
     if (!originalsGiven) {
-      irminiOriginal = sim.ReadFileText(Inf("IRMINI.INF"));
-      infraredOriginal = sim.ReadFileText(Inf("INFRARED.INF"));
+      irminiOriginal = sim.Files().ReadFileText(Inf("IRMINI.INF"));
+      infraredOriginal = sim.Files().ReadFileText(Inf("INFRARED.INF"));
     }
     outcome = RunWholeProgram(sim);
   }
@@ -133,20 +133,20 @@ void ExpectInfsEdited(HostileRun& run) {
                   IrminiAfterRun(run.irminiOriginal, run.German()));
   ExpectInfEdited(run, "INFRARED.INF", "INFRARED.BAK", run.infraredOriginal,
                   InfraredAfterRun(run.infraredOriginal));
-  EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+  EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
 }
 
 void ExpectInfUntouched(HostileRun& run, const char* inf, const char* bak,
                         const std::string& original) {
   EXPECT_EQ(run.File(run.Inf(inf)), original) << inf << " was changed";
-  EXPECT_FALSE(run.sim.FileExists(run.Inf(bak))) << bak << " was made";
+  EXPECT_FALSE(run.sim.Files().FileExists(run.Inf(bak))) << bak << " was made";
 }
 
 void ExpectInfsUntouched(HostileRun& run) {
   ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
   ExpectInfUntouched(run, "INFRARED.INF", "INFRARED.BAK",
                      run.infraredOriginal);
-  EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+  EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
 }
 
 std::string DescriptionFromInf(const std::string& infrared) {
@@ -159,7 +159,7 @@ std::string DescriptionFromInf(const std::string& infrared) {
 }
 
 bool WasStarted(const HostileRun& run, const char* commandLine) {
-  const auto& starts = run.sim.Starts();
+  const auto& starts = run.sim.Processes().Starts();
   return std::any_of(starts.begin(), starts.end(), [&](const auto& start) {
     return start.commandLine == commandLine && start.started;
   });
@@ -171,20 +171,20 @@ void ExpectDriverCopy(HostileRun& run, const std::string& where) {
       EXPECT_EQ(run.File(path), run.File(run.programDriver))
           << "no driver copy at " << path;
     } else {
-      EXPECT_FALSE(run.sim.FileExists(path)) << "a driver copy at " << path;
+      EXPECT_FALSE(run.sim.Files().FileExists(path)) << "a driver copy at " << path;
     }
   }
 }
 
 void ExpectAdapterPort(HostileRun& run, bool written) {
-  const sim::RegValue* port = run.sim.FindValue(kIrminiAdapterKey, "Port");
+  const sim::RegValue* port = run.sim.Registry().FindValue(kIrminiAdapterKey, "Port");
   const std::string params = std::string(kIrminiAdapterKey) + "\\Ndi\\Params\\Port";
   if (written) {
-    EXPECT_EQ(run.sim.ValueText(kIrminiAdapterKey, "Port"), "0");
-    EXPECT_EQ(run.sim.ValueText(params, ""), "0");
+    EXPECT_EQ(run.sim.Registry().ValueText(kIrminiAdapterKey, "Port"), "0");
+    EXPECT_EQ(run.sim.Registry().ValueText(params, ""), "0");
   } else {
     EXPECT_EQ(port, nullptr) << "the adapter got a port";
-    EXPECT_EQ(run.sim.ValueText(params, ""), "1");
+    EXPECT_EQ(run.sim.Registry().ValueText(params, ""), "1");
   }
 }
 
@@ -192,32 +192,32 @@ void ExpectEffects(HostileRun& run, const Effects& effects) {
   if (effects.infs == InfResult::kEdited) ExpectInfsEdited(run);
   if (effects.infs == InfResult::kUntouched) ExpectInfsUntouched(run);
 
-  EXPECT_EQ(run.sim.ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"),
+  EXPECT_EQ(run.sim.Registry().ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"),
             "IRMINI");
-  EXPECT_EQ(run.sim.ValueText(kClassKey, ""),
+  EXPECT_EQ(run.sim.Registry().ValueText(kClassKey, ""),
             effects.description ? *effects.description
                                 : DescriptionFromInf(run.infraredOriginal));
-  EXPECT_EQ(run.sim.ValueText(kClassKey, "Installer"), "infrared.dll");
-  EXPECT_EQ(run.sim.ValueText(kClassKey, "Link"),
+  EXPECT_EQ(run.sim.Registry().ValueText(kClassKey, "Installer"), "infrared.dll");
+  EXPECT_EQ(run.sim.Registry().ValueText(kClassKey, "Link"),
             "{6bdd1fc5-810f-11d0-bec7-08002be2092f}");
-  ASSERT_NE(run.sim.FindValue(kClassKey, "PortSubClass"), nullptr);
+  ASSERT_NE(run.sim.Registry().FindValue(kClassKey, "PortSubClass"), nullptr);
 
   ExpectDriverCopy(run, effects.driverCopy);
 
   EXPECT_TRUE(WasStarted(run, sim::kClassInstallerCommandLine));
   EXPECT_EQ(WasStarted(run, sim::kHardwareWizardCommandLine), run.German());
-  EXPECT_EQ(run.sim.ValueText("Enum\\INFRARED\\Framer", "PortName"),
+  EXPECT_EQ(run.sim.Registry().ValueText("Enum\\INFRARED\\Framer", "PortName"),
             run.German() ? "COM0" : "");
-  EXPECT_EQ(run.sim.ValueText("Enum\\INFRARED\\VirtualPorts",
+  EXPECT_EQ(run.sim.Registry().ValueText("Enum\\INFRARED\\VirtualPorts",
                               "VirtualComPortName"),
             run.German() ? "COM4" : "");
   ExpectAdapterPort(run, run.German() && effects.adapterPort);
   EXPECT_TRUE(WasStarted(run, sim::kNetworkPanelCommandLine));
 
-  EXPECT_FALSE(run.sim.KeyExists(kUsbAdapterEntry));
-  EXPECT_EQ(run.sim.KeyExists(kRootNetEntry), !effects.rootNetEntryRemoved);
-  EXPECT_EQ(run.sim.KeyExists(kNetTransEntry), !effects.netTransEntryRemoved);
-  EXPECT_TRUE(run.sim.KeyExists("Enum\\Root\\Net\\0001"));
+  EXPECT_FALSE(run.sim.Registry().KeyExists(kUsbAdapterEntry));
+  EXPECT_EQ(run.sim.Registry().KeyExists(kRootNetEntry), !effects.rootNetEntryRemoved);
+  EXPECT_EQ(run.sim.Registry().KeyExists(kNetTransEntry), !effects.netTransEntryRemoved);
+  EXPECT_TRUE(run.sim.Registry().KeyExists("Enum\\Root\\Net\\0001"));
 }
 
 // ---- The catalogue ----
@@ -335,7 +335,7 @@ void RemoveValue(HostileRun& run, const std::string& key,
                  const std::string& name) {
   std::vector<std::string> names;
   ASSERT_TRUE(regfile::SplitKeyPath(key.c_str(), &names));
-  sim::RegNode* node = regfile::WalkKeys(&run.sim.RegistryRoot(), names);
+  sim::RegNode* node = regfile::WalkKeys(&run.sim.Registry().Root(), names);
   ASSERT_NE(node, nullptr);
   ASSERT_NE(node->FindValue(name), nullptr);
   ASSERT_EQ(node->FindValue(name)->name, name);
@@ -344,7 +344,7 @@ void RemoveValue(HostileRun& run, const std::string& key,
 
 void RemoveSetupKey(HostileRun& run) {
   sim::RegNode* parent = regfile::WalkKeys(
-      &run.sim.RegistryRoot(),
+      &run.sim.Registry().Root(),
       {"SOFTWARE", "Microsoft", "Windows", "CurrentVersion"});
   ASSERT_NE(parent, nullptr);
   regfile::RemoveSubkey(parent, "Setup");
@@ -368,12 +368,12 @@ std::string BinaryInf(unsigned seed) {
 }
 
 void CopyInfsTo(HostileRun& run, const std::string& dir) {
-  run.sim.MakeDirectory(dir);
+  run.sim.Files().MakeDirectory(dir);
   for (const char* name : {"IRMINI.INF", "INFRARED.INF"}) {
-    run.sim.WriteFileText(InDir(dir, name),
-                          run.sim.ReadFileText(InDir(kSampleInfDir, name)));
+    run.sim.Files().WriteFileText(InDir(dir, name),
+                          run.sim.Files().ReadFileText(InDir(kSampleInfDir, name)));
   }
-  run.sim.SetText(kSetupKey, "SetupScratchDir", dir);
+  run.sim.Registry().SetText(kSetupKey, "SetupScratchDir", dir);
   run.infDir = dir;
 }
 
@@ -391,7 +391,7 @@ std::uint64_t CallNumberInUntouchedRun(std::uint32_t lcid,
                                        const std::string& lastArgument) {
   HostileRun twin(lcid);
   twin.Run();
-  for (const sim::JournalEntry& entry : twin.sim.Journal()) {
+  for (const sim::JournalEntry& entry : twin.sim.Journal().Entries()) {
     const std::string& args = entry.arguments;
     if (entry.operation == operation && args.size() >= lastArgument.size() &&
         args.compare(args.size() - lastArgument.size(), lastArgument.size(),
@@ -414,7 +414,7 @@ void ExpectSampleInfsUntouched(HostileRun& run) {
     EXPECT_EQ(run.File(InDir(kSampleInfDir, name)), SampleInf(name));
   }
   for (const char* name : {"IRMINI.BAK", "INFRARED.BAK", "NL-TEMP.INF"}) {
-    EXPECT_FALSE(run.sim.FileExists(InDir(kSampleInfDir, name)));
+    EXPECT_FALSE(run.sim.Files().FileExists(InDir(kSampleInfDir, name)));
   }
 }
 
@@ -431,8 +431,8 @@ std::vector<HostileCase> Catalogue() {
       std::uint32_t type = shape.type;
       std::string data = shape.data;
       c.change = [key, name, type, data](HostileRun& run) {
-        ASSERT_TRUE(run.sim.KeyExists(key));
-        run.sim.SetValue(key, name, type, data);
+        ASSERT_TRUE(run.sim.Registry().KeyExists(key));
+        run.sim.Registry().SetValue(key, name, type, data);
       };
       if (shape.use != Use::kActs) {
         value.ignored(c.effects, shape.use == Use::kEmpty);
@@ -464,12 +464,12 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "ScratchDirNotOnDisk";
     c.change = [](HostileRun& run) {
-      run.sim.SetText(kSetupKey, "SetupScratchDir", "C:\\NOWHERE\\INF");
+      run.sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\NOWHERE\\INF");
     };
     c.effects.infs = InfResult::kUntouched;
     c.effects.description = kDefaultClassDescription;
     c.extraCheck = [](HostileRun& run) {
-      EXPECT_FALSE(run.sim.FileExists("C:\\NOWHERE"));
+      EXPECT_FALSE(run.sim.Files().FileExists("C:\\NOWHERE"));
     };
     cases.push_back(c);
   }
@@ -477,7 +477,7 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "SourcePathOnMissingDrive";
     c.change = [](HostileRun& run) {
-      run.sim.SetText(kSetupKey, "SourcePath", "E:\\WIN98\\CABS\\");
+      run.sim.Registry().SetText(kSetupKey, "SourcePath", "E:\\WIN98\\CABS\\");
     };
     c.effects.driverCopy = "";
     cases.push_back(c);
@@ -486,7 +486,7 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "DriverFileMissing";
     c.change = [](HostileRun& run) {
-      std::filesystem::remove(run.sim.HostPath(kProgramDriver));
+      std::filesystem::remove(run.sim.Files().HostPath(kProgramDriver));
     };
     c.effects.driverCopy = "";
     cases.push_back(c);
@@ -499,11 +499,11 @@ std::vector<HostileCase> Catalogue() {
     c.name = "ProgramDirOf" + std::to_string(length) + "Characters";
     c.change = [length](HostileRun& run) {
       const std::string dir = LongDirectory(length);
-      run.sim.MakeDirectory(dir);
+      run.sim.Files().MakeDirectory(dir);
       run.programDriver = InDir(dir, "nl-430.sys");
-      run.sim.WriteFileText(run.programDriver, "driver beside a long path");
+      run.sim.Files().WriteFileText(run.programDriver, "driver beside a long path");
       // A short program name, so the driver's path is what runs out.
-      run.sim.SetProgramPath(InDir(dir, "N.EXE"));
+      run.sim.Processes().SetProgramPath(InDir(dir, "N.EXE"));
     };
     if (length != 248) c.effects.driverCopy = "";
     cases.push_back(c);
@@ -550,7 +550,7 @@ std::vector<HostileCase> Catalogue() {
                       IrminiAfterRun(run.irminiOriginal, run.German()));
       ExpectInfUntouched(run, "INFRARED.INF", "INFRARED.BAK",
                          run.infraredOriginal);
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
       ExpectSampleInfsUntouched(run);
     };
     cases.push_back(c);
@@ -561,8 +561,8 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "InfFilesEmpty";
     c.change = [](HostileRun& run) {
-      run.sim.WriteFileText(run.Inf("IRMINI.INF"), "");
-      run.sim.WriteFileText(run.Inf("INFRARED.INF"), "");
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"), "");
+      run.sim.Files().WriteFileText(run.Inf("INFRARED.INF"), "");
     };
     cases.push_back(c);
   }
@@ -570,8 +570,8 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "InfFilesBinary";
     c.change = [](HostileRun& run) {
-      run.sim.WriteFileText(run.Inf("IRMINI.INF"), BinaryInf(7));
-      run.sim.WriteFileText(run.Inf("INFRARED.INF"), BinaryInf(8));
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"), BinaryInf(7));
+      run.sim.Files().WriteFileText(run.Inf("INFRARED.INF"), BinaryInf(8));
     };
     cases.push_back(c);
   }
@@ -580,7 +580,7 @@ std::vector<HostileCase> Catalogue() {
     c.name = "ClassNameOverlong";
     // A class name longer than the 511 characters the program reads.
     c.change = [](HostileRun& run) {
-      run.sim.WriteFileText(
+      run.sim.Files().WriteFileText(
           run.Inf("INFRARED.INF"),
           "[Strings]\r\nClass.Desc=\"" + std::string(600, 'K') +
               "\"\r\n[Infrared.CopyFiles]\r\nirmini.sys\r\n");
@@ -592,8 +592,8 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "InfFilesReadOnly";
     c.change = [](HostileRun& run) {
-      run.sim.SetReadOnly(run.Inf("IRMINI.INF"));
-      run.sim.SetReadOnly(run.Inf("INFRARED.INF"));
+      run.sim.Files().SetReadOnly(run.Inf("IRMINI.INF"));
+      run.sim.Files().SetReadOnly(run.Inf("INFRARED.INF"));
     };
     cases.push_back(c);
   }
@@ -602,14 +602,14 @@ std::vector<HostileCase> Catalogue() {
     // original: no edit and no display name may rewrite it.
     HostileCase c;
     c.name = "IrminiHeldOpen";
-    c.change = [](HostileRun& run) { run.sim.HoldOpen(run.Inf("IRMINI.INF")); };
+    c.change = [](HostileRun& run) { run.sim.Files().HoldOpen(run.Inf("IRMINI.INF")); };
     c.effects.infs = InfResult::kOwnCheck;
     c.extraCheck = [](HostileRun& run) {
       ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
       ExpectInfEdited(run, "INFRARED.INF", "INFRARED.BAK",
                       run.infraredOriginal,
                       InfraredAfterRun(run.infraredOriginal));
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
   }
@@ -619,7 +619,7 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "IrminiBackupMoveFails";
     c.change = [](HostileRun& run) {
-      run.sim.FailCall(CallNumberInUntouchedRun(
+      run.sim.Journal().FailCall(CallNumberInUntouchedRun(
           run.lcid, "MoveFileA", "\"C:\\WINDOWS\\INF\\IRMINI.BAK\""));
     };
     c.effects.infs = InfResult::kOwnCheck;
@@ -628,7 +628,7 @@ std::vector<HostileCase> Catalogue() {
       ExpectInfEdited(run, "INFRARED.INF", "INFRARED.BAK",
                       run.infraredOriginal,
                       InfraredAfterRun(run.infraredOriginal));
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
   }
@@ -639,13 +639,13 @@ std::vector<HostileCase> Catalogue() {
     c.name = "IrminiHeldOpenUntilInstallerRuns";
     c.change = [](HostileRun& run) {
       std::string path = run.Inf("IRMINI.INF");
-      run.sim.HoldOpen(path);
-      run.sim.At(500, [path](sim::SimSystem& s) { s.Release(path); });
+      run.sim.Files().HoldOpen(path);
+      run.sim.Clock().At(500, [path](sim::SimSystem& s) { s.Files().Release(path); });
     };
     c.effects.infs = InfResult::kOwnCheck;
     c.extraCheck = [](HostileRun& run) {
       ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
   }
@@ -655,11 +655,11 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "IrminiHeldOpenAfterEarlierRun";
     c.change = [](HostileRun& run) {
-      std::string original = run.sim.ReadFileText(run.Inf("IRMINI.INF"));
-      run.sim.WriteFileText(run.Inf("IRMINI.BAK"), original);
-      run.sim.WriteFileText(run.Inf("IRMINI.INF"),
+      std::string original = run.sim.Files().ReadFileText(run.Inf("IRMINI.INF"));
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.BAK"), original);
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"),
                             IrminiAfterRun(original, run.German()));
-      run.sim.HoldOpen(run.Inf("IRMINI.INF"));
+      run.sim.Files().HoldOpen(run.Inf("IRMINI.INF"));
       GiveSampleOriginals(run);
     };
     c.effects.infs = InfResult::kOwnCheck;
@@ -667,7 +667,7 @@ std::vector<HostileCase> Catalogue() {
       EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
                 IrminiAfterRun(run.irminiOriginal, run.German()));
       EXPECT_EQ(run.File(run.Inf("IRMINI.BAK")), run.irminiOriginal);
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
   }
@@ -678,11 +678,11 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "IrminiBackupHeldOpen";
     c.change = [](HostileRun& run) {
-      std::string original = run.sim.ReadFileText(run.Inf("IRMINI.INF"));
-      run.sim.WriteFileText(run.Inf("IRMINI.BAK"), original);
-      run.sim.WriteFileText(run.Inf("IRMINI.INF"),
+      std::string original = run.sim.Files().ReadFileText(run.Inf("IRMINI.INF"));
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.BAK"), original);
+      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"),
                             IrminiAfterRun(original, run.German()));
-      run.sim.HoldOpen(run.Inf("IRMINI.BAK"));
+      run.sim.Files().HoldOpen(run.Inf("IRMINI.BAK"));
       GiveSampleOriginals(run);
     };
     c.effects.infs = InfResult::kOwnCheck;
@@ -691,7 +691,7 @@ std::vector<HostileCase> Catalogue() {
       EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
                 sim::SetProfileValue("", "Strings", "StandardExpl",
                                      kStandardExplValue));
-      EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
   }
@@ -699,7 +699,7 @@ std::vector<HostileCase> Catalogue() {
     HostileCase c;
     c.name = "InfraredHeldOpen";
     c.change = [](HostileRun& run) {
-      run.sim.HoldOpen(run.Inf("INFRARED.INF"));
+      run.sim.Files().HoldOpen(run.Inf("INFRARED.INF"));
     };
     c.effects.infs = InfResult::kOwnCheck;
     // The class name cannot be read from a file another program holds.
@@ -755,7 +755,7 @@ TEST(HostileStateReference, UntouchedSampleRunsAsTheCatalogueExpects) {
     ExpectSoundEnd(run);
     ExpectOriginalsKept(run);
     ExpectEffects(run, Effects());
-    EXPECT_EQ(run.sim.ValueText(kClassKey, ""), kSampleClassDescription);
+    EXPECT_EQ(run.sim.Registry().ValueText(kClassKey, ""), kSampleClassDescription);
   }
 }
 
@@ -764,8 +764,8 @@ TEST(HostileStateReference, UntouchedSampleRunsAsTheCatalogueExpects) {
 TEST(HostileStateReadOnly, SecondRunOnReadOnlyOriginalsGivesTheSameFiles) {
   for (std::uint32_t lcid : {kGermanLcid, kEnglishLcid}) {
     HostileRun run(lcid);
-    run.sim.SetReadOnly(run.Inf("IRMINI.INF"));
-    run.sim.SetReadOnly(run.Inf("INFRARED.INF"));
+    run.sim.Files().SetReadOnly(run.Inf("IRMINI.INF"));
+    run.sim.Files().SetReadOnly(run.Inf("INFRARED.INF"));
     run.Run();
     ExpectSoundEnd(run);
     ExpectInfsEdited(run);
@@ -793,18 +793,18 @@ TEST(HostileStateReadOnly, EditedFileMadeReadOnlyLeavesNoTemporaryFileBehind) {
     GiveSampleOriginals(run);
     for (const char* name : {"IRMINI", "INFRARED"}) {
       const std::string inf = run.Inf((std::string(name) + ".INF").c_str());
-      const std::string original = run.sim.ReadFileText(inf);
-      run.sim.WriteFileText(run.Inf((std::string(name) + ".BAK").c_str()),
+      const std::string original = run.sim.Files().ReadFileText(inf);
+      run.sim.Files().WriteFileText(run.Inf((std::string(name) + ".BAK").c_str()),
                             original);
-      run.sim.WriteFileText(inf, name == std::string("IRMINI")
+      run.sim.Files().WriteFileText(inf, name == std::string("IRMINI")
                                      ? IrminiAfterRun(original, run.German())
                                      : InfraredAfterRun(original));
-      run.sim.SetReadOnly(inf);
+      run.sim.Files().SetReadOnly(inf);
     }
     run.Run();
     ExpectSoundEnd(run);
     ExpectOriginalsKept(run);
-    EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")))
+    EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")))
         << "FAULT (temporary INF rewrite): NL-TEMP.INF took over the "
            "read-only attribute of the file it was moved from and was left "
            "behind";
@@ -909,7 +909,7 @@ TEST(HostileStateBigFile, HundredMegabyteInfraredInfIsEditedWhole) {
   }
   std::uint64_t slots = 0;
   {
-    std::ofstream out(run.sim.HostPath(run.Inf("INFRARED.INF")),
+    std::ofstream out(run.sim.Files().HostPath(run.Inf("INFRARED.INF")),
                       std::ios::binary | std::ios::trunc);
     std::uint64_t size = sizeof kBigFileHead - 1;
     out << kBigFileHead;
@@ -920,22 +920,22 @@ TEST(HostileStateBigFile, HundredMegabyteInfraredInfIsEditedWhole) {
     }
     ASSERT_TRUE(out.good());
   }
-  run.irminiOriginal = run.sim.ReadFileText(run.Inf("IRMINI.INF"));
+  run.irminiOriginal = run.sim.Files().ReadFileText(run.Inf("IRMINI.INF"));
   run.outcome = RunWholeProgram(run.sim);
 
   ExpectSoundEnd(run);
-  EXPECT_TRUE(FileIsTiles(run.sim.HostPath(run.Inf("INFRARED.BAK")),
+  EXPECT_TRUE(FileIsTiles(run.sim.Files().HostPath(run.Inf("INFRARED.BAK")),
                           kBigFileHead, tiles, slots))
       << "INFRARED.BAK is not the original";
-  EXPECT_TRUE(FileIsTiles(run.sim.HostPath(run.Inf("INFRARED.INF")),
+  EXPECT_TRUE(FileIsTiles(run.sim.Files().HostPath(run.Inf("INFRARED.INF")),
                           kBigFileHead, editedTiles, slots))
       << "INFRARED.INF is not edited as it should be";
-  EXPECT_FALSE(run.sim.FileExists(run.Inf("NL-TEMP.INF")));
+  EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
   ExpectInfEdited(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal,
                   IrminiAfterRun(run.irminiOriginal, true));
-  EXPECT_EQ(run.sim.ValueText(kClassKey, ""), "Gro\xdf-Infrarotger\xe4te");
+  EXPECT_EQ(run.sim.Registry().ValueText(kClassKey, ""), "Gro\xdf-Infrarotger\xe4te");
   ExpectDriverCopy(run, kCopiedDriver);
-  EXPECT_FALSE(run.sim.KeyExists(kNetTransEntry));
+  EXPECT_FALSE(run.sim.Registry().KeyExists(kNetTransEntry));
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ std::uint32_t Low32(WindowHandle handle) {
 
 int CountCalls(const SimSystem& sim, const std::string& operation) {
   int count = 0;
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     if (entry.operation == operation) ++count;
   }
   return count;
@@ -65,15 +65,15 @@ std::shared_ptr<InstallerDialog> ShowInstallerDialog(SimSystem& sim, ProcessId p
                                                      bool withMarker,
                                                      bool withForward) {
   auto d = std::make_shared<InstallerDialog>();
-  d->dialog = sim.CreateWindow("#32770", "Hardware-Installation", 0, 0, pid);
+  d->dialog = sim.Desktop().CreateWindow("#32770", "Hardware-Installation", 0, 0, pid);
   if (withForward) {
-    d->forward = sim.CreateWindow("Button", "Weiter >", d->dialog, 12324, pid);
+    d->forward = sim.Desktop().CreateWindow("Button", "Weiter >", d->dialog, 12324, pid);
   }
-  WindowHandle page = sim.CreateWindow("#32770", "", d->dialog, 0, pid);
+  WindowHandle page = sim.Desktop().CreateWindow("#32770", "", d->dialog, 0, pid);
   if (withMarker) {
-    sim.CreateWindow("Button", "Infrarotgeraet suchen", page, 502, pid);
+    sim.Desktop().CreateWindow("Button", "Infrarotgeraet suchen", page, 502, pid);
   }
-  sim.SetMessageHandler(d->dialog, [d](SimSystem&, const SimMessage& m) {
+  sim.Desktop().SetMessageHandler(d->dialog, [d](SimSystem&, const SimMessage& m) {
     if (m.message == kWmCommand && m.wParam == 12324) ++d->presses;
     return std::intptr_t{0};
   });
@@ -86,9 +86,9 @@ std::shared_ptr<ProcessId> ScriptInstaller(
     SimSystem& sim, std::uint64_t endAt,
     std::function<void(SimSystem&, ProcessId)> onStart) {
   auto pid = std::make_shared<ProcessId>(0);
-  sim.ScriptProgram(kInstallerCommand, [pid, endAt, onStart](SimSystem& s, ProcessId p) {
+  sim.Processes().ScriptProgram(kInstallerCommand, [pid, endAt, onStart](SimSystem& s, ProcessId p) {
     *pid = p;
-    s.After(endAt, [p](SimSystem& s2) { s2.EndProcess(p); });
+    s.Clock().After(endAt, [p](SimSystem& s2) { s2.Processes().EndProcess(p); });
     if (onStart) onStart(s, p);
   });
   return pid;
@@ -96,16 +96,16 @@ std::shared_ptr<ProcessId> ScriptInstaller(
 
 TEST(InstallerRunsClassInstaller, TwoSuccessivePagesWithTheMarkerGetOnePressBetweenThem) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kGerman);
+  sim.Processes().SetUserDefaultLcid(kGerman);
   std::shared_ptr<InstallerDialog> first, second;
   auto pid = ScriptInstaller(sim, 2200, [&](SimSystem& s, ProcessId p) {
     first = ShowInstallerDialog(s, p, true, true);
     // The forward press brings the next page, which also has the marker and
     // a forward button.
-    s.SetMessageHandler(first->dialog, [&, p](SimSystem& s2, const SimMessage& m) {
+    s.Desktop().SetMessageHandler(first->dialog, [&, p](SimSystem& s2, const SimMessage& m) {
       if (m.message != kWmCommand || m.wParam != 12324) return std::intptr_t{0};
       ++first->presses;
-      s2.DestroyWindow(first->dialog);
+      s2.Desktop().DestroyWindow(first->dialog);
       second = ShowInstallerDialog(s2, p, true, true);
       return std::intptr_t{0};
     });
@@ -123,7 +123,7 @@ TEST(InstallerRunsClassInstaller, TwoSuccessivePagesWithTheMarkerGetOnePressBetw
                        {first->forward, "firstforward"},
                        {second->dialog, "second"}};
   EXPECT_TRUE(MessageSequenceIs(
-      sim.Messages(),
+      sim.Desktop().Messages(),
       {{first->dialog, kWmCommand, 12324, Low32(first->forward), kPosted}},
       names));
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, names),
@@ -160,18 +160,18 @@ TEST(InstallerRunsClassInstaller, TwoSuccessivePagesWithTheMarkerGetOnePressBetw
 
 TEST(InstallerRunsClassInstaller, APageWithTheMarkerButNoForwardButtonLeavesTheFlagClear) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kGerman);
+  sim.Processes().SetUserDefaultLcid(kGerman);
   std::shared_ptr<InstallerDialog> without, with;
   ScriptInstaller(sim, 3000, [&](SimSystem& s, ProcessId p) {
     without = ShowInstallerDialog(s, p, true, false);
-    s.After(1200, [&, p](SimSystem& s2) {
-      s2.DestroyWindow(without->dialog);
+    s.Clock().After(1200, [&, p](SimSystem& s2) {
+      s2.Desktop().DestroyWindow(without->dialog);
       with = ShowInstallerDialog(s2, p, true, true);
     });
   });
   InstallRun run = MakeInstallRun(sim, 0x400000);
   int flagBeforeSecondPage = -1;
-  sim.At(1100, [&](SimSystem&) { flagBeforeSecondPage = run.forwardPressed; });
+  sim.Clock().At(1100, [&](SimSystem&) { flagBeforeSecondPage = run.forwardPressed; });
 
   RunClassInstaller(run);
 
@@ -181,14 +181,14 @@ TEST(InstallerRunsClassInstaller, APageWithTheMarkerButNoForwardButtonLeavesTheF
   // press, at the first poll after it showed.
   EXPECT_EQ(run.forwardPressed, 1);
   EXPECT_TRUE(MessageSequenceIs(
-      sim.Messages(), {{with->dialog, kWmCommand, 12324, Low32(with->forward), kPosted}}));
-  EXPECT_EQ(sim.Messages()[0].time, 1500u);
+      sim.Desktop().Messages(), {{with->dialog, kWmCommand, 12324, Low32(with->forward), kPosted}}));
+  EXPECT_EQ(sim.Desktop().Messages()[0].time, 1500u);
   EXPECT_EQ(CountCalls(sim, "GetDlgItem"), 3);  // at 500, 1000 and 1500
 }
 
 TEST(InstallerRunsClassInstaller, ADialogWithoutTheMarkerIsNotPressed) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kGerman);
+  sim.Processes().SetUserDefaultLcid(kGerman);
   std::shared_ptr<InstallerDialog> dialog;
   ScriptInstaller(sim, 1800, [&](SimSystem& s, ProcessId p) {
     dialog = ShowInstallerDialog(s, p, false, true);
@@ -198,14 +198,14 @@ TEST(InstallerRunsClassInstaller, ADialogWithoutTheMarkerIsNotPressed) {
   RunClassInstaller(run);
 
   EXPECT_EQ(run.forwardPressed, 0);
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
   EXPECT_EQ(CountCalls(sim, "EnumChildWindows"), 3);  // at 500, 1000, 1500
   EXPECT_EQ(CountCalls(sim, "GetDlgItem"), 0);
 }
 
 TEST(InstallerRunsClassInstaller, OnANonGermanSystemNothingIsLookedUpOrPressed) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kEnglish);
+  sim.Processes().SetUserDefaultLcid(kEnglish);
   std::shared_ptr<InstallerDialog> dialog;
   auto pid = ScriptInstaller(sim, 1200, [&](SimSystem& s, ProcessId p) {
     dialog = ShowInstallerDialog(s, p, true, true);
@@ -215,7 +215,7 @@ TEST(InstallerRunsClassInstaller, OnANonGermanSystemNothingIsLookedUpOrPressed) 
   RunClassInstaller(run);
 
   EXPECT_EQ(run.forwardPressed, 0);
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, {{*pid, "installer"}}),
                        {
                            kInstallerStart,
@@ -235,8 +235,8 @@ TEST(InstallerRunsClassInstaller, OnANonGermanSystemNothingIsLookedUpOrPressed) 
 
 TEST(InstallerRunsClassInstaller, TheLocaleIsAskedAfreshAtEveryPoll) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kEnglish);
-  sim.At(1200, [](SimSystem& s) { s.SetUserDefaultLcid(0x0C07); });  // Austria
+  sim.Processes().SetUserDefaultLcid(kEnglish);
+  sim.Clock().At(1200, [](SimSystem& s) { s.Processes().SetUserDefaultLcid(0x0C07); });  // Austria
   std::shared_ptr<InstallerDialog> dialog;
   ScriptInstaller(sim, 2200, [&](SimSystem& s, ProcessId p) {
     dialog = ShowInstallerDialog(s, p, true, true);
@@ -246,8 +246,8 @@ TEST(InstallerRunsClassInstaller, TheLocaleIsAskedAfreshAtEveryPoll) {
   RunClassInstaller(run);
 
   EXPECT_EQ(run.forwardPressed, 1);
-  ASSERT_EQ(sim.Messages().size(), 1u);
-  EXPECT_EQ(sim.Messages()[0].time, 1500u);
+  ASSERT_EQ(sim.Desktop().Messages().size(), 1u);
+  EXPECT_EQ(sim.Desktop().Messages()[0].time, 1500u);
   EXPECT_EQ(CountCalls(sim, "GetUserDefaultLCID"), 5);  // 500 ... 2500
 }
 
@@ -260,22 +260,22 @@ TEST(InstallerRunsClassInstaller, ARunDllWindowOutlivingTheInstallerDelaysAtMost
   for (const Case& c : {Case{4200, 5000, 5}, Case{0, 11000, 10}}) {
     SCOPED_TRACE("RunDll gone at " + std::to_string(c.runDllGoneAt));
     SimSystem sim;
-    sim.SetUserDefaultLcid(kGerman);
+    sim.Processes().SetUserDefaultLcid(kGerman);
     ScriptInstaller(sim, 1000, [&](SimSystem& s, ProcessId) {
       // The runner's window belongs to no process that ends with the installer.
-      WindowHandle runDll = s.CreateWindow("RunDll", "", 0, 0, 0);
+      WindowHandle runDll = s.Desktop().CreateWindow("RunDll", "", 0, 0, 0);
       if (c.runDllGoneAt) {
-        s.At(c.runDllGoneAt, [runDll](SimSystem& s2) { s2.DestroyWindow(runDll); });
+        s.Clock().At(c.runDllGoneAt, [runDll](SimSystem& s2) { s2.Desktop().DestroyWindow(runDll); });
       }
     });
     InstallRun run = MakeInstallRun(sim, 0x400000);
 
     RunClassInstaller(run);
 
-    EXPECT_EQ(sim.Now(), c.end);
+    EXPECT_EQ(sim.Clock().Now(), c.end);
     int runDllFinds = 0;
     int secondSleeps = 0;
-    for (const sim::JournalEntry& e : sim.Journal()) {
+    for (const sim::JournalEntry& e : sim.Journal().Entries()) {
       if (e.operation == "FindWindowA" && e.arguments.find("RunDll") != std::string::npos) {
         ++runDllFinds;
         EXPECT_GE(e.time, 1000u);  // only after the installer has ended
@@ -284,16 +284,16 @@ TEST(InstallerRunsClassInstaller, ARunDllWindowOutlivingTheInstallerDelaysAtMost
     }
     EXPECT_EQ(runDllFinds, c.runDllFinds);
     EXPECT_EQ(secondSleeps, c.runDllGoneAt ? 4 : 10);
-    EXPECT_EQ(sim.Journal().back().operation, c.runDllGoneAt ? "FindWindowA" : "Sleep");
+    EXPECT_EQ(sim.Journal().Entries().back().operation, c.runDllGoneAt ? "FindWindowA" : "Sleep");
   }
 }
 
 TEST(InstallerRunsClassInstaller, AnInstallerThatCannotBeStartedStillWaitsForRunDllWindows) {
   SimSystem sim;
-  sim.SetUserDefaultLcid(kGerman);
-  sim.FailStart(kInstallerCommand);
-  WindowHandle runDll = sim.CreateWindow("RunDll", "", 0, 0, 0);
-  sim.At(1500, [runDll](SimSystem& s) { s.DestroyWindow(runDll); });
+  sim.Processes().SetUserDefaultLcid(kGerman);
+  sim.Processes().FailStart(kInstallerCommand);
+  WindowHandle runDll = sim.Desktop().CreateWindow("RunDll", "", 0, 0, 0);
+  sim.Clock().At(1500, [runDll](SimSystem& s) { s.Desktop().DestroyWindow(runDll); });
   InstallRun run = MakeInstallRun(sim, 0x400000);
 
   RunClassInstaller(run);
@@ -339,16 +339,16 @@ struct PanelScript {
 };
 
 void ShowPanel(SimSystem& sim, std::shared_ptr<Panel> panel, PanelScript script) {
-  panel->dialog = sim.CreateWindow("#32770", script.title, 0, 0, panel->pid);
+  panel->dialog = sim.Desktop().CreateWindow("#32770", script.title, 0, 0, panel->pid);
   if (script.withOk) {
-    panel->ok = sim.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+    panel->ok = sim.Desktop().CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
   }
-  sim.CreateWindow("Button", "Abbrechen", panel->dialog, 2, panel->pid);
-  sim.SetMessageHandler(panel->dialog, [panel, script](SimSystem& s, const SimMessage& m) {
+  sim.Desktop().CreateWindow("Button", "Abbrechen", panel->dialog, 2, panel->pid);
+  sim.Desktop().SetMessageHandler(panel->dialog, [panel, script](SimSystem& s, const SimMessage& m) {
     if (m.message != kWmCommand || m.wParam != 1) return std::intptr_t{0};
     if (++panel->presses == script.closingPress) {
       ProcessId pid = panel->pid;
-      s.After(script.closeDelay, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+      s.Clock().After(script.closeDelay, [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
     }
     return std::intptr_t{0};
   });
@@ -356,13 +356,13 @@ void ShowPanel(SimSystem& sim, std::shared_ptr<Panel> panel, PanelScript script)
 
 std::shared_ptr<Panel> ScriptPanel(SimSystem& sim, PanelScript script) {
   auto panel = std::make_shared<Panel>();
-  sim.ScriptProgram(kPanelCommand, [panel, script](SimSystem& s, ProcessId pid) {
+  sim.Processes().ScriptProgram(kPanelCommand, [panel, script](SimSystem& s, ProcessId pid) {
     panel->pid = pid;
-    s.After(script.endAt, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+    s.Clock().After(script.endAt, [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
     if (script.showAt == 0) {
       ShowPanel(s, panel, script);
     } else {
-      s.After(script.showAt, [panel, script](SimSystem& s2) { ShowPanel(s2, panel, script); });
+      s.Clock().After(script.showAt, [panel, script](SimSystem& s2) { ShowPanel(s2, panel, script); });
     }
   });
   return panel;
@@ -380,7 +380,7 @@ TEST(InstallerRunsNetworkPanel, APanelThatClosesAfterOneOkIsPressedExactlyOnce) 
   ConfirmPanel(sim);
 
   EXPECT_EQ(panel->presses, 1);
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(),
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(),
                                 {{panel->dialog, kWmCommand, 1, Low32(panel->ok), kSent}},
                                 panel->Names()));
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, panel->Names()),
@@ -396,7 +396,7 @@ TEST(InstallerRunsNetworkPanel, APanelThatClosesAfterOneOkIsPressedExactlyOnce) 
                            "0 Sleep(500) = void",
                            "500 FindWindowA(\"#32770\", \"Netzwerk\") = 0x0",
                        }));
-  EXPECT_EQ(sim.InvalidateCount(panel->dialog), 1);
+  EXPECT_EQ(sim.Desktop().InvalidateCount(panel->dialog), 1);
 }
 
 TEST(InstallerRunsNetworkPanel, TheTitleIsLearnedFromTheFirstDialogWithAnOkButton) {
@@ -405,8 +405,8 @@ TEST(InstallerRunsNetworkPanel, TheTitleIsLearnedFromTheFirstDialogWithAnOkButto
   script.showAt = 1500;
   script.withOk = false;  // the OK button comes a second later
   auto panel = ScriptPanel(sim, script);
-  sim.At(2500, [panel](SimSystem& s) {
-    panel->ok = s.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+  sim.Clock().At(2500, [panel](SimSystem& s) {
+    panel->ok = s.Desktop().CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
   });
 
   ConfirmPanel(sim);
@@ -445,12 +445,12 @@ TEST(InstallerRunsNetworkPanel, WithoutAnOkButtonInTenTriesNothingIsPressed) {
 
     ConfirmPanel(sim);
 
-    EXPECT_EQ(sim.Now(), 10000u);  // ten tries, a sleep after each
+    EXPECT_EQ(sim.Clock().Now(), 10000u);  // ten tries, a sleep after each
     EXPECT_EQ(CountCalls(sim, "FindWindowA"), 10);
     EXPECT_EQ(CountCalls(sim, "Sleep"), 10);
     EXPECT_EQ(CountCalls(sim, "GetDlgItem"), dialogShows ? 10 : 0);
     EXPECT_EQ(CountCalls(sim, "GetWindowTextA"), 0);
-    EXPECT_TRUE(sim.Messages().empty());
+    EXPECT_TRUE(sim.Desktop().Messages().empty());
   }
 }
 
@@ -469,7 +469,7 @@ TEST(InstallerRunsNetworkPanel, AnUntitledPanelIsNotPressed) {
                            "0 GetDlgItem(panel, 1) = ok",
                            "0 GetWindowTextA(panel, buffer, 512) = 0",
                        }));
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
 }
 
 TEST(InstallerRunsNetworkPanel, OkIsPressedEvery500MsWhileTheDialogStays) {
@@ -480,12 +480,12 @@ TEST(InstallerRunsNetworkPanel, OkIsPressedEvery500MsWhileTheDialogStays) {
   auto panel = ScriptPanel(sim, script);
   // The OK button is away for one round.
   WindowHandle firstOk = 0;
-  sim.At(300, [&, panel](SimSystem& s) {
+  sim.Clock().At(300, [&, panel](SimSystem& s) {
     firstOk = panel->ok;
-    s.DestroyWindow(panel->ok);
+    s.Desktop().DestroyWindow(panel->ok);
   });
-  sim.At(700, [panel](SimSystem& s) {
-    panel->ok = s.CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
+  sim.Clock().At(700, [panel](SimSystem& s) {
+    panel->ok = s.Desktop().CreateWindow("Button", "OK", panel->dialog, 1, panel->pid);
   });
 
   ConfirmPanel(sim);
@@ -493,7 +493,7 @@ TEST(InstallerRunsNetworkPanel, OkIsPressedEvery500MsWhileTheDialogStays) {
   EXPECT_EQ(panel->presses, 3);
   HandleNames names = panel->Names();
   names[firstOk] = "firstok";
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(),
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(),
                                 {
                                     {panel->dialog, kWmCommand, 1, Low32(firstOk), kSent},
                                     {panel->dialog, kWmCommand, 1, Low32(panel->ok), kSent},
@@ -533,29 +533,29 @@ TEST(InstallerRunsNetworkPanel, OnlyTheDialogWithTheLearnedTitleIsPressed) {
   auto panel = ScriptPanel(sim, script);
   // A dialog of another title that shows after the title was learned.
   WindowHandle other = 0;
-  sim.At(100, [&](SimSystem& s) {
-    other = s.CreateWindow("#32770", "Systemeinstellungen", 0, 0, 0);
-    s.CreateWindow("Button", "OK", other, 1, 0);
+  sim.Clock().At(100, [&](SimSystem& s) {
+    other = s.Desktop().CreateWindow("#32770", "Systemeinstellungen", 0, 0, 0);
+    s.Desktop().CreateWindow("Button", "OK", other, 1, 0);
   });
 
   ConfirmPanel(sim);
   // Bounded by the panel's own end at 60 s: OK every 500 ms until then.
-  EXPECT_TRUE(sim.MessagesTo(other).empty());
+  EXPECT_TRUE(sim.Desktop().MessagesTo(other).empty());
   EXPECT_EQ(panel->presses, 120);
-  EXPECT_EQ(sim.Now(), 60000u);
+  EXPECT_EQ(sim.Clock().Now(), 60000u);
 }
 
 TEST(InstallerRunsNetworkPanel, APanelThatCannotBeStartedIsLeftAlone) {
   SimSystem sim;
   ScriptPanel(sim, PanelScript());
-  sim.FailStart(kPanelCommand);
-  sim.CreateWindow("#32770", "Netzwerk", 0, 0, 0);
+  sim.Processes().FailStart(kPanelCommand);
+  sim.Desktop().CreateWindow("#32770", "Netzwerk", 0, 0, 0);
 
   ConfirmPanel(sim);
 
-  EXPECT_EQ(sim.Journal().size(), 1u);
-  EXPECT_EQ(sim.Journal()[0].operation, "CreateProcessA");
-  EXPECT_EQ(sim.Now(), 0u);
+  EXPECT_EQ(sim.Journal().Entries().size(), 1u);
+  EXPECT_EQ(sim.Journal().Entries()[0].operation, "CreateProcessA");
+  EXPECT_EQ(sim.Clock().Now(), 0u);
 }
 
 }  // namespace

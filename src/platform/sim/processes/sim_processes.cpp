@@ -1,5 +1,11 @@
 // Processes of the simulated system: command lines scripted by the tests.
-#include "platform/sim/sim_system.h"
+#include "platform/sim/processes/sim_processes.h"
+
+#include <cstring>
+
+#include "platform/sim/clock/sim_clock.h"
+#include "platform/sim/desktop/sim_desktop.h"
+#include "platform/sim/sim_text.h"
 
 namespace nl::sim {
 
@@ -7,13 +13,12 @@ namespace {
 constexpr std::uint32_t kProcessVersion = 0x0004000A;  // Windows 98
 }
 
-int SimSystem::CreateProcessA(const char* applicationName, char* commandLine,
+int SimProcesses::CreateProcessA(Fault fault, const char* applicationName, char* commandLine,
                               int inheritHandles, std::uint32_t creationFlags,
                               const StartupRecord* startup,
-                              ProcessRecord* started) {
-  const Call call = BeginCall("CreateProcessA");
+                              ProcessRecord* started, Described* out) {
   ProcessStart record;
-  record.time = now_;
+  record.time = clock_.Now();
   record.applicationNameGiven = applicationName != nullptr;
   record.commandLine = commandLine ? commandLine : "";
   record.inheritHandles = inheritHandles;
@@ -22,7 +27,7 @@ int SimSystem::CreateProcessA(const char* applicationName, char* commandLine,
   if (startup) record.startup = *startup;
   auto script = scripts_.find(record.commandLine);
   ProgramScript onStart;
-  if (call.fault != Fault::kFail && commandLine && startup && started &&
+  if (fault != Fault::kFail && commandLine && startup && started &&
       script != scripts_.end() && !failStarts_.count(record.commandLine)) {
     const ProcessId pid = nextPid_;
     nextPid_ += 4;
@@ -33,16 +38,16 @@ int SimSystem::CreateProcessA(const char* applicationName, char* commandLine,
     nextProcessHandle_ += 8;
     out.processId = pid;
     out.threadId = pid + 2;
-    processHandles_.insert(out.processHandle);
-    processHandles_.insert(out.threadHandle);
+    handles_.insert(out.processHandle);
+    handles_.insert(out.threadHandle);
     *started = out;
     record.started = true;
     record.processId = pid;
     onStart = script->second;
   }
   starts_.push_back(record);
-  if (onStart) onStart(*this, record.processId);
-  EndCall(call, [&] {
+  if (onStart) onStart(system_, record.processId);
+  DescribeTo(out, [&] {
     std::string startupText = "NULL";
     if (startup)
       startupText = "{cb " + std::to_string(startup->size) + ", flags " +
@@ -57,33 +62,56 @@ int SimSystem::CreateProcessA(const char* applicationName, char* commandLine,
   return record.started ? 1 : 0;
 }
 
-std::uint32_t SimSystem::GetProcessVersion(ProcessId process) {
-  const Call call = BeginCall("GetProcessVersion");
+std::uint32_t SimProcesses::GetProcessVersion(Fault fault, ProcessId process, Described* out) {
   const std::uint32_t r =
-      call.fault != Fault::kFail && IsAlive(process) ? kProcessVersion : 0;
-  EndCall(call, [&] { return Described{Hex(process), Hex(r)}; });
+      fault != Fault::kFail && IsAlive(process) ? kProcessVersion : 0;
+  DescribeTo(out, [&] { return Described{Hex(process), Hex(r)}; });
   return r;
 }
 
-void SimSystem::ScriptProgram(const std::string& commandLine, ProgramScript onStart) {
+std::uint32_t SimProcesses::GetModuleFileNameA(Fault fault, ProgramInstance instance, char* buffer,
+                                            std::uint32_t size, Described* out) {
+  std::uint32_t r = 0;
+  if (fault != Fault::kFail && buffer && size > 0) {
+    const std::size_t length = programPath_.size();
+    if (length < size) {
+      std::memcpy(buffer, programPath_.c_str(), length + 1);
+      r = static_cast<std::uint32_t>(length);
+    } else {
+      std::memcpy(buffer, programPath_.data(), size - 1);
+      buffer[size - 1] = '\0';
+      r = size;  // cut: Windows answers with the buffer size
+    }
+  }
+  DescribeTo(out, [&] {
+    return Described{Hex(instance) + ", buffer, " + std::to_string(size),
+                     std::to_string(r) + (r ? " -> " + Quoted(buffer) : "")};
+  });
+  return r;
+}
+
+std::uint32_t SimProcesses::GetUserDefaultLCID(Described* out) {
+  const std::uint32_t r = lcid_;
+  DescribeTo(out, [&] { return Described{"", Hex(r)}; });
+  return r;
+}
+
+void SimProcesses::ScriptProgram(const std::string& commandLine, ProgramScript onStart) {
   scripts_[commandLine] = std::move(onStart);
 }
 
-void SimSystem::FailStart(const std::string& commandLine) {
+void SimProcesses::FailStart(const std::string& commandLine) {
   failStarts_.insert(commandLine);
 }
 
-void SimSystem::EndProcess(ProcessId pid) {
+void SimProcesses::EndProcess(ProcessId pid) {
   auto it = processes_.find(pid);
   if (it == processes_.end() || !it->second.alive) return;
   it->second.alive = false;
-  std::vector<WindowHandle> owned;
-  for (const auto& entry : windows_)
-    if (entry.second.alive && entry.second.owner == pid) owned.push_back(entry.first);
-  for (WindowHandle w : owned) DestroyWindow(w);
+  desktop_.DestroyWindowsOf(pid);
 }
 
-bool SimSystem::IsAlive(ProcessId pid) const {
+bool SimProcesses::IsAlive(ProcessId pid) const {
   auto it = processes_.find(pid);
   return it != processes_.end() && it->second.alive;
 }
