@@ -11,15 +11,18 @@ namespace fs = std::filesystem;
 
 namespace nl::sim {
 
-RegImportReport SimSystem::LoadImage(const std::string& dir, const RegImportOptions& options) {
+RegImportReport SimSystem::LoadImage(const std::string& dir,
+                                     const RegImportOptions& options) {
   const fs::path root(dir);
   if (!fs::is_directory(root)) throw std::runtime_error("no image folder: " + dir);
   // Images copied from Windows may spell it SYSTEM.REG.
   fs::path reg;
   for (const auto& entry : fs::directory_iterator(root))
-    if (entry.is_regular_file() && EqualsIgnoreCase(entry.path().filename().string(), "system.reg"))
+    if (entry.is_regular_file() &&
+        EqualsIgnoreCase(entry.path().filename().string(), "system.reg"))
       reg = entry.path();
-  if (reg.empty()) throw regfile::RegFileError("the image " + dir + " holds no system.reg");
+  if (reg.empty())
+    throw regfile::RegFileError("the image " + dir + " holds no system.reg");
   std::ifstream in(reg, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();

@@ -21,8 +21,9 @@ constexpr FaultUse kCannotFail = FaultUse::kNone;
 
 // ---- registry ----
 
-RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey, std::uint32_t options,
-                                     std::uint32_t access, RegKey* result) {
+RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey,
+                                     std::uint32_t options, std::uint32_t access,
+                                     RegKey* result) {
   return Forward("RegCreateKeyExA", kCanFail, [&](Fault f, Described* d) {
     return registry_.OpenKey(f, true, key, subKey, options, access, result, d);
   });
@@ -207,8 +208,9 @@ int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callbac
 }
 
 int SimSystem::GetDlgCtrlID(WindowHandle window) {
-  return Forward("GetDlgCtrlID", kCanFail,
-                 [&](Fault f, Described* d) { return desktop_.GetDlgCtrlID(f, window, d); });
+  return Forward("GetDlgCtrlID", kCanFail, [&](Fault f, Described* d) {
+    return desktop_.GetDlgCtrlID(f, window, d);
+  });
 }
 
 WindowHandle SimSystem::GetDlgItem(WindowHandle dialog, int controlId) {

@@ -32,7 +32,8 @@ bool SimClock::Sleep(std::uint32_t milliseconds, SimDesktop& desktop, Described*
   }
   now_ = until;
   if (out)
-    *out = Described{std::to_string(milliseconds), overLimit ? "time limit reached" : "void"};
+    *out = Described{std::to_string(milliseconds),
+                     overLimit ? "time limit reached" : "void"};
   return !overLimit;
 }
 

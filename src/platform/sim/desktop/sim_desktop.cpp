@@ -1,8 +1,8 @@
 // Windows of the simulated system's scripted processes, and the messages the
 // program sends and posts to them.
-#include <cstring>
-
 #include "platform/sim/desktop/sim_desktop.h"
+
+#include <cstring>
 
 #include "platform/sim/clock/sim_clock.h"
 #include "platform/sim/sim_text.h"
@@ -60,7 +60,8 @@ void SimDesktop::DeliverPosted() {
 
 // ---- Platform calls ----
 
-WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className, const char* title, Described* out) {
+WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className,
+                                     const char* title, Described* out) {
   WindowHandle r = 0;
   if (fault != Fault::kFail) {
     for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
@@ -77,8 +78,9 @@ WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className, const c
   return r;
 }
 
-int SimDesktop::EnumChildWindows(Fault fault, WindowHandle parent, ChildWindowCallback callback,
-                                std::intptr_t data, Described* out) {
+int SimDesktop::EnumChildWindows(Fault fault, WindowHandle parent,
+                                 ChildWindowCallback callback, std::intptr_t data,
+                                 Described* out) {
   int r = 0;
   std::size_t visited = 0;
   if (fault != Fault::kFail && LiveWindow(parent) && callback) {
@@ -115,7 +117,8 @@ int SimDesktop::GetDlgCtrlID(Fault fault, WindowHandle window, Described* out) {
   return r;
 }
 
-WindowHandle SimDesktop::GetDlgItem(Fault fault, WindowHandle dialog, int controlId, Described* out) {
+WindowHandle SimDesktop::GetDlgItem(Fault fault, WindowHandle dialog, int controlId,
+                                    Described* out) {
   WindowHandle r = 0;
   if (fault != Fault::kFail) {
     if (const SimWindow* d = LiveWindow(dialog)) {
@@ -134,8 +137,9 @@ WindowHandle SimDesktop::GetDlgItem(Fault fault, WindowHandle dialog, int contro
   return r;
 }
 
-std::intptr_t SimDesktop::SendMessageA(Fault fault, WindowHandle window, std::uint32_t message,
-                                      std::uintptr_t wParam, std::intptr_t lParam, Described* out) {
+std::intptr_t SimDesktop::SendMessageA(Fault fault, WindowHandle window,
+                                       std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam, Described* out) {
   std::intptr_t r = 0;
   if (fault != Fault::kFail && LiveWindow(window)) {
     const SimMessage sent{clock_.Now(), window, message, wParam, lParam, false};
@@ -149,7 +153,8 @@ std::intptr_t SimDesktop::SendMessageA(Fault fault, WindowHandle window, std::ui
 }
 
 int SimDesktop::PostMessageA(Fault fault, WindowHandle window, std::uint32_t message,
-                            std::uintptr_t wParam, std::intptr_t lParam, Described* out) {
+                             std::uintptr_t wParam, std::intptr_t lParam,
+                             Described* out) {
   int r = 0;
   if (fault != Fault::kFail && LiveWindow(window)) {
     const SimMessage posted{clock_.Now(), window, message, wParam, lParam, true};
@@ -163,15 +168,18 @@ int SimDesktop::PostMessageA(Fault fault, WindowHandle window, std::uint32_t mes
   return r;
 }
 
-int SimDesktop::ShowWindow(Fault fault, WindowHandle window, int showCommand, Described* out) {
+int SimDesktop::ShowWindow(Fault fault, WindowHandle window, int showCommand,
+                           Described* out) {
   int r = 0;
   if (SimWindow* w = LiveWindow(window); w && fault != Fault::kFail) {
     r = w->visible ? 1 : 0;  // whether it was visible before
     w->visible = showCommand != kSwHide;
   }
   DescribeTo(out, [&] {
-    return Described{Hex(window) + ", " + (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
-                     std::to_string(r)};
+    return Described{
+        Hex(window) + ", " +
+            (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
+        std::to_string(r)};
   });
   return r;
 }
@@ -186,7 +194,8 @@ WindowHandle SimDesktop::SetFocus(Fault fault, WindowHandle window, Described* o
   return r;
 }
 
-int SimDesktop::GetWindowTextA(Fault fault, WindowHandle window, char* buffer, int capacity, Described* out) {
+int SimDesktop::GetWindowTextA(Fault fault, WindowHandle window, char* buffer,
+                               int capacity, Described* out) {
   int r = 0;
   if (buffer && capacity > 0) {
     buffer[0] = '\0';
@@ -206,7 +215,8 @@ int SimDesktop::GetWindowTextA(Fault fault, WindowHandle window, char* buffer, i
   return r;
 }
 
-int SimDesktop::InvalidateRect(Fault fault, WindowHandle window, int erase, Described* out) {
+int SimDesktop::InvalidateRect(Fault fault, WindowHandle window, int erase,
+                               Described* out) {
   int r = 0;
   if (SimWindow* w = LiveWindow(window); w && fault != Fault::kFail) {
     ++w->invalidated;
@@ -260,7 +270,9 @@ void SimDesktop::DestroyWindowsOf(ProcessId pid) {
   for (WindowHandle w : owned) DestroyWindow(w);
 }
 
-bool SimDesktop::IsWindow(WindowHandle window) const { return LiveWindow(window) != nullptr; }
+bool SimDesktop::IsWindow(WindowHandle window) const {
+  return LiveWindow(window) != nullptr;
+}
 
 bool SimDesktop::IsVisible(WindowHandle window) const {
   const SimWindow* w = LiveWindow(window);

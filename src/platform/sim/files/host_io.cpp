@@ -30,7 +30,8 @@ bool CopyHostFile(const std::string& from, const std::string& to, mode_t mode) {
       break;
     }
     for (ssize_t done = 0; done < n;) {
-      const ssize_t w = ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
+      const ssize_t w =
+          ::write(out, buf.data() + done, static_cast<std::size_t>(n - done));
       if (w <= 0) {
         ok = false;
         break;

@@ -43,8 +43,8 @@ std::string CreationText(std::uint32_t creation) {
 // ---- Platform calls ----
 
 FileHandle SimFiles::CreateFileA(Fault fault, const char* path, std::uint32_t access,
-                                  std::uint32_t shareMode, std::uint32_t creation,
-                                  std::uint32_t attributes, Described* out) {
+                                 std::uint32_t shareMode, std::uint32_t creation,
+                                 std::uint32_t attributes, Described* out) {
   FlushAll();
   FileHandle handle = kInvalidFileHandle;
   std::string host, winPath;
@@ -57,7 +57,8 @@ FileHandle SimFiles::CreateFileA(Fault fault, const char* path, std::uint32_t ac
     bool ok = true;
     if (exists && S_ISDIR(st.st_mode)) ok = false;
     if (exists && creation == kCreateNew) ok = false;
-    if (!exists && (creation == kOpenExisting || creation == kTruncateExisting)) ok = false;
+    if (!exists && (creation == kOpenExisting || creation == kTruncateExisting))
+      ok = false;
     if (creation < kCreateNew || creation > kTruncateExisting) ok = false;
     if (exists && IsReadOnlyMode(st) && (write || truncate)) ok = false;
     if (exists && !OpenAllows(host, read, write || truncate, shareMode)) ok = false;
@@ -93,7 +94,7 @@ FileHandle SimFiles::CreateFileA(Fault fault, const char* path, std::uint32_t ac
 }
 
 int SimFiles::ReadFile(Fault fault, FileHandle file, void* buffer, std::uint32_t count,
-                        std::uint32_t* done, Described* out) {
+                       std::uint32_t* done, Described* out) {
   int r = 0;
   std::uint32_t moved = 0;
   auto it = files_.find(file);
@@ -115,14 +116,15 @@ int SimFiles::ReadFile(Fault fault, FileHandle file, void* buffer, std::uint32_t
   }
   if (done) *done = moved;
   DescribeTo(out, [&] {
-    return Described{FileName(file) + ", buffer, " + std::to_string(count),
-                     std::to_string(r) + (r ? " -> " + std::to_string(moved) + " read" : "")};
+    return Described{
+        FileName(file) + ", buffer, " + std::to_string(count),
+        std::to_string(r) + (r ? " -> " + std::to_string(moved) + " read" : "")};
   });
   return r;
 }
 
-int SimFiles::WriteFile(Fault fault, FileHandle file, const void* buffer, std::uint32_t count,
-                         std::uint32_t* done, Described* out) {
+int SimFiles::WriteFile(Fault fault, FileHandle file, const void* buffer,
+                        std::uint32_t count, std::uint32_t* done, Described* out) {
   int r = 0;
   std::uint32_t moved = 0;
   auto it = files_.find(file);
@@ -137,8 +139,9 @@ int SimFiles::WriteFile(Fault fault, FileHandle file, const void* buffer, std::u
   }
   if (done) *done = moved;
   DescribeTo(out, [&] {
-    return Described{FileName(file) + ", buffer, " + std::to_string(count),
-                     std::to_string(r) + (r ? " -> " + std::to_string(moved) + " written" : "")};
+    return Described{
+        FileName(file) + ", buffer, " + std::to_string(count),
+        std::to_string(r) + (r ? " -> " + std::to_string(moved) + " written" : "")};
   });
   return r;
 }
@@ -152,8 +155,9 @@ bool SimFiles::CloseFile(FileHandle file) {
   return true;
 }
 
-std::uint32_t SimFiles::SetFilePointer(Fault fault, FileHandle file, std::int32_t distance,
-                                        std::uint32_t method, Described* out) {
+std::uint32_t SimFiles::SetFilePointer(Fault fault, FileHandle file,
+                                       std::int32_t distance, std::uint32_t method,
+                                       Described* out) {
   std::uint32_t r = kInvalidSetFilePointer;
   auto it = files_.find(file);
   if (fault != Fault::kFail && it != files_.end()) {
@@ -165,7 +169,8 @@ std::uint32_t SimFiles::SetFilePointer(Fault fault, FileHandle file, std::int32_
       struct stat st;
       if (::fstat(f.fd, &st) == 0) base = st.st_size;
       if (!f.writeBuf.empty())
-        base = std::max<std::int64_t>(base, static_cast<std::int64_t>(f.writeStart + f.writeBuf.size()));
+        base = std::max<std::int64_t>(
+            base, static_cast<std::int64_t>(f.writeStart + f.writeBuf.size()));
     }
     const std::int64_t target = base + distance;
     if (base >= 0 && target >= 0 && target < 0xFFFFFFFFll) {
@@ -184,7 +189,8 @@ std::uint32_t SimFiles::SetFilePointer(Fault fault, FileHandle file, std::int32_
   return r;
 }
 
-int SimFiles::MoveFileA(Fault fault, const char* existingPath, const char* newPath, Described* out) {
+int SimFiles::MoveFileA(Fault fault, const char* existingPath, const char* newPath,
+                        Described* out) {
   FlushAll();
   int r = 0;
   std::string from, to, toWin;
@@ -220,7 +226,7 @@ int SimFiles::DeleteFileA(Fault fault, const char* path, Described* out) {
 }
 
 int SimFiles::CopyFileA(Fault fault, const char* source, const char* destination,
-                         int failIfExists, Described* out) {
+                        int failIfExists, Described* out) {
   FlushAll();
   int r = 0;
   std::string from, to;
@@ -243,7 +249,8 @@ int SimFiles::CopyFileA(Fault fault, const char* source, const char* destination
   return r;
 }
 
-std::uint32_t SimFiles::GetFileAttributesA(Fault fault, const char* path, Described* out) {
+std::uint32_t SimFiles::GetFileAttributesA(Fault fault, const char* path,
+                                           Described* out) {
   FlushAll();
   std::uint32_t r = kInvalidFileAttributes;
   std::string host;

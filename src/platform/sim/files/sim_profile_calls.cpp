@@ -26,11 +26,9 @@ bool WritableOrAbsent(const std::string& host, bool* onDisk) {
 }  // namespace
 
 std::uint32_t SimFiles::GetPrivateProfileStringA(Fault fault, const char* section,
-                                                  const char* key,
-                                                  const char* defaultText,
-                                                  char* buffer,
-                                                  std::uint32_t size,
-                                                  const char* path, Described* out) {
+                                                 const char* key, const char* defaultText,
+                                                 char* buffer, std::uint32_t size,
+                                                 const char* path, Described* out) {
   FlushAll();
   // The default loses its trailing blanks, as Windows does.
   std::string text = defaultText ? defaultText : "";
@@ -58,16 +56,18 @@ std::uint32_t SimFiles::GetPrivateProfileStringA(Fault fault, const char* sectio
   }
   DescribeTo(out, [&] {
     return Described{QuotedOrNull(section) + ", " + QuotedOrNull(key) + ", " +
-                         QuotedOrNull(defaultText) + ", buffer, " +
-                         std::to_string(size) + ", " + QuotedOrNull(path),
-                     std::to_string(r) + " -> " + Quoted(std::string(buffer ? buffer : "", r)) +
+                         QuotedOrNull(defaultText) + ", buffer, " + std::to_string(size) +
+                         ", " + QuotedOrNull(path),
+                     std::to_string(r) + " -> " +
+                         Quoted(std::string(buffer ? buffer : "", r)) +
                          (fromFile ? "" : " (default)")};
   });
   return r;
 }
 
-int SimFiles::WritePrivateProfileStringA(Fault fault, const char* section, const char* key,
-                                          const char* value, const char* path, Described* out) {
+int SimFiles::WritePrivateProfileStringA(Fault fault, const char* section,
+                                         const char* key, const char* value,
+                                         const char* path, Described* out) {
   FlushAll();
   int r = 0;
   std::string host, bytes;

@@ -13,10 +13,11 @@ namespace {
 constexpr std::uint32_t kProcessVersion = 0x0004000A;  // Windows 98
 }
 
-int SimProcesses::CreateProcessA(Fault fault, const char* applicationName, char* commandLine,
-                              int inheritHandles, std::uint32_t creationFlags,
-                              const StartupRecord* startup,
-                              ProcessRecord* started, Described* out) {
+int SimProcesses::CreateProcessA(Fault fault, const char* applicationName,
+                                 char* commandLine, int inheritHandles,
+                                 std::uint32_t creationFlags,
+                                 const StartupRecord* startup, ProcessRecord* started,
+                                 Described* out) {
   ProcessStart record;
   record.time = clock_.Now();
   record.applicationNameGiven = applicationName != nullptr;
@@ -62,15 +63,16 @@ int SimProcesses::CreateProcessA(Fault fault, const char* applicationName, char*
   return record.started ? 1 : 0;
 }
 
-std::uint32_t SimProcesses::GetProcessVersion(Fault fault, ProcessId process, Described* out) {
-  const std::uint32_t r =
-      fault != Fault::kFail && IsAlive(process) ? kProcessVersion : 0;
+std::uint32_t SimProcesses::GetProcessVersion(Fault fault, ProcessId process,
+                                              Described* out) {
+  const std::uint32_t r = fault != Fault::kFail && IsAlive(process) ? kProcessVersion : 0;
   DescribeTo(out, [&] { return Described{Hex(process), Hex(r)}; });
   return r;
 }
 
-std::uint32_t SimProcesses::GetModuleFileNameA(Fault fault, ProgramInstance instance, char* buffer,
-                                            std::uint32_t size, Described* out) {
+std::uint32_t SimProcesses::GetModuleFileNameA(Fault fault, ProgramInstance instance,
+                                               char* buffer, std::uint32_t size,
+                                               Described* out) {
   std::uint32_t r = 0;
   if (fault != Fault::kFail && buffer && size > 0) {
     const std::size_t length = programPath_.size();

@@ -38,9 +38,9 @@ std::string Result(RegResult r) { return std::to_string(r); }
 
 // RegCreateKeyExA and RegOpenKeyExA differ only in what a missing key
 // means: made on the way, or kErrorFileNotFound.
-RegResult SimRegistry::OpenKey(Fault fault, bool create, RegKey key,
-                                 const char* subKey, std::uint32_t options,
-                                 std::uint32_t access, RegKey* result, Described* out) {
+RegResult SimRegistry::OpenKey(Fault fault, bool create, RegKey key, const char* subKey,
+                               std::uint32_t options, std::uint32_t access,
+                               RegKey* result, Described* out) {
   const std::string parentName = KeyName(key);
   RegResult r = kErrorSuccess;
   RegKey made = 0;
@@ -73,8 +73,8 @@ RegResult SimRegistry::OpenKey(Fault fault, bool create, RegKey key,
 }
 
 RegResult SimRegistry::RegQueryValueExA(Fault fault, RegKey key, const char* valueName,
-                                      std::uint32_t* type, std::uint8_t* data,
-                                      std::uint32_t* dataSize, Described* out) {
+                                        std::uint32_t* type, std::uint8_t* data,
+                                        std::uint32_t* dataSize, Described* out) {
   const std::uint32_t capacity = dataSize ? *dataSize : 0;
   RegResult r = kErrorSuccess;
   const RegValue* value = nullptr;
@@ -112,8 +112,8 @@ RegResult SimRegistry::RegQueryValueExA(Fault fault, RegKey key, const char* val
 }
 
 RegResult SimRegistry::RegSetValueExA(Fault fault, RegKey key, const char* valueName,
-                                    std::uint32_t type, const std::uint8_t* data,
-                                    std::uint32_t dataSize, Described* out) {
+                                      std::uint32_t type, const std::uint8_t* data,
+                                      std::uint32_t dataSize, Described* out) {
   RegResult r = kErrorSuccess;
   const std::string bytes =
       data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
@@ -133,8 +133,9 @@ RegResult SimRegistry::RegSetValueExA(Fault fault, RegKey key, const char* value
   return r;
 }
 
-RegResult SimRegistry::RegEnumKeyExA(Fault fault, RegKey key, std::uint32_t index, char* name,
-                                   std::uint32_t* nameSize, Described* out) {
+RegResult SimRegistry::RegEnumKeyExA(Fault fault, RegKey key, std::uint32_t index,
+                                     char* name, std::uint32_t* nameSize,
+                                     Described* out) {
   const std::uint32_t capacity = nameSize ? *nameSize : 0;
   RegResult r = kErrorSuccess;
   std::string found;
@@ -163,7 +164,8 @@ RegResult SimRegistry::RegEnumKeyExA(Fault fault, RegKey key, std::uint32_t inde
   return r;
 }
 
-RegResult SimRegistry::RegDeleteKeyA(Fault fault, RegKey key, const char* subKey, Described* out) {
+RegResult SimRegistry::RegDeleteKeyA(Fault fault, RegKey key, const char* subKey,
+                                     Described* out) {
   RegResult r = kErrorSuccess;
   std::vector<std::string> names;
   if (fault == Fault::kFail) {
