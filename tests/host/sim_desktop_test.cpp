@@ -1,84 +1,17 @@
-// The simulated clock, scripted processes, windows and messages.
+// The simulated desktop: windows, messages and focus.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/sim/sim_system.h"
-#include "standins/stand_in_tools.h"
 
 namespace nl::sim {
 namespace {
 
 constexpr const char* kWizard = "rundll32 sysdm.cpl,InstallDevice_Rundll";
 
-TEST(SimClock, SleepAdvancesTimeAndFiresEventsInTimeOrder) {
-  SimSystem sim;
-  std::vector<std::string> fired;
-  sim.Clock().At(1200, [&](SimSystem& s) { fired.push_back("b@" + std::to_string(s.Clock().Now())); });
-  sim.Clock().At(300, [&](SimSystem& s) {
-    fired.push_back("a@" + std::to_string(s.Clock().Now()));
-    s.Clock().After(100, [&](SimSystem& s2) { fired.push_back("c@" + std::to_string(s2.Clock().Now())); });
-  });
-  sim.Sleep(1000);
-  EXPECT_EQ(sim.Clock().Now(), 1000u);
-  EXPECT_EQ(fired, (std::vector<std::string>{"a@300", "c@400"}));
-  sim.Sleep(500);
-  EXPECT_EQ(sim.Clock().Now(), 1500u);
-  EXPECT_EQ(fired.back(), "b@1200");
-}
-
-TEST(SimClock, TheTimeLimitEndsUnboundedWaits) {
-  SimSystem sim;
-  sim.Clock().SetTimeLimit(2000);
-  sim.Sleep(1500);
-  EXPECT_THROW(sim.Sleep(1000), SimTimeLimit);
-  EXPECT_EQ(sim.Clock().Now(), 2000u);
-}
-
-TEST(SimProcesses, ScriptedCommandLinesStartAndEnd) {
-  SimSystem sim;
-  ProcessId seen = 0;
-  sim.Processes().ScriptProgram(kWizard, [&](SimSystem& s, ProcessId pid) {
-    seen = pid;
-    s.Clock().After(1000, [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
-  });
-  char line[] = "rundll32 sysdm.cpl,InstallDevice_Rundll";
-  StartupRecord startup{sizeof(StartupRecord), kStartfUseShowWindow, kSwShowNormal};
-  ProcessRecord started{};
-  ASSERT_EQ(sim.CreateProcessA(nullptr, line, 1, 0, &startup, &started), 1);
-  EXPECT_EQ(started.processId, seen);
-  EXPECT_NE(sim.GetProcessVersion(seen), 0u);
-  sim.Sleep(500);
-  EXPECT_TRUE(sim.Processes().IsAlive(seen));
-  sim.Sleep(500);
-  EXPECT_EQ(sim.GetProcessVersion(seen), 0u);
-
-  ASSERT_EQ(sim.Processes().Starts().size(), 1u);
-  const ProcessStart& s = sim.Processes().Starts()[0];
-  EXPECT_EQ(s.commandLine, kWizard);
-  EXPECT_FALSE(s.applicationNameGiven);
-  EXPECT_EQ(s.inheritHandles, 1);
-  EXPECT_EQ(s.startup.flags, kStartfUseShowWindow);
-  EXPECT_EQ(s.startup.showWindow, kSwShowNormal);
-  EXPECT_EQ(sim.Processes().OpenProcessHandleCount(), 2u);
-}
-
-TEST(SimProcesses, UnscriptedOrFailedCommandLinesDoNotStart) {
-  SimSystem sim;
-  sim.Processes().ScriptProgram(kWizard, [](SimSystem&, ProcessId) {});
-  sim.Processes().FailStart(kWizard);
-  StartupRecord startup{sizeof(StartupRecord), kStartfUseShowWindow, kSwShowNormal};
-  ProcessRecord started{};
-  char wizard[] = "rundll32 sysdm.cpl,InstallDevice_Rundll";
-  char other[] = "rundll32 other.cpl";
-  EXPECT_EQ(sim.CreateProcessA(nullptr, wizard, 1, 0, &startup, &started), 0);
-  EXPECT_EQ(sim.CreateProcessA(nullptr, other, 1, 0, &startup, &started), 0);
-  EXPECT_EQ(sim.Processes().Starts().size(), 2u);
-  EXPECT_FALSE(sim.Processes().Starts()[0].started);
-}
-
-TEST(SimWindows, FindWindowTakesTheNewestTopLevelMatch) {
+TEST(SimDesktop, FindWindowTakesTheNewestTopLevelMatch) {
   SimSystem sim;
   const WindowHandle first = sim.Desktop().CreateWindow("#32770", "Netzwerk", 0, 0, 1);
   const WindowHandle second = sim.Desktop().CreateWindow("#32770", "Assistent", 0, 0, 1);
@@ -107,7 +40,7 @@ int Collect(WindowHandle w, std::intptr_t data) {
   return visit->seen.size() < visit->stopAfter;
 }
 
-TEST(SimWindows, ChildEnumerationIsDepthFirstInCreationOrder) {
+TEST(SimDesktop, ChildEnumerationIsDepthFirstInCreationOrder) {
   SimSystem sim;
   const WindowHandle dlg = sim.Desktop().CreateWindow("#32770", "Wizard", 0, 0, 1);
   const WindowHandle page = sim.Desktop().CreateWindow("#32770", "", dlg, 0, 1);
@@ -129,7 +62,7 @@ TEST(SimWindows, ChildEnumerationIsDepthFirstInCreationOrder) {
   EXPECT_STREQ(title, "&Weit");
 }
 
-TEST(SimWindows, SentMessagesAreHandledAtOncePostedOnesWhenTheProgramSleeps) {
+TEST(SimDesktop, SentMessagesAreHandledAtOncePostedOnesWhenTheProgramSleeps) {
   SimSystem sim;
   const WindowHandle dlg = sim.Desktop().CreateWindow("#32770", "Wizard", 0, 0, 1);
   std::vector<std::uint32_t> handled;
@@ -148,7 +81,7 @@ TEST(SimWindows, SentMessagesAreHandledAtOncePostedOnesWhenTheProgramSleeps) {
   EXPECT_EQ(sim.Desktop().Messages()[1].wParam, 12325u);
 }
 
-TEST(SimWindows, PostedMessagesAreDeliveredBeforeTheClockMoves) {
+TEST(SimDesktop, PostedMessagesAreDeliveredBeforeTheClockMoves) {
   SimSystem sim;
   const WindowHandle dlg = sim.Desktop().CreateWindow("#32770", "Panel", 0, 0, 1);
   std::uint64_t handledAt = 99;
@@ -166,7 +99,7 @@ TEST(SimWindows, PostedMessagesAreDeliveredBeforeTheClockMoves) {
   EXPECT_EQ(sim.Desktop().Messages().size(), 1u);
 }
 
-TEST(SimWindows, ListViewsAnswerTheirItemCount) {
+TEST(SimDesktop, ListViewsAnswerTheirItemCount) {
   SimSystem sim;
   const WindowHandle dlg = sim.Desktop().CreateWindow("#32770", "Wizard", 0, 0, 1);
   const WindowHandle lv = sim.Desktop().CreateWindow("SysListView32", "", dlg, 1581, 1);
@@ -177,7 +110,7 @@ TEST(SimWindows, ListViewsAnswerTheirItemCount) {
   EXPECT_EQ(sim.SendMessageA(lv, kLvmGetItemCount, 0, 0), 9);
 }
 
-TEST(SimWindows, EndingAProcessDestroysItsWindowsAndFocusIsTracked) {
+TEST(SimDesktop, EndingAProcessDestroysItsWindowsAndFocusIsTracked) {
   SimSystem sim;
   sim.Processes().ScriptProgram(kWizard, [](SimSystem& s, ProcessId pid) {
     const WindowHandle dlg = s.Desktop().CreateWindow("#32770", "Hardware", 0, 0, pid);
@@ -202,7 +135,7 @@ TEST(SimWindows, EndingAProcessDestroysItsWindowsAndFocusIsTracked) {
   EXPECT_EQ(sim.FindWindowA("#32770", nullptr), 0u);
 }
 
-TEST(SimWindows, InjectedFailuresOfWindowCalls) {
+TEST(SimDesktop, InjectedFailuresOfWindowCalls) {
   SimSystem sim;
   const WindowHandle dlg = sim.Desktop().CreateWindow("#32770", "Wizard", 0, 0, 1);
   sim.Desktop().CreateWindow("Button", "OK", dlg, 1, 1);
@@ -222,23 +155,6 @@ TEST(SimWindows, InjectedFailuresOfWindowCalls) {
 
 namespace nl::sim {
 namespace {
-
-TEST(StandInOptions, KnownBehavioursParseAndEverythingElseIsRefused) {
-  StandInOptions options;
-  EXPECT_TRUE(ParseStandInOptions("wizard=late,panel=stubborn,grow=800,installer=twice", &options));
-  EXPECT_EQ(options.wizard, "late");
-  EXPECT_EQ(options.panel, "stubborn");
-  EXPECT_EQ(options.installer, "twice");
-  EXPECT_EQ(options.growMs, 800);
-  EXPECT_TRUE(ParseStandInOptions("installer=late+twice,wizard=late+slowpage", &options));
-  EXPECT_EQ(options.installer, "late+twice");
-  EXPECT_EQ(options.wizard, "late+slowpage");
-  for (const char* bad : {"wizard=bogus", "panel=late", "grow=abc", "grow=", "sound=on",
-                          "wizard", "grow=99999999999", "wizard=late+bogus", "panel=+"}) {
-    StandInOptions untouched;
-    EXPECT_FALSE(ParseStandInOptions(bad, &untouched)) << bad;
-  }
-}
 
 }  // namespace
 }  // namespace nl::sim
