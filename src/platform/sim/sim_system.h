@@ -70,6 +70,8 @@ class SimSystem : public Platform {
   const SimJournal& Journal() const { return journal_; }
 
   // ---- system images (sim_image.cpp) ----
+  // They stay on the face because an image spans two parts: system.reg is
+  // the registry's, the drive folders are the files'.
 
   // Imports <dir>/system.reg (found ignoring letter case; an image without
   // one is an error) into the registry and copies every <dir>/drive_x

@@ -1,5 +1,5 @@
-// Windows of the simulated system's scripted processes, and the messages the
-// program sends and posts to them.
+// The desktop of the simulated system: windows of its scripted processes,
+// and the messages the program sends and posts to them.
 #include "platform/sim/desktop/sim_desktop.h"
 
 #include <cstring>

@@ -1,12 +1,13 @@
 // The file calls of the simulated system: real host files, one host file
 // descriptor per open handle, Windows sharing and read-only rules.
+// CloseHandle of a file is CloseFile; the face tries the processes' handles
+// when the handle is no file.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/sim/files/host_io.h"
 #include "platform/sim/files/sim_files.h"

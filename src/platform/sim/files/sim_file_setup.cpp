@@ -1,6 +1,5 @@
 // The simulated files' host folder, system image copies, and the setup and
 // inspection calls.
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -1,4 +1,5 @@
-// Processes of the simulated system: command lines scripted by the tests.
+// Processes of the simulated system: command lines scripted by the tests,
+// and what the program's own process is told (its path, the user's locale).
 #include "platform/sim/processes/sim_processes.h"
 
 #include <cstring>
