@@ -13,10 +13,18 @@ file(GLOB NL_REGFILE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/regfile/*
 add_library(nl_regfile STATIC ${NL_REGFILE_SOURCES})
 target_include_directories(nl_regfile PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
-file(GLOB NL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
+# The simulated Windows 9x system: the face (SimSystem) and its parts, one
+# sub-folder each.
+file(GLOB_RECURSE NL_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/platform/sim/*.cpp)
 add_library(nl_sim STATIC ${NL_SIM_SOURCES})
 target_include_directories(nl_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(nl_sim PUBLIC nl_logic nl_regfile)
+
+# The stand-in system tools (class installer, hardware wizard, network
+# panel) played on top of the simulated system.
+file(GLOB NL_STANDIN_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/standins/*.cpp)
+add_library(nl_standins STATIC ${NL_STANDIN_SIM_SOURCES})
+target_link_libraries(nl_standins PUBLIC nl_sim)
 
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)
@@ -25,7 +33,7 @@ foreach(tool_main ${NL_TOOL_MAINS})
   get_filename_component(tool_name ${tool_dir} NAME)
   file(GLOB tool_sources CONFIGURE_DEPENDS ${tool_dir}/*.cpp)
   add_executable(${tool_name} ${tool_sources})
-  target_link_libraries(${tool_name} PRIVATE nl_sim)
+  target_link_libraries(${tool_name} PRIVATE nl_sim nl_standins)
 endforeach()
 
 enable_testing()
@@ -38,7 +46,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
   PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
              COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 add_executable(host_tests ${NL_TEST_SOURCES})
-target_link_libraries(host_tests PRIVATE nl_sim GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(host_tests PRIVATE nl_sim nl_standins GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60

@@ -15,8 +15,9 @@
 //           .reg file to another (how the Wine runs are reported too)
 //
 // Prints the processes started, the account of the registry changes
-// (regfile/reg_account.h) and the file changes. Command lines of the system tools
-// fail to start unless stand-ins for them are built in.
+// (regfile/reg_account.h) and the file changes. The system tools the program
+// starts are played by the stand-ins (src/standins), in the behaviours
+// --standin chooses.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -34,12 +35,7 @@
 #include "regfile/reg_account.h"
 #include "regfile/reg_decode.h"
 #include "platform/sim/sim_system.h"
-// The stand-ins are picked up when their header exists at compile time (a
-// build made before it appeared needs this file rebuilt).
-#if __has_include("platform/sim/stand_in_tools.h")
-#include "platform/sim/stand_in_tools.h"
-#define SIMRUN_HAS_STAND_INS 1
-#endif
+#include "standins/stand_in_tools.h"
 
 namespace fs = std::filesystem;
 
@@ -169,17 +165,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "simrun: %s\n", warning.c_str());
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
     if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
-    sim.SetUserDefaultLcid(options.locale);
-#ifdef SIMRUN_HAS_STAND_INS
+    sim.Processes().SetUserDefaultLcid(options.locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
     nl::sim::InstallStandInTools(sim, standIns);
-#else
-    if (!options.standIn.empty()) Usage("no stand-ins for the system tools are built in");
-    std::cout << "note: no stand-ins for the system tools are built in; their "
-                 "command lines fail to start\n";
-#endif
     const std::string registryBefore = sim.ExportRegistry();
     simrun::CopyDrives(work + "/system", work + "/before");
 
@@ -189,7 +179,7 @@ int main(int argc, char** argv) {
     try {
       for (int run = 1; run <= options.runs; ++run) {
         const int code = nl::InstallerMain(sim, kInstance);
-        sim.ProgramEnded();
+        sim.Files().ProgramEnded();
         ending += (run > 1 ? ", " : "") + std::to_string(code);
       }
     } catch (const nl::sim::SimTimeLimit& e) {
@@ -201,22 +191,22 @@ int main(int argc, char** argv) {
     }
     // A stopped program has ended too: what it left in the profile cache
     // reaches the disk.
-    sim.ProgramEnded();
+    sim.Files().ProgramEnded();
 
     std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
               << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
               << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-              << ending << " after " << sim.CallCount() << " system calls and "
-              << sim.Now() << " ms of virtual time\n";
-    if (options.journal) std::cout << "\n== Journal ==\n" << sim.JournalText();
+              << ending << " after " << sim.Journal().CallCount() << " system calls and "
+              << sim.Clock().Now() << " ms of virtual time\n";
+    if (options.journal) std::cout << "\n== Journal ==\n" << sim.Journal().Text();
 
     std::cout << "\n== Processes started ==\n";
-    for (const nl::sim::ProcessStart& start : sim.Starts())
+    for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       std::cout << start.time << "ms  " << nl::sim::Quoted(start.commandLine)
                 << (start.started ? " started, pid " + nl::sim::Hex(start.processId)
                                   : std::string(" failed to start"))
                 << "\n";
-    if (sim.Starts().empty()) std::cout << "(none)\n";
+    if (sim.Processes().Starts().empty()) std::cout << "(none)\n";
 
     std::cout << "\n== Registry changes ==\n";
     // From the two exports, as any pair of .reg files is compared.
@@ -226,12 +216,12 @@ int main(int argc, char** argv) {
         &notes));
 
     std::cout << "\n== File changes ==\n";
-    sim.HostPath("C:\\");  // lands writes still held back by open files
+    sim.Files().HostPath("C:\\");  // lands writes still held back by open files
     const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
     std::cout << (fileChanges.empty() ? "(none)\n" : fileChanges);
 
-    if (sim.OpenFileCount() || sim.OpenKeyCount())
-      std::cout << "\nleft open: " << sim.OpenFileCount() << " files, " << sim.OpenKeyCount()
+    if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
+      std::cout << "\nleft open: " << sim.Files().OpenFileCount() << " files, " << sim.Registry().OpenKeyCount()
                 << " registry keys\n";
     if (!options.keep.empty()) {
       sim.SaveImage(options.keep);
