@@ -125,7 +125,7 @@ void Count(const RegNode& root, std::size_t* keys, std::size_t* values) {
     pending.pop_back();
     ++*keys;
     *values += node->values.size();
-    for (const auto& entry : node->subkeys) pending.push_back(entry.second.get());
+    for (const auto& child : node->subkeys) pending.push_back(child.get());
   }
 }
 

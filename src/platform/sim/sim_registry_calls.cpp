@@ -49,7 +49,7 @@ RegNode* SimSystem::NodeOf(RegKey key, RegResult* error) {
 
 std::shared_ptr<RegNode> SimSystem::SharedNode(RegNode* node) {
   if (!node->parent) return registry_;
-  return node->parent->subkeys.find(node->name)->second;
+  return node->parent->SharedSubkey(node->name);
 }
 
 RegKey SimSystem::NewKeyHandle(RegNode* node) {
@@ -185,9 +185,7 @@ RegResult SimSystem::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
     } else if (index >= node->subkeys.size()) {
       r = kErrorNoMoreItems;
     } else {
-      auto it = node->subkeys.begin();
-      std::advance(it, index);
-      found = it->second->name;
+      found = node->subkeys[index]->name;
       if (found.size() + 1 > capacity) {
         r = kErrorMoreData;
       } else {
@@ -294,7 +292,7 @@ std::string SimSystem::ValueText(const std::string& path,
 std::vector<std::string> SimSystem::SubkeyNames(const std::string& path) const {
   std::vector<std::string> out;
   if (const RegNode* node = FindNode(path))
-    for (const auto& entry : node->subkeys) out.push_back(entry.second->name);
+    for (const auto& child : node->subkeys) out.push_back(child->name);
   return out;
 }
 

@@ -8,8 +8,12 @@
 // registry, the files, the message log and the journal of Platform calls.
 //
 // Rules worth knowing when writing tests:
-// - Registry subkeys are enumerated in ascending order of their names
-//   compared after folding a-z to A-Z, as Wine does (regfile/reg_tree.h).
+// - Registry subkeys are enumerated in the order the image's system.reg
+//   lists them, the order regedit wrote them in from the customer's
+//   enumeration (Wine and the NT family sort them by name). A key created
+//   by the run goes after its existing siblings: an assumption about where
+//   Windows 9x puts a new key in its list, matching a re-added key found
+//   last in a customer's export (regfile/reg_tree.h).
 // - FindWindowA returns the most recently created top-level window, visible
 //   or hidden, whose class matches ignoring ASCII case and, when a title is
 //   given, whose title matches exactly.
