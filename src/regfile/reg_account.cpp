@@ -1,5 +1,6 @@
 #include "regfile/reg_account.h"
 
+#include <algorithm>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -27,6 +28,20 @@ std::string Commented(const std::string& text) {
   return out;
 }
 
+// The key's subkeys by name ignoring case: the account compares the two
+// registries as sets of keys, so neither one's enumeration order decides
+// where a key stands in it.
+std::vector<const RegNode*> SubkeysByName(const RegNode* node) {
+  std::vector<const RegNode*> out;
+  if (!node) return out;
+  out.reserve(node->subkeys.size());
+  for (const auto& child : node->subkeys) out.push_back(child.get());
+  std::sort(out.begin(), out.end(), [](const RegNode* a, const RegNode* b) {
+    return CompareIgnoreCase(a->name, b->name) < 0;
+  });
+  return out;
+}
+
 // A deleted key is one line, as deleting it also deletes its subkeys; what
 // it held, subkeys included, follows in comments.
 void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
@@ -39,8 +54,9 @@ void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
     if (node != &top) s->keysDeleted += "; [" + path + "]\n";
     for (const RegValue* v : ValuesInExportOrder(*node))
       s->keysDeleted += Commented(RegValueText(*v)) + "\n";
-    for (auto it = node->subkeys.rbegin(); it != node->subkeys.rend(); ++it)
-      pending.emplace_back(it->second.get(), path + "\\" + it->second->name);
+    const std::vector<const RegNode*> children = SubkeysByName(node);
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+      pending.emplace_back(*it, path + "\\" + (*it)->name);
   }
   s->keysDeleted += "\n";
 }
@@ -86,7 +102,7 @@ void Section(const char* title, const std::string& body, std::string* out) {
 
 }  // namespace
 
-// One walk in enumeration order over both trees at once, with a stack of
+// One walk by key name over both trees at once, with a stack of
 // its own, so the depth of the trees does not reach the program's stack.
 std::string RegistryAccount(const RegNode& before, const RegNode& after,
                             RegAccountCounts* counts) {
@@ -108,16 +124,15 @@ std::string RegistryAccount(const RegNode& before, const RegNode& after,
     else ChangedValues(*pair.before, *pair.after, pair.path, &s);
     // Subkeys of both, merged by name; pushed last first so they come out
     // in order.
-    static const decltype(before.subkeys) kNone;
-    const auto& beforeKeys = pair.before ? pair.before->subkeys : kNone;
-    const auto& afterKeys = pair.after ? pair.after->subkeys : kNone;
+    const std::vector<const RegNode*> beforeKeys = SubkeysByName(pair.before);
+    const std::vector<const RegNode*> afterKeys = SubkeysByName(pair.after);
     std::vector<Pair> children;
     auto b = beforeKeys.begin(), bEnd = beforeKeys.end();
     auto a = afterKeys.begin(), aEnd = afterKeys.end();
     while (b != bEnd || a != aEnd) {
-      const int order = b == bEnd ? 1 : a == aEnd ? -1 : CompareIgnoreCase(b->first, a->first);
-      const RegNode* was = order <= 0 ? (b++)->second.get() : nullptr;
-      const RegNode* now = order >= 0 ? (a++)->second.get() : nullptr;
+      const int order = b == bEnd ? 1 : a == aEnd ? -1 : CompareIgnoreCase((*b)->name, (*a)->name);
+      const RegNode* was = order <= 0 ? *b++ : nullptr;
+      const RegNode* now = order >= 0 ? *a++ : nullptr;
       children.push_back({was, now, pair.path + "\\" + (now ? now->name : was->name)});
     }
     for (auto it = children.rbegin(); it != children.rend(); ++it) pending.push_back(std::move(*it));

@@ -6,7 +6,8 @@
 // in REGEDIT4 notation, which shows each value's type, so that any part can
 // be pasted into a .reg file; what was there before stands in comments.
 // Names are compared ignoring ASCII case, as Windows does; a value is
-// modified when its type or bytes differ.
+// modified when its type or bytes differ. Keys are listed by name, whatever
+// order either registry enumerates its subkeys in.
 #pragma once
 
 #include <string>

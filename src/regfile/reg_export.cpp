@@ -3,8 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
-#include <memory>
 #include <vector>
 
 #include "platform/platform.h"
@@ -105,30 +103,31 @@ void WriteKey(const RegNode& node, bool isRoot, const std::string& path, std::st
 
 }  // namespace
 
-// Depth first with a stack of its own: a tree may be deeper than the
+// Depth first in enumeration order, as regedit walks the registry when it
+// exports, with a stack of its own: a tree may be deeper than the
 // program's stack would allow recursion.
 std::string ExportRegFile(const RegNode& root) {
   struct Level {
     const RegNode* node;
-    std::map<std::string, std::shared_ptr<RegNode>, IgnoreCaseLess>::const_iterator next;
+    std::size_t next;  // the subkey to write next, in enumeration order
     std::size_t pathLength;
   };
   std::string out = "REGEDIT4\n\n";
   std::string path(kRootName);
   WriteKey(root, true, path, &out);
-  std::vector<Level> levels{{&root, root.subkeys.begin(), path.size()}};
+  std::vector<Level> levels{{&root, 0, path.size()}};
   while (!levels.empty()) {
     Level& top = levels.back();
-    if (top.next == top.node->subkeys.end()) {
+    if (top.next == top.node->subkeys.size()) {
       levels.pop_back();
       continue;
     }
-    const RegNode& child = *(top.next++)->second;
+    const RegNode& child = *top.node->subkeys[top.next++];
     path.resize(top.pathLength);
     path += '\\';
     path += child.name;
     WriteKey(child, false, path, &out);
-    levels.push_back({&child, child.subkeys.begin(), path.size()});
+    levels.push_back({&child, 0, path.size()});
   }
   return out;
 }

@@ -28,9 +28,9 @@
 // 512 levels or with a name longer than 255 characters, beyond what Windows
 // allows, are errors.
 //
-// Export writes every key but the root in enumeration order (names compared
-// ignoring ASCII case), each followed by its values sorted by name ignoring
-// case, the unnamed value first. A REG_SZ that is zero-terminated printable
+// Export writes every key but the root in enumeration order, depth first,
+// as regedit does, each followed by its values sorted by name ignoring case,
+// the unnamed value first. A REG_SZ that is zero-terminated printable
 // text (no control bytes, no inner zero) is written as "text", any other as
 // hex(1):; REG_BINARY as hex:; a four-byte REG_DWORD as dword:. Lines end in
 // LF. Export of an import of an export gives the same bytes.

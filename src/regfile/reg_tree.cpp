@@ -2,31 +2,24 @@
 
 namespace nl::regfile {
 
-namespace {
-std::string Folded(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = FoldUpper(c);
-  return out;
-}
-}  // namespace
+const std::string& EntryName(const std::shared_ptr<RegNode>& node) { return node->name; }
 
 RegNode::~RegNode() {
   std::vector<std::shared_ptr<RegNode>> pending;
-  for (auto& entry : subkeys) pending.push_back(std::move(entry.second));
+  for (auto& child : subkeys) pending.push_back(std::move(child));
   subkeys.clear();
   while (!pending.empty()) {
     std::shared_ptr<RegNode> node = std::move(pending.back());
     pending.pop_back();
     // A key still held elsewhere (an open handle) keeps its subtree.
     if (node.use_count() != 1) continue;
-    for (auto& entry : node->subkeys) pending.push_back(std::move(entry.second));
+    for (auto& child : node->subkeys) pending.push_back(std::move(child));
     node->subkeys.clear();
   }
 }
 
 RegValue* RegNode::FindValue(std::string_view valueName) {
-  auto it = valueIndex.find(Folded(valueName));
-  return it == valueIndex.end() ? nullptr : &values[it->second];
+  return values.Find(valueName);
 }
 
 const RegValue* RegNode::FindValue(std::string_view valueName) const {
@@ -40,25 +33,21 @@ void RegNode::SetValue(std::string_view valueName, std::uint32_t type,
     v->data = std::move(data);
     return;
   }
-  valueIndex.emplace(Folded(valueName), values.size());
-  values.push_back(RegValue{std::string(valueName), type, std::move(data)});
+  values.Append(RegValue{std::string(valueName), type, std::move(data)});
 }
 
 bool RegNode::RemoveValue(std::string_view valueName) {
-  auto it = valueIndex.find(Folded(valueName));
-  if (it == valueIndex.end()) return false;
-  const std::size_t at = it->second;
-  valueIndex.erase(it);
-  values.erase(values.begin() + static_cast<std::ptrdiff_t>(at));
-  // The values behind the removed one moved up by one.
-  for (auto& entry : valueIndex)
-    if (entry.second > at) --entry.second;
-  return true;
+  return values.Remove(valueName).has_value();
 }
 
 RegNode* RegNode::FindSubkey(std::string_view subkeyName) const {
-  auto it = subkeys.find(subkeyName);
-  return it == subkeys.end() ? nullptr : it->second.get();
+  const std::shared_ptr<RegNode>* found = subkeys.Find(subkeyName);
+  return found ? found->get() : nullptr;
+}
+
+std::shared_ptr<RegNode> RegNode::SharedSubkey(std::string_view subkeyName) const {
+  const std::shared_ptr<RegNode>* found = subkeys.Find(subkeyName);
+  return found ? *found : nullptr;
 }
 
 RegNode* RegNode::AddSubkey(std::string_view subkeyName) {
@@ -67,7 +56,7 @@ RegNode* RegNode::AddSubkey(std::string_view subkeyName) {
   node->name = std::string(subkeyName);
   node->parent = this;
   RegNode* raw = node.get();
-  subkeys.emplace(node->name, std::move(node));
+  subkeys.Append(std::move(node));
   return raw;
 }
 
@@ -110,16 +99,14 @@ void MarkDeleted(RegNode* top) {
     pending.pop_back();
     node->deleted = true;
     node->parent = nullptr;
-    for (auto& entry : node->subkeys) pending.push_back(entry.second.get());
+    for (const auto& child : node->subkeys) pending.push_back(child.get());
   }
 }
 }  // namespace
 
 void RemoveSubkey(RegNode* parent, std::string_view subkeyName) {
-  auto it = parent->subkeys.find(subkeyName);
-  if (it == parent->subkeys.end()) return;
-  MarkDeleted(it->second.get());
-  parent->subkeys.erase(it);
+  std::optional<std::shared_ptr<RegNode>> taken = parent->subkeys.Remove(subkeyName);
+  if (taken) MarkDeleted(taken->get());
 }
 
 }  // namespace nl::regfile

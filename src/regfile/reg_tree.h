@@ -1,24 +1,25 @@
 // The registry of the simulated system: one tree under HKEY_LOCAL_MACHINE.
 //
-// Key and value names are found ignoring ASCII letter case and keep the case
-// they were created with. Subkeys are kept in ascending order of their names
-// compared after folding a-z to A-Z (CompareIgnoreCase); that is the order in
-// which RegEnumKeyExA hands them out, as Wine does. Values keep their
-// creation order, their type and their raw bytes; an index by folded name
-// finds them in constant time, so keys with many thousands of values stay
-// fast. Change `values` only through SetValue and RemoveValue, which keep
-// the index.
+// Key and value names are found ignoring ASCII letter case, in constant
+// time, and keep the case they were created with. Subkeys keep the order in
+// which they were added: a registry loaded from a .reg file enumerates its
+// subkeys in the order the file lists them (regedit writes an export in the
+// order Windows 9x enumerates, its file keeping each key's subkeys as a
+// list), and a key added later goes after its existing siblings. Adding a
+// key that is already there changes nothing, its place included. Values
+// keep their creation order (a replaced value keeps its place), their type
+// and their raw bytes. Change `subkeys` and `values` only through the calls
+// below.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "regfile/ignore_case.h"
+#include "regfile/named_list.h"
 
 namespace nl::regfile {
 
@@ -28,15 +29,19 @@ struct RegValue {
   std::string data;  // raw bytes
 };
 
+struct RegNode;
+
+inline const std::string& EntryName(const RegValue& value) { return value.name; }
+const std::string& EntryName(const std::shared_ptr<RegNode>& node);
+
 struct RegNode {
   std::string name;
   RegNode* parent = nullptr;  // null for the root and for deleted keys
   // Set when the key has been deleted while handles still refer to it.
   bool deleted = false;
-  std::map<std::string, std::shared_ptr<RegNode>, IgnoreCaseLess> subkeys;
-  std::vector<RegValue> values;
-  // Folded (A-Z) value name -> position in `values`.
-  std::unordered_map<std::string, std::size_t> valueIndex;
+  // In enumeration order: subkeys[i] is what RegEnumKeyExA gives at index i.
+  NamedList<std::shared_ptr<RegNode>> subkeys;
+  NamedList<RegValue> values;  // in creation order
 
   RegNode() = default;
   RegNode(const RegNode&) = delete;
@@ -52,7 +57,9 @@ struct RegNode {
   // Removes the value; false when there is none of that name.
   bool RemoveValue(std::string_view valueName);
   RegNode* FindSubkey(std::string_view subkeyName) const;
-  // The existing subkey, or a new one with this spelling.
+  // The same, shared with whoever else holds it; null when there is none.
+  std::shared_ptr<RegNode> SharedSubkey(std::string_view subkeyName) const;
+  // The existing subkey, or a new one with this spelling after the others.
   RegNode* AddSubkey(std::string_view subkeyName);
   // Path below the root, "A\B\C" (empty for the root).
   std::string Path() const;

@@ -159,14 +159,41 @@ TEST_P(NetworkRemoval, OnlyTheFirstTenSubkeysAreLookedAt) {
   EXPECT_TRUE(sim_.Registry().KeyExists(Sub(kNetTrans, "0010")));
 }
 
-TEST_P(NetworkRemoval, OfTwoMatchesOnlyTheFirstInEnumerationOrderIsDeleted) {
-  // Enumeration order folds case: "alpha" comes before "Beta" and "GAMMA".
-  sim_.Registry().SetText(Sub(kNetTrans, "GAMMA"), "DeviceVxDs", "IRDA.SYS");
-  sim_.Registry().SetText(Sub(kNetTrans, "Beta"), "DeviceVxDs", "IRDA.SYS");
-  sim_.Registry().SetText(Sub(kNetTrans, "Beta\\Ndi"), "x", "y");
-  sim_.Registry().SetText(Sub(kNetTrans, "alpha"), "DeviceVxDs", "vnetbios.vxd");
-  EXPECT_TRUE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans), (std::vector<std::string>{"alpha", "GAMMA"}));
+// Subkeys enumerate in the order the image's system.reg lists them (the
+// customer's order), not sorted by name as under Wine.
+TEST_P(NetworkRemoval, SubkeysAreLookedAtInTheOrderTheImageListsThem) {
+  struct Case {
+    std::vector<const char*> listed;  // "*" marks a match
+    bool deleted;
+    std::vector<std::string> left;
+  };
+  const Case cases[] = {
+      // Of two matches the first listed goes, though its name sorts later.
+      {{"GAMMA*", "Beta\\Ndi", "Beta*", "alpha"}, true, {"Beta", "alpha"}},
+      // Re-added under a free number, it now stands eleventh: not looked at.
+      {{"0000", "0001", "0002", "0004", "0005", "0006", "0007", "0008", "0009", "0010",
+        "0003*"}, false,
+       {"0000", "0001", "0002", "0004", "0005", "0006", "0007", "0008", "0009", "0010",
+        "0003"}},
+  };
+  for (const Case& c : cases) {
+    SimSystem sim;
+    sim.Registry().SetNtKeyDeletion(GetParam());
+    std::string reg = "REGEDIT4\n\n";
+    for (std::string name : c.listed) {
+      const bool match = name.back() == '*';
+      if (match) name.pop_back();
+      reg += "[HKEY_LOCAL_MACHINE\\" + Sub(kNetTrans, name) + "]\n\"DeviceVxDs\"=\"" +
+             (match ? "IRDA.SYS" : "other.vxd") + "\"\n\n";
+    }
+    regfile::ImportRegFile(reg, &sim.Registry().Root());
+    EXPECT_EQ(DeleteMatching(sim, kNetTrans, "DeviceVxDs", "IRDA.SYS"), c.deleted) << reg;
+    EXPECT_EQ(sim.Registry().SubkeyNames(kNetTrans), c.left) << reg;
+    // The export keeps that order, as regedit's does.
+    const std::string exported = regfile::ExportRegFile(sim.Registry().Root());
+    EXPECT_LT(exported.find(Sub(kNetTrans, c.left.front()) + "]"),
+              exported.find(Sub(kNetTrans, c.left.back()) + "]"));
+  }
 }
 
 TEST_P(NetworkRemoval, TheComparisonIgnoresAsciiLetterCaseOnly) {

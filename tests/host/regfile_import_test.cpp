@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "regfile/reg_file.h"
 
@@ -68,6 +69,41 @@ TEST(RegImport, ReadsTheFormsRealFilesUse) {
     EXPECT_TRUE(got.report.warnings.empty()) << c.what << ": " << got.report.warnings[0];
   }
   EXPECT_EQ(Import(cases[2].file).report.otherRootKeys, 2u);
+}
+
+// Subkeys and values keep the order the file gives them, in long lists
+// (indexed) as in short ones and through deletions: a section for an
+// existing key leaves it in its place; deleted and listed again, it goes
+// last. A replaced value keeps its place and spelling.
+TEST(RegImport, KeysAndValuesKeepTheOrderTheFileGivesThem) {
+  for (int count : {6, 40}) {  // even: the even-numbered go
+    const auto key = [](int i) { return "[HKEY_LOCAL_MACHINE\\K\\k" + std::to_string(i) + "]\n"; };
+    const auto value = [](int i) { return "\"v" + std::to_string(i) + "\"="; };
+    std::string keys = "REGEDIT4\n", values = kKey;
+    std::vector<std::string> keysLeft, valuesLeft;
+    for (int i = count; i > 0; --i) {
+      keys += key(i);
+      values += value(i) + "\"x\"\n";
+      if (i % 2) keysLeft.push_back("k" + std::to_string(i));
+    }
+    for (int i = count; i > 0; i -= 2) keys += "[-" + key(i).substr(1), values += value(i) + "-\n";
+    keys += "[HKEY_LOCAL_MACHINE\\K\\K" + std::to_string(count - 1) + "]\n" + key(count);
+    values += "\"V" + std::to_string(count - 1) + "\"=\"y\"\n" + value(count) + "\"z\"\n";
+    keysLeft.push_back("k" + std::to_string(count));
+    RegNode root;
+    ImportRegFile(keys + values, &root);
+    const RegNode* k = root.FindSubkey("K");
+    std::vector<std::string> keysSeen, valuesSeen;
+    for (const auto& child : k->subkeys) keysSeen.push_back(child->name);
+    for (const RegValue& v : k->values) valuesSeen.push_back(v.name);
+    for (std::string& name : keysLeft) name[0] = 'v';
+    EXPECT_EQ(keysSeen.size(), keysLeft.size());
+    EXPECT_EQ(valuesSeen, keysLeft) << count;
+    for (std::string& name : keysLeft) name[0] = 'k';
+    EXPECT_EQ(keysSeen, keysLeft) << count;
+    EXPECT_EQ(k->FindSubkey("k2"), nullptr);
+    EXPECT_EQ(k->FindValue("V" + std::to_string(count - 1))->data, std::string("y", 2));
+  }
 }
 
 // Each line regedit would skip is skipped alone, with the file, the line and

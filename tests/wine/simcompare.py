@@ -41,6 +41,17 @@ with it:
   unflushed copy back when the program ends), so only the simulated runs
   can show a missing flush; under Wine, relay tracing shows the flush calls
   themselves.
+- Subkey order: Windows 9x enumerates a key's subkeys in the order its
+  registry file keeps them (a list; a key added later goes after its
+  siblings), which is the order of a regedit export; Wine, like the NT
+  family, enumerates them sorted by name. The simulator enumerates in the
+  image's listing order. Registry contents are compared as sets of keys and
+  values, so the order alone is no difference; but where the image lists a
+  key out of sorted order, the installer may look at other subkeys under
+  Wine than on Windows 9x (it looks only at the first ten and deletes the
+  first match), and the two runs may then differ in what they remove. The
+  scenarios' images list the subkeys the installer looks at sorted, so
+  both runs remove the same keys.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
   and not in the image. So the image's keys are compared with Wine's

@@ -193,7 +193,7 @@ class Sweep {
     if (rerun.state == clean_ || (leftover && rerun.state == cleanAfterLeftover_)) return;
     const SystemState& expected = leftover ? cleanAfterLeftover_ : clean_;
     std::string what = "the rerun does not end as a clean run:";
-    if (rerun.state.registry != expected.registry) what += " registry differs;";
+    if (rerun.state.registryContent != expected.registryContent) what += " registry differs;";
     for (const std::string& path : sweep::kWatchedFiles) {
       auto a = rerun.state.files.find(path);
       auto b = expected.files.find(path);
@@ -201,8 +201,8 @@ class Sweep {
                   (a == rerun.state.files.end() || a->second == b->second);
       if (!same) what += " " + fs::path(path).filename().string() + " differs;";
     }
-    if (verbose_ && rerun.state.registry != expected.registry) {
-      WriteDiff(rerun.state.registry, expected.registry);
+    if (verbose_ && rerun.state.registryContent != expected.registryContent) {
+      WriteDiff(rerun.state.registryContent, expected.registryContent);
     }
     Violation(label, what);
   }

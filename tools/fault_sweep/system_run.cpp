@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "main/install_sequence.h"
+#include "regfile/reg_account.h"
 #include "regfile/reg_file.h"
 #include "standins/stand_in_tools.h"
 
@@ -31,6 +32,8 @@ std::string MakeHostRoot() {
 SystemState Capture(nl::sim::SimSystem& sim) {
   SystemState state;
   state.registry = sim.ExportRegistry();
+  const nl::regfile::RegNode empty;
+  state.registryContent = nl::regfile::RegistryAccount(empty, sim.Registry().Root());
   for (const std::string& path : kWatchedFiles) {
     if (sim.Files().FileExists(path)) state.files[path] = sim.Files().ReadFileText(path);
   }

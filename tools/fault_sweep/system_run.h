@@ -21,11 +21,16 @@ constexpr const char* kInfraredBak = "C:\\WINDOWS\\INF\\INFRARED.BAK";
 constexpr const char* kTempInf = "C:\\WINDOWS\\INF\\NL-TEMP.INF";
 
 struct SystemState {
-  std::string registry;  // REGEDIT4 export
+  std::string registry;  // REGEDIT4 export, in enumeration order
+  // What the registry holds, whatever the order of subkeys: a key whose
+  // creation failed once is added later by the rerun, after siblings a
+  // clean run put behind it. (The key-by-key account of an empty registry
+  // against this one lists every key by name.)
+  std::string registryContent;
   std::map<std::string, std::string> files;  // watched files that exist
 
   bool operator==(const SystemState& other) const {
-    return registry == other.registry && files == other.files;
+    return registryContent == other.registryContent && files == other.files;
   }
   bool Has(const std::string& path) const { return files.count(path) != 0; }
 };

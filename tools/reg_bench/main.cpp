@@ -1,8 +1,11 @@
 // reg_bench: times loading, exporting and comparing 5 MB .reg files of the
-// shapes that strain a loader: many keys, many values in one key, long hex
-// lists going on over many lines, and keys nested to the Windows limit.
+// shapes that strain a loader: many keys, many values in one key, values
+// added to one key and then deleted again one by one, long hex lists going on
+// over many lines, and keys nested to the Windows limit.
 //
-//   reg_bench [--size MB] [--runs N]
+//   reg_bench [--size MB] [--runs N] [--shape TEXT]
+//
+// --shape runs only the shapes whose name contains TEXT.
 //
 // Prints, per shape, the file's size, keys and values, and the median wall
 // times of the load (ImportRegFile into an empty registry), the export
@@ -52,6 +55,22 @@ std::string ManyValues(std::size_t size) {
     out += line;
   }
   return out + "\n";
+}
+
+// Tens of thousands of values added to one key, then each deleted again
+// with a "name"=- line, oldest first: a deletion that moves the values behind
+// it would cost time in proportion to the key's value count.
+std::string AddedThenDeleted(std::size_t size) {
+  std::string added, deleted;
+  char line[80];
+  const std::string head = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Churn]\n";
+  for (int i = 0; head.size() + added.size() + deleted.size() < size; ++i) {
+    std::snprintf(line, sizeof line, "\"Value%06d\"=\"data %d\"\n", i, i);
+    added += line;
+    std::snprintf(line, sizeof line, "\"Value%06d\"=-\n", i);
+    deleted += line;
+  }
+  return head + added + deleted + "\n";
 }
 
 // Written by the exporter, which wraps a long hex list over lines of at
@@ -106,7 +125,7 @@ void Count(const RegNode& root, std::size_t* keys, std::size_t* values) {
     pending.pop_back();
     ++*keys;
     *values += node->values.size();
-    for (const auto& entry : node->subkeys) pending.push_back(entry.second.get());
+    for (const auto& child : node->subkeys) pending.push_back(child.get());
   }
 }
 
@@ -115,17 +134,21 @@ void Count(const RegNode& root, std::size_t* keys, std::size_t* values) {
 int main(int argc, char** argv) {
   std::size_t megabytes = 5;
   int runs = 7;
+  const char* only = "";
   for (int i = 1; i + 1 < argc; i += 2) {
     if (!std::strcmp(argv[i], "--size")) megabytes = std::strtoul(argv[i + 1], nullptr, 10);
     else if (!std::strcmp(argv[i], "--runs")) runs = std::max(1, std::atoi(argv[i + 1]));
+    else if (!std::strcmp(argv[i], "--shape")) only = argv[i + 1];
   }
   const Shape shapes[] = {{"many keys", ManyKeys},
                           {"many values in one key", ManyValues},
+                          {"values added, deleted", AddedThenDeleted},
                           {"long hex lists", LongHex},
                           {"keys 511 levels deep", DeepKeys}};
   std::printf("%-24s %8s %8s %8s %9s %9s %10s %9s\n", "shape", "MB", "keys", "values",
               "load ms", "export ms", "account ms", "peak KB");
   for (const Shape& shape : shapes) {
+    if (!std::strstr(shape.name, only)) continue;
     const std::string file = shape.make(megabytes << 20);
     RegNode loaded;
     nl::regfile::ImportRegFile(file, &loaded);

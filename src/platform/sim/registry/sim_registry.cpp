@@ -24,14 +24,12 @@ SimRegistry::SimRegistry() : root_(std::make_shared<RegNode>()) {
 
 const RegNode* SimRegistry::SubkeyAt(const RegNode& node, std::size_t index) {
   if (index >= node.subkeys.size()) return nullptr;
-  auto it = node.subkeys.begin();
-  std::advance(it, index);
-  return it->second.get();
+  return node.subkeys[index].get();
 }
 
 std::shared_ptr<RegNode> SimRegistry::SharedNode(RegNode* node) {
   if (!node->parent) return root_;
-  return node->parent->subkeys.find(node->name)->second;
+  return node->parent->SharedSubkey(node->name);
 }
 
 // ---- open keys ----

@@ -3,8 +3,12 @@
 // it), the keys the program has open, and the registry calls.
 //
 // Rules worth knowing when writing tests:
-// - Registry subkeys are enumerated in ascending order of their names
-//   compared after folding a-z to A-Z, as Wine does (regfile/reg_tree.h).
+// - Registry subkeys are enumerated in the order the image's system.reg
+//   lists them, the order regedit wrote them in from the customer's
+//   enumeration (Wine and the NT family sort them by name). A key created
+//   by the run goes after its existing siblings: an assumption about where
+//   Windows 9x puts a new key in its list, matching a re-added key found
+//   last in a customer's export (regfile/reg_tree.h).
 // - RegDeleteKeyA removes the whole subtree, as the 9x family does;
 //   SetNtKeyDeletion makes it refuse a key with subkeys, as NT does. Handles
 //   still open on a deleted key stop working (kErrorInvalidHandle).
