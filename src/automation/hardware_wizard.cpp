@@ -1,15 +1,15 @@
 #include "automation/hardware_wizard.h"
 
 #include "automation/dialog_primitives.h"
-#include "automation/tool_command_lines.h"
+#include "automation/system_tool_table.h"
 
 namespace nl {
 
 namespace {
 
-constexpr int kLetterControl = 1551;
-constexpr int kManufacturerList = 1580;
-constexpr int kModelList = 1581;
+constexpr int kLetterControl = kWizardLetterControl;
+constexpr int kManufacturerList = kWizardManufacturerList;
+constexpr int kModelList = kWizardModelList;
 constexpr int kForwardButton = 12324;
 constexpr int kFinishButton = kWizardFinishButton;
 

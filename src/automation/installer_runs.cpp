@@ -1,7 +1,7 @@
 #include "automation/installer_runs.h"
 
 #include "automation/dialog_primitives.h"
-#include "automation/tool_command_lines.h"
+#include "automation/system_tool_table.h"
 #include "setup/setup_env.h"
 
 namespace nl {

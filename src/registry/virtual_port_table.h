@@ -47,7 +47,11 @@ constexpr const char* kPortsMfg = "Microsoft";
 constexpr std::uint8_t kPortCapabilities[4] = {0x14, 0x00, 0x00, 0x00};
 constexpr std::uint8_t kPortConfigFlags[4] = {0x00, 0x00, 0x00, 0x00};
 
+// Enum\INFRARED\VirtualPorts names the two ports' "PortName"s.
 constexpr const char* kVirtualPortsPath = "Enum\\INFRARED\\VirtualPorts";
+constexpr const char* kVirtualComPortName = "VirtualComPortName";
+constexpr const char* kVirtualLptPortName = "VirtualLptPortName";
+constexpr const char* kPortNameValue = "PortName";
 constexpr const char* kFramerPath = "Enum\\INFRARED\\Framer";
 // The framer's "PortName": this prefix and the port number in decimal.
 constexpr const char* kFramerPortPrefix = "COM";

@@ -108,12 +108,12 @@ void WriteVirtualPortEntries(InstallRun& run, std::int32_t portNumber) {
   WritePortNode(os, kSerialPort);
   WritePortNode(os, kParallelPort);
   if (CreateMachineKey(os, kVirtualPortsPath, &key)) {
-    SetTextValue(os, key, "VirtualComPortName", "COM4");
-    SetTextValue(os, key, "VirtualLptPortName", "LPT3");
+    SetTextValue(os, key, kVirtualComPortName, kSerialPort.portName);
+    SetTextValue(os, key, kVirtualLptPortName, kParallelPort.portName);
     os.RegCloseKey(key);
   }
   if (CreateMachineKey(os, kFramerPath, &key)) {
-    SetTextValue(os, key, "PortName", framerPort);
+    SetTextValue(os, key, kPortNameValue, framerPort);
     os.RegCloseKey(key);
   }
   WriteAdapterPort(os, portText);

@@ -1,5 +1,6 @@
-// The command lines of the three system tools the installer starts, and the
-// commands that bring the wizard and the network panel to their end. The
+// The command lines of the three system tools the installer starts, the
+// wizard's controls and the buttons that bring the wizard and the network
+// panel to their end. The
 // installer uses them; the support tool's findings look for them among the
 // processes started and the messages sent.
 #pragma once
@@ -13,8 +14,14 @@ constexpr const char* kWizardCommandLine =
 constexpr const char* kNetworkPanelCommandLine =
     "rundll32.exe shell32.dll,Control_RunDLL Netcpl.cpl";
 
-// The wizard's finish button, and the network panel's OK button.
+// The wizard's controls it is stepped through with: the first page's
+// letter box, the manufacturer list and the model list; and its finish
+// button.
+constexpr int kWizardLetterControl = 1551;
+constexpr int kWizardManufacturerList = 1580;
+constexpr int kWizardModelList = 1581;
 constexpr int kWizardFinishButton = 12325;
+// The network panel's OK button.
 constexpr int kPanelOkButton = 1;
 
 }  // namespace nl
