@@ -18,6 +18,14 @@ add_library(nl_sim STATIC ${NL_SIM_SOURCES})
 target_include_directories(nl_sim PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(nl_sim PUBLIC nl_logic nl_regfile)
 
+# The support tool's findings: each goal of the installation, reached or
+# not and why, decided from the facts of a simulated run.
+find_package(nlohmann_json 3 REQUIRED)
+file(GLOB NL_FINDINGS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/findings/*.cpp)
+add_library(nl_findings STATIC ${NL_FINDINGS_SOURCES})
+target_include_directories(nl_findings PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(nl_findings PUBLIC nl_sim PRIVATE nlohmann_json::nlohmann_json)
+
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)
 foreach(tool_main ${NL_TOOL_MAINS})
@@ -25,7 +33,7 @@ foreach(tool_main ${NL_TOOL_MAINS})
   get_filename_component(tool_name ${tool_dir} NAME)
   file(GLOB tool_sources CONFIGURE_DEPENDS ${tool_dir}/*.cpp)
   add_executable(${tool_name} ${tool_sources})
-  target_link_libraries(${tool_name} PRIVATE nl_sim)
+  target_link_libraries(${tool_name} PRIVATE nl_findings)
 endforeach()
 
 enable_testing()
@@ -38,7 +46,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
   PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
              COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 add_executable(host_tests ${NL_TEST_SOURCES})
-target_link_libraries(host_tests PRIVATE nl_sim GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(host_tests PRIVATE nl_findings nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60
