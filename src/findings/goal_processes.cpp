@@ -1,5 +1,6 @@
 // The goals reached through the system tools the installer starts.
 #include <cstdio>
+#include <utility>
 
 #include "automation/system_tool_table.h"
 #include "findings/goals.h"
@@ -96,11 +97,16 @@ Decision DecideHardwareWizard(const RunFacts& facts) {
     if (!DialogFound(calls))
       return NotReached("the hardware wizard showed no dialog (window class \"#32770\") "
                         "in time, so nothing was typed or pressed in it");
-    for (int control : {kWizardLetterControl, kWizardManufacturerList, kWizardModelList})
-      if (!ControlSeen(calls, control))
+    const std::pair<int, const char*> controls[] = {
+        {kWizardLetterControl, "the first page's letter box"},
+        {kWizardManufacturerList, "the manufacturer list"},
+        {kWizardModelList, "the model list"}};
+    for (const auto& control : controls)
+      if (!ControlSeen(calls, control.first))
         return NotReached("the hardware wizard's dialog never showed control " +
-                          std::to_string(control) + ", so it was not stepped through and "
-                          "its finish button was not pressed");
+                          std::to_string(control.first) + " (" + control.second +
+                          "), so it was not stepped through and its finish button was "
+                          "not pressed");
     return NotReached("the hardware wizard's finish button (" +
                       std::to_string(kWizardFinishButton) + ") was never pressed");
   }
