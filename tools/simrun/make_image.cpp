@@ -55,7 +55,8 @@ bool SetupValue(const nl::regfile::RegNode& root, const char* name, std::string*
 }
 
 // "C:\WINDOWS\INF" -> <image>/drive_c/WINDOWS/INF; empty when the path has
-// no drive letter.
+// no drive letter, or a part that would lead out of the image ("..", or a
+// host separator "/"): the path comes from the customer's export.
 fs::path ImagePath(const fs::path& image, const std::string& windowsPath) {
   if (windowsPath.size() < 2 || windowsPath[1] != ':' ||
       !std::isalpha(static_cast<unsigned char>(windowsPath[0])))
@@ -64,8 +65,11 @@ fs::path ImagePath(const fs::path& image, const std::string& windowsPath) {
                                           static_cast<unsigned char>(windowsPath[0])))));
   std::istringstream parts(windowsPath.substr(2));
   std::string part;
-  while (std::getline(parts, part, '\\'))
-    if (!part.empty()) path /= part;
+  while (std::getline(parts, part, '\\')) {
+    if (part.empty() || part == ".") continue;
+    if (part == ".." || part.find('/') != std::string::npos) return {};
+    path /= part;
+  }
   return path;
 }
 
@@ -108,7 +112,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
       missing.push_back("the export has no SetupScratchDir in " + std::string(kSetupKey) +
                         ": the INF files have no place");
     else if (scratchFolder.empty())
-      missing.push_back("SetupScratchDir \"" + scratchDir + "\" has no drive letter");
+      missing.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder on a drive");
     std::vector<std::string> given;
     for (const std::string& inf : request.infFiles) {
       const std::string name = fs::path(inf).filename().string();
@@ -133,7 +137,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
     if (!SetupValue(root, "SourcePath", &sourcePath)) {
       missing.push_back("the export has no SourcePath: the driver copy will have no place");
     } else if (ImagePath(image, sourcePath).empty()) {
-      missing.push_back("SourcePath \"" + sourcePath + "\" has no drive letter");
+      missing.push_back("SourcePath \"" + sourcePath + "\" is not a folder on a drive");
     } else if (request.sourceDriveWithoutDisc) {
       const char drive = DriveOf(sourcePath);
       const bool driveNeeded = drive == 'C' || (scratchKnown && DriveOf(scratchDir) == drive);
