@@ -2,7 +2,7 @@
 // and the driver copy.
 #include "findings/goals.h"
 #include "findings/journal_facts.h"
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 #include "regfile/ignore_case.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"

@@ -39,9 +39,9 @@ std::map<std::string, FileFact> ScratchFiles(sim::SimSystem& system, const Setup
     FileFact& file = files[name];
     if (!dir.known || dir.path.empty()) continue;
     const std::string path = dir.path + "\\" + name;
-    file.exists = system.FileExists(path);
+    file.exists = system.Files().FileExists(path);
     try {
-      if (file.exists) file.bytes = system.ReadFileText(path);
+      if (file.exists) file.bytes = system.Files().ReadFileText(path);
     } catch (const std::runtime_error&) {
       // held open or a folder: it exists, its bytes are unknown
     }
@@ -54,11 +54,11 @@ SourceFolderFacts SourceFolder(sim::SimSystem& system, const SetupFolder& source
   if (!source.known) return facts;
   const std::string& path = source.path;
   const bool hasDrive = path.size() >= 2 && path[1] == ':';
-  facts.driveExists = !hasDrive || system.FileExists(path.substr(0, 2) + "\\");
+  facts.driveExists = !hasDrive || system.Files().FileExists(path.substr(0, 2) + "\\");
   // An empty SourcePath, or a drive alone, is the root of its drive.
   const bool root = path.empty() || (hasDrive && path.size() == 2);
-  facts.folderExists = system.FileExists(root ? path + "\\" : path);
-  facts.driverThere = system.FileExists(path + "\\" + kDriverFileName);
+  facts.folderExists = system.Files().FileExists(root ? path + "\\" : path);
+  facts.driverThere = system.Files().FileExists(path + "\\" + kDriverFileName);
   return facts;
 }
 
@@ -78,12 +78,12 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
     return;
   }
-  system.HostPath("C:\\");  // lands writes still held back by open files
+  system.Files().HostPath("C:\\");  // lands writes still held back by open files
   facts->registryAfter = RegistryCopy(system);
   facts->scratchAfter = ScratchFiles(system, facts->scratchDir);
   facts->source = SourceFolder(system, facts->sourcePath);
   facts->calls.clear();
-  for (const sim::JournalEntry& entry : system.Journal()) {
+  for (const sim::JournalEntry& entry : system.Journal().Entries()) {
     facts->calls.push_back({entry.index, entry.operation, entry.arguments, entry.result});
   }
   // The locale as the program was told it, at its first question.
@@ -98,12 +98,12 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     const std::vector<std::string> paths = QuotedTexts(call.arguments);
     if (paths.empty()) continue;
     facts->driverSource = paths[0];
-    facts->driverSourceExists = system.FileExists(paths[0]);
+    facts->driverSourceExists = system.Files().FileExists(paths[0]);
   }
   facts->processes.clear();
-  for (const sim::ProcessStart& start : system.Starts())
+  for (const sim::ProcessStart& start : system.Processes().Starts())
     facts->processes.push_back(
-        {start.commandLine, start.started, start.started && !system.IsAlive(start.processId)});
+        {start.commandLine, start.started, start.started && !system.Processes().IsAlive(start.processId)});
 }
 
 }  // namespace nl::findings

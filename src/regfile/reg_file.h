@@ -6,16 +6,27 @@
 // page 1252, and the text types written in hex, hex(1), hex(2) and hex(7),
 // converted from UTF-16LE). Lines end in CRLF, LF or CR; a final 0x1A is
 // ignored. Sections "[HKEY_LOCAL_MACHINE\...]" create keys, "[-...]" delete
-// a key with everything beneath it; values are "name"="text" (escapes \\ and
-// \"), @= for the unnamed value, hex:xx,.. (REG_BINARY), hex(N):xx,..
-// (type N in hex), dword: with 1 to 8 hex digits, and "name"=- deletes a
-// value; all in file order. Blanks may stand around "=" and inside hex
-// lists, a hex list may go on over lines ending in a backslash, ";" and "#"
-// start comment lines and ";" a comment after a value. Sections under other
-// roots are skipped and counted. A line regedit would skip is skipped with a
-// warning naming the file, the line and why (an error under `strict`). Key
-// paths deeper than 512 levels or with a name longer than 255 characters,
-// beyond what Windows allows, are errors.
+// a key with everything beneath it; backslashes ending the path are ignored,
+// however many. Values are "name"="text" (escapes \\ and \"; a \0 drops the
+// line, in a name too), @= for the unnamed value, hex:xx,.. (REG_BINARY),
+// hex(N):xx,.. (type N in hex), dword: with 1 to 8 hex digits, and "name"=-
+// deletes a value; all in file order. Blanks may stand around "=", after
+// "dword:" and inside hex lists; ";" and "#" start comment lines and ";" a
+// comment after a value. A hex list goes on over the following lines while a
+// line ends in a backslash that follows a comma (or stands first), perhaps
+// with a ";" comment after it; blank and ";" comment lines in between are
+// skipped, so a value line after them is read as part of the list. A
+// backslash after a byte or within one drops the value, and the next line is
+// read as a line of its own; a line holding only "\", a "#" comment, a bad
+// byte or anything else not starting with a hex byte where the list goes on
+// drops the value together with that line. hex(2) and hex(7) lists keep the
+// bytes written: regedit adds a missing closing zero, this loader does not,
+// as an export records what the registry held. Sections under other roots
+// are skipped (with their values) and counted. A line regedit would skip is
+// skipped with a warning naming the file, the line and why (an error under
+// `strict`); so is a value line read into a hex list. Key paths deeper than
+// 512 levels or with a name longer than 255 characters, beyond what Windows
+// allows, are errors.
 //
 // Export writes every key but the root in enumeration order (names compared
 // ignoring ASCII case), each followed by its values sorted by name ignoring

@@ -26,7 +26,7 @@ constexpr const char* kTool = "rundll32 sysdm.cpl,InstallDevice_Rundll";
 
 int CountCalls(const SimSystem& sim, const std::string& operation) {
   int count = 0;
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     if (entry.operation == operation) ++count;
   }
   return count;
@@ -36,11 +36,11 @@ int CountCalls(const SimSystem& sim, const std::string& operation) {
 
 TEST(DialogPrimitivesFindChild, FindsAControlNestedInAChildPage) {
   SimSystem sim;
-  WindowHandle dialog = sim.CreateWindow("#32770", "Wizard", 0, 0, 0);
-  sim.CreateWindow("Button", "Next", dialog, 12324, 0);
-  WindowHandle page = sim.CreateWindow("#32770", "", dialog, 0, 0);
-  WindowHandle group = sim.CreateWindow("Static", "", page, 0, 0);
-  WindowHandle edit = sim.CreateWindow("Edit", "", group, 1551, 0);
+  WindowHandle dialog = sim.Desktop().CreateWindow("#32770", "Wizard", 0, 0, 0);
+  sim.Desktop().CreateWindow("Button", "Next", dialog, 12324, 0);
+  WindowHandle page = sim.Desktop().CreateWindow("#32770", "", dialog, 0, 0);
+  WindowHandle group = sim.Desktop().CreateWindow("Static", "", page, 0, 0);
+  WindowHandle edit = sim.Desktop().CreateWindow("Edit", "", group, 1551, 0);
 
   ChildSearch search{0, 0, 0};
   EXPECT_TRUE(FindChildByControlId(sim, dialog, 1551, search));
@@ -61,32 +61,32 @@ TEST(DialogPrimitivesFindChild, FindsAControlNestedInAChildPage) {
 TEST(DialogPrimitivesFindChild, TheFirstOfTwoControlsWithTheIdInEnumerationOrderWins) {
   // Depth first: the page's nested control comes before a later direct child.
   SimSystem sim;
-  WindowHandle dialog = sim.CreateWindow("#32770", "", 0, 0, 0);
-  WindowHandle page = sim.CreateWindow("#32770", "", dialog, 0, 0);
-  WindowHandle nested = sim.CreateWindow("Button", "", page, 502, 0);
-  WindowHandle direct = sim.CreateWindow("Button", "", dialog, 502, 0);
+  WindowHandle dialog = sim.Desktop().CreateWindow("#32770", "", 0, 0, 0);
+  WindowHandle page = sim.Desktop().CreateWindow("#32770", "", dialog, 0, 0);
+  WindowHandle nested = sim.Desktop().CreateWindow("Button", "", page, 502, 0);
+  WindowHandle direct = sim.Desktop().CreateWindow("Button", "", dialog, 502, 0);
   ChildSearch search{0, 0, 0};
   ASSERT_TRUE(FindChildByControlId(sim, dialog, 502, search));
   EXPECT_EQ(search.found, nested);
   EXPECT_NE(search.found, direct);
   // The enumeration stops at the match: page and nested only.
   EXPECT_EQ(CountCalls(sim, "GetDlgCtrlID"), 2);
-  EXPECT_EQ(sim.Journal()[0].result, "1 (2 visited)");
+  EXPECT_EQ(sim.Journal().Entries()[0].result, "1 (2 visited)");
 
   // The other way round, the direct child comes first.
   SimSystem other;
-  WindowHandle dialog2 = other.CreateWindow("#32770", "", 0, 0, 0);
-  WindowHandle first = other.CreateWindow("Button", "", dialog2, 502, 0);
-  WindowHandle page2 = other.CreateWindow("#32770", "", dialog2, 0, 0);
-  other.CreateWindow("Button", "", page2, 502, 0);
+  WindowHandle dialog2 = other.Desktop().CreateWindow("#32770", "", 0, 0, 0);
+  WindowHandle first = other.Desktop().CreateWindow("Button", "", dialog2, 502, 0);
+  WindowHandle page2 = other.Desktop().CreateWindow("#32770", "", dialog2, 0, 0);
+  other.Desktop().CreateWindow("Button", "", page2, 502, 0);
   ASSERT_TRUE(FindChildByControlId(other, dialog2, 502, search));
   EXPECT_EQ(search.found, first);
 }
 
 TEST(DialogPrimitivesFindChild, EverySearchStartsWithAClearedFlagAndTheNewId) {
   SimSystem sim;
-  WindowHandle dialog = sim.CreateWindow("#32770", "", 0, 0, 0);
-  WindowHandle list = sim.CreateWindow("ListBox", "", dialog, 1580, 0);
+  WindowHandle dialog = sim.Desktop().CreateWindow("#32770", "", 0, 0, 0);
+  WindowHandle list = sim.Desktop().CreateWindow("ListBox", "", dialog, 1580, 0);
   ChildSearch search{0, 0, 0};
   ASSERT_TRUE(FindChildByControlId(sim, dialog, 1580, search));
   EXPECT_EQ(search.found, list);
@@ -97,11 +97,11 @@ TEST(DialogPrimitivesFindChild, EverySearchStartsWithAClearedFlagAndTheNewId) {
   EXPECT_EQ(search.wantedId, 1581);
 
   // A dialog without children, and one that is gone, find nothing either.
-  WindowHandle empty = sim.CreateWindow("#32770", "", 0, 0, 0);
+  WindowHandle empty = sim.Desktop().CreateWindow("#32770", "", 0, 0, 0);
   search = ChildSearch{list, 7, 1};
   EXPECT_FALSE(FindChildByControlId(sim, empty, 1580, search));
   EXPECT_EQ(search.foundFlag, 0);
-  sim.DestroyWindow(dialog);
+  sim.Desktop().DestroyWindow(dialog);
   EXPECT_FALSE(FindChildByControlId(sim, dialog, 1580, search));
 }
 
@@ -109,8 +109,8 @@ TEST(DialogPrimitivesFindChild, EverySearchStartsWithAClearedFlagAndTheNewId) {
 
 TEST(DialogPrimitivesKeystroke, SendsKeyDownCharAndKeyUpWithTheScanCodeInLParam) {
   SimSystem sim;
-  WindowHandle edit = sim.CreateWindow("Edit", "", 0, 0, 0);
-  WindowHandle list = sim.CreateWindow("SysListView32", "", 0, 0, 0);
+  WindowHandle edit = sim.Desktop().CreateWindow("Edit", "", 0, 0, 0);
+  WindowHandle list = sim.Desktop().CreateWindow("SysListView32", "", 0, 0, 0);
   SendKeystroke(sim, edit, 0x41, 0x61, 0x1E);
   SendKeystroke(sim, list, 0x28, 0x28, 0xD0);
 
@@ -124,21 +124,21 @@ TEST(DialogPrimitivesKeystroke, SendsKeyDownCharAndKeyUpWithTheScanCodeInLParam)
       {list, kWmChar, 0x28, 0x00D00001, kSent},
       {list, kWmKeyUp, 0x28, 0xC0D00001, kSent},
   };
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected,
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected,
                                 {{edit, "edit"}, {list, "list"}}));
   EXPECT_EQ(KeystrokeLParam(0x1E), 0x001E0001);
   EXPECT_EQ(KeyUpLParam(0x1E), 0xC01E0001u);
   // No pause inside or between keystrokes.
   EXPECT_EQ(CountCalls(sim, "Sleep"), 0);
-  EXPECT_EQ(sim.Now(), 0u);
+  EXPECT_EQ(sim.Clock().Now(), 0u);
 }
 
 TEST(DialogPrimitivesCommand, SendWaitsForTheDialogAndPostOnlyQueues) {
   SimSystem sim;
-  WindowHandle dialog = sim.CreateWindow("#32770", "", 0, 0, 0);
-  WindowHandle button = sim.CreateWindow("Button", "", dialog, 12324, 0);
+  WindowHandle dialog = sim.Desktop().CreateWindow("#32770", "", 0, 0, 0);
+  WindowHandle button = sim.Desktop().CreateWindow("Button", "", dialog, 12324, 0);
   int commands = 0;
-  sim.SetMessageHandler(dialog, [&](SimSystem&, const SimMessage&) {
+  sim.Desktop().SetMessageHandler(dialog, [&](SimSystem&, const SimMessage&) {
     ++commands;
     return std::intptr_t{0};
   });
@@ -157,7 +157,7 @@ TEST(DialogPrimitivesCommand, SendWaitsForTheDialogAndPostOnlyQueues) {
       {dialog, kWmCommand, 12325, static_cast<std::uint32_t>(button), kPosted},
       {dialog, kWmCommand, 12325, 0, kPosted},
   };
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected,
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected,
                                 {{dialog, "dialog"}, {button, "button"}}));
 }
 
@@ -166,12 +166,12 @@ TEST(DialogPrimitivesCommand, SendWaitsForTheDialogAndPostOnlyQueues) {
 TEST(DialogPrimitivesProcess, StartsShownNormallyAndKeepsTheHandlesOpen) {
   SimSystem sim;
   ProcessId scripted = 0;
-  sim.ScriptProgram(kTool, [&](SimSystem&, ProcessId pid) { scripted = pid; });
+  sim.Processes().ScriptProgram(kTool, [&](SimSystem&, ProcessId pid) { scripted = pid; });
   ProcessId pid = 0;
   ASSERT_TRUE(StartProcess(sim, kTool, &pid));
   EXPECT_EQ(pid, scripted);
-  ASSERT_EQ(sim.Starts().size(), 1u);
-  const sim::ProcessStart& start = sim.Starts()[0];
+  ASSERT_EQ(sim.Processes().Starts().size(), 1u);
+  const sim::ProcessStart& start = sim.Processes().Starts()[0];
   EXPECT_FALSE(start.applicationNameGiven);
   EXPECT_EQ(start.commandLine, kTool);
   EXPECT_EQ(start.inheritHandles, 1);
@@ -181,33 +181,33 @@ TEST(DialogPrimitivesProcess, StartsShownNormallyAndKeepsTheHandlesOpen) {
   EXPECT_EQ(start.startup.flags, kStartfUseShowWindow);
   EXPECT_EQ(start.startup.showWindow, kSwShowNormal);
   // Process and thread handles stay open; the process is known by its id.
-  EXPECT_EQ(sim.OpenProcessHandleCount(), 2u);
+  EXPECT_EQ(sim.Processes().OpenProcessHandleCount(), 2u);
   EXPECT_TRUE(ProcessExists(sim, pid));
-  sim.EndProcess(pid);
+  sim.Processes().EndProcess(pid);
   EXPECT_FALSE(ProcessExists(sim, pid));
-  EXPECT_EQ(sim.OpenProcessHandleCount(), 2u);
+  EXPECT_EQ(sim.Processes().OpenProcessHandleCount(), 2u);
 }
 
 TEST(DialogPrimitivesProcess, AProgramThatCannotBeStartedIsReportedAsNotStarted) {
   SimSystem sim;
   ProcessId pid = 0;
   EXPECT_FALSE(StartProcess(sim, "rundll32 missing.cpl", &pid));
-  sim.ScriptProgram(kTool, [](SimSystem&, ProcessId) {});
-  sim.FailStart(kTool);
+  sim.Processes().ScriptProgram(kTool, [](SimSystem&, ProcessId) {});
+  sim.Processes().FailStart(kTool);
   EXPECT_FALSE(StartProcess(sim, kTool, &pid));
-  EXPECT_EQ(sim.Starts().size(), 2u);
-  EXPECT_EQ(sim.OpenProcessHandleCount(), 0u);
+  EXPECT_EQ(sim.Processes().Starts().size(), 2u);
+  EXPECT_EQ(sim.Processes().OpenProcessHandleCount(), 0u);
 }
 
 TEST(DialogPrimitivesProcess, WaitForProcessExitTestsFirstThenPollsEvery500Ms) {
   SimSystem sim;
-  sim.ScriptProgram(kTool, [](SimSystem& s, ProcessId pid) {
-    s.After(1200, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+  sim.Processes().ScriptProgram(kTool, [](SimSystem& s, ProcessId pid) {
+    s.Clock().After(1200, [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
   });
   ProcessId pid = 0;
   ASSERT_TRUE(StartProcess(sim, kTool, &pid));
   WaitForProcessExit(sim, pid);
-  EXPECT_EQ(sim.Now(), 1500u);
+  EXPECT_EQ(sim.Clock().Now(), 1500u);
   std::vector<std::string> timeline = WindowTimeline(sim, {{pid, "tool"}});
   timeline.erase(timeline.begin());  // the start
   EXPECT_TRUE(LinesAre(timeline, {
@@ -222,19 +222,19 @@ TEST(DialogPrimitivesProcess, WaitForProcessExitTestsFirstThenPollsEvery500Ms) {
 
   // A process that has ended already costs one test and no sleep.
   WaitForProcessExit(sim, pid);
-  EXPECT_EQ(sim.Now(), 1500u);
-  EXPECT_EQ(sim.Journal().back().operation, "GetProcessVersion");
+  EXPECT_EQ(sim.Clock().Now(), 1500u);
+  EXPECT_EQ(sim.Journal().Entries().back().operation, "GetProcessVersion");
 }
 
 TEST(DialogPrimitivesProcess, WaitForProcessExitHasNoUpperBound) {
   SimSystem sim;
-  sim.ScriptProgram(kTool, [](SimSystem& s, ProcessId pid) {
-    s.After(95000, [pid](SimSystem& s2) { s2.EndProcess(pid); });
+  sim.Processes().ScriptProgram(kTool, [](SimSystem& s, ProcessId pid) {
+    s.Clock().After(95000, [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
   });
   ProcessId pid = 0;
   ASSERT_TRUE(StartProcess(sim, kTool, &pid));
   WaitForProcessExit(sim, pid);
-  EXPECT_EQ(sim.Now(), 95000u);
+  EXPECT_EQ(sim.Clock().Now(), 95000u);
   EXPECT_EQ(CountCalls(sim, "Sleep"), 190);
 }
 
@@ -244,12 +244,12 @@ TEST(DialogPrimitivesWindowWait, ReturnsAtOnceWithoutSleepingWhenNoWindowExists)
   SimSystem sim;
   // A window of another class, or of the class with another title, does not
   // count.
-  sim.CreateWindow("RunDll", "", 0, 0, 0);
-  WindowHandle dialog = sim.CreateWindow("#32770", "Other", 0, 0, 0);
+  sim.Desktop().CreateWindow("RunDll", "", 0, 0, 0);
+  WindowHandle dialog = sim.Desktop().CreateWindow("#32770", "Other", 0, 0, 0);
   WaitWhileWindowExists(sim, "#32770", "Netzwerk");
-  sim.DestroyWindow(dialog);
+  sim.Desktop().DestroyWindow(dialog);
   WaitWhileWindowExists(sim, "#32770", nullptr);
-  EXPECT_EQ(sim.Now(), 0u);
+  EXPECT_EQ(sim.Clock().Now(), 0u);
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, {}),
                        {
                            "0 FindWindowA(\"#32770\", \"Netzwerk\") = 0x0",
@@ -259,10 +259,10 @@ TEST(DialogPrimitivesWindowWait, ReturnsAtOnceWithoutSleepingWhenNoWindowExists)
 
 TEST(DialogPrimitivesWindowWait, PollsEverySecondUntilTheWindowIsGone) {
   SimSystem sim;
-  WindowHandle runDll = sim.CreateWindow("RunDll", "", 0, 0, 0);
-  sim.At(2500, [runDll](SimSystem& s) { s.DestroyWindow(runDll); });
+  WindowHandle runDll = sim.Desktop().CreateWindow("RunDll", "", 0, 0, 0);
+  sim.Clock().At(2500, [runDll](SimSystem& s) { s.Desktop().DestroyWindow(runDll); });
   WaitWhileWindowExists(sim, "RunDll", nullptr);
-  EXPECT_EQ(sim.Now(), 3000u);
+  EXPECT_EQ(sim.Clock().Now(), 3000u);
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, {{runDll, "rundll"}}),
                        {
                            "0 FindWindowA(\"RunDll\", NULL) = rundll",
@@ -277,12 +277,12 @@ TEST(DialogPrimitivesWindowWait, PollsEverySecondUntilTheWindowIsGone) {
 
 TEST(DialogPrimitivesWindowWait, GivesUpSilentlyAfterTheTenthSleep) {
   SimSystem sim;
-  sim.CreateWindow("#32770", "Netzwerk", 0, 0, 0);
+  sim.Desktop().CreateWindow("#32770", "Netzwerk", 0, 0, 0);
   WaitWhileWindowExists(sim, "#32770", "Netzwerk");
-  EXPECT_EQ(sim.Now(), 10000u);
+  EXPECT_EQ(sim.Clock().Now(), 10000u);
   EXPECT_EQ(CountCalls(sim, "FindWindowA"), 10);
   EXPECT_EQ(CountCalls(sim, "Sleep"), 10);
-  EXPECT_EQ(sim.Journal().back().Text(), "Sleep(1000) = void");
+  EXPECT_EQ(sim.Journal().Entries().back().Text(), "Sleep(1000) = void");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "../support/substitution_model.h"
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 #include "platform/sim/sim_system.h"
 #include "setup/setup_env.h"
 
@@ -77,13 +77,13 @@ struct PrepSystem {
   InstallRun run = MakeInstallRun(sim, 0x00400000);
 
   explicit PrepSystem(std::uint32_t lcid = 0x407) {
-    sim.SetUserDefaultLcid(lcid);
-    sim.SetText(kSetupKey, "SetupScratchDir", kInfDir);
-    sim.SetText(kSetupKey, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
-    sim.MakeDirectory("C:\\WINDOWS\\OPTIONS\\CABS");
-    sim.WriteFileText(InfPath("IRMINI.INF"), kIrmini);
-    sim.WriteFileText(InfPath("INFRARED.INF"), kInfrared);
-    sim.WriteFileText("C:\\NLSETUP\\nl-430.sys", "driver bytes");
+    sim.Processes().SetUserDefaultLcid(lcid);
+    sim.Registry().SetText(kSetupKey, "SetupScratchDir", kInfDir);
+    sim.Registry().SetText(kSetupKey, "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS");
+    sim.Files().MakeDirectory("C:\\WINDOWS\\OPTIONS\\CABS");
+    sim.Files().WriteFileText(InfPath("IRMINI.INF"), kIrmini);
+    sim.Files().WriteFileText(InfPath("INFRARED.INF"), kInfrared);
+    sim.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "driver bytes");
   }
   // Phases 2 and 3 of a run.
   void PrepareInfFiles() {
@@ -96,9 +96,9 @@ struct PrepSystem {
     run.forwardPressed = 0;
   }
   std::string Read(const std::string& name) {
-    return sim.ReadFileText(InfPath(name));
+    return sim.Files().ReadFileText(InfPath(name));
   }
-  bool Exists(const std::string& name) { return sim.FileExists(InfPath(name)); }
+  bool Exists(const std::string& name) { return sim.Files().FileExists(InfPath(name)); }
   // What the system's profile writer makes of `text` with the display name
   // written into it (`text` null: a file that did not exist).
   std::string WithDisplayName(const std::string* text) {
@@ -112,7 +112,7 @@ struct PrepSystem {
         "CopyFileA",         "GetFileAttributesA",
         "GetPrivateProfileStringA", "WritePrivateProfileStringA"};
     std::vector<std::string> out;
-    for (const auto& entry : sim.Journal()) {
+    for (const auto& entry : sim.Journal().Entries()) {
       for (const std::string& operation : fileOperations)
         if (entry.operation == operation) out.push_back(entry.Text());
     }
@@ -120,7 +120,7 @@ struct PrepSystem {
   }
   std::vector<std::string> CallsOf(const std::string& operation) const {
     std::vector<std::string> out;
-    for (const auto& entry : sim.Journal())
+    for (const auto& entry : sim.Journal().Entries())
       if (entry.operation == operation) out.push_back(entry.arguments);
     return out;
   }
@@ -145,7 +145,7 @@ TEST(DriverPrep, FirstGermanRunEditsBothFilesAndKeepsTheOriginals) {
   const std::string irmini = "\"" + InfPath("IRMINI.INF") + "\"";
   const std::string infrared = "\"" + InfPath("INFRARED.INF") + "\"";
   std::vector<std::string> steps;
-  for (const auto& entry : s.sim.Journal()) {
+  for (const auto& entry : s.sim.Journal().Entries()) {
     if (entry.operation == "MoveFileA" &&
         entry.arguments.compare(0, fromTemp.size(), fromTemp) == 0)
       steps.push_back(entry.arguments.substr(fromTemp.size()));
@@ -165,7 +165,7 @@ TEST(DriverPrep, FirstGermanRunEditsBothFilesAndKeepsTheOriginals) {
   EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
   EXPECT_EQ(s.Read("INFRARED.BAK"), kInfrared);
   EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
-  EXPECT_EQ(s.sim.OpenFileCount(), 0u);
+  EXPECT_EQ(s.sim.Files().OpenFileCount(), 0u);
 }
 
 TEST(DriverPrep, EnglishRunMakesOnlyRowsOneTwoNineAndTheDisplayName) {
@@ -198,7 +198,7 @@ TEST(DriverPrep, SecondRunPutsTheBackupsBackAndComesOutTheSame) {
 
 TEST(DriverPrep, RestoreReplacesTheTargetWithTheBackup) {
   PrepSystem s;
-  s.sim.WriteFileText(InfPath("IRMINI.BAK"), "the original");
+  s.sim.Files().WriteFileText(InfPath("IRMINI.BAK"), "the original");
   RestoreInfBackups(s.run);
   EXPECT_EQ(s.Read("IRMINI.INF"), "the original");
   EXPECT_FALSE(s.Exists("IRMINI.BAK"));
@@ -211,7 +211,7 @@ TEST(DriverPrep, RestoreReplacesTheTargetWithTheBackup) {
 // on, so every later edit applies as well.
 TEST(DriverPrep, AStaleTemporaryFileIsRemovedByTheFirstEdit) {
   PrepSystem s;
-  s.sim.WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
+  s.sim.Files().WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
   s.PrepareInfFiles();
   std::string edited = GermanIrmini();
   EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(&edited));
@@ -226,9 +226,9 @@ TEST(DriverPrep, ABackupThatCannotBeMovedBackKeepsTheOriginal) {
   PrepSystem s;
   s.PrepareInfFiles();
   s.StartNewRun();
-  s.sim.HoldOpen(InfPath("IRMINI.BAK"));
+  s.sim.Files().HoldOpen(InfPath("IRMINI.BAK"));
   s.PrepareInfFiles();
-  s.sim.Release(InfPath("IRMINI.BAK"));
+  s.sim.Files().Release(InfPath("IRMINI.BAK"));
   EXPECT_EQ(s.Read("IRMINI.BAK"), kIrmini);
   EXPECT_EQ(s.Read("IRMINI.INF"), s.WithDisplayName(nullptr));
   EXPECT_EQ(s.Read("INFRARED.INF"), Apply(kInfrared, kRowOne));
@@ -266,11 +266,11 @@ TEST(DriverPrep, WithoutItsBackupTheOriginalIsNotEdited) {
   RestoreInfBackups(s.run);
   // Row 1 looks for a leftover temporary file, then moves the original to
   // its backup: that move fails.
-  const std::uint64_t backupMove = s.sim.CallCount() + 2;
-  s.sim.FailCall(backupMove);
+  const std::uint64_t backupMove = s.sim.Journal().CallCount() + 2;
+  s.sim.Journal().FailCall(backupMove);
   PatchInfFiles(s.run);
   ApplyLateInfEdit(s.run);
-  ASSERT_EQ(s.sim.Journal()[backupMove - 1].operation, "MoveFileA");
+  ASSERT_EQ(s.sim.Journal().Entries()[backupMove - 1].operation, "MoveFileA");
   EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
   EXPECT_FALSE(s.Exists("IRMINI.BAK"));
   EXPECT_TRUE(s.CallsOf("WritePrivateProfileStringA").empty());
@@ -280,7 +280,7 @@ TEST(DriverPrep, WithoutItsBackupTheOriginalIsNotEdited) {
 
 TEST(DriverPrep, AFailedWriteInTheFirstEditLeavesTheOriginalWhole) {
   PrepSystem s(0x409);
-  s.sim.FailOperation("WriteFile");
+  s.sim.Journal().FailOperation("WriteFile");
   s.PrepareInfFiles();
   ApplyLateInfEdit(s.run);
   EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
@@ -295,11 +295,11 @@ TEST(DriverPrep, AFailedWriteInTheFirstEditLeavesTheOriginalWhole) {
 
 TEST(DriverPrep, WithoutTheSetupKeyNothingIsTouchedAndTheLookupRepeats) {
   PrepSystem s;
-  s.sim.RegistryRoot().subkeys.clear();
-  s.sim.WriteFileText(InfPath("IRMINI.BAK"), "backup");
+  s.sim.Registry().Root().subkeys.clear();
+  s.sim.Files().WriteFileText(InfPath("IRMINI.BAK"), "backup");
   s.PrepareInfFiles();
   ApplyLateInfEdit(s.run);
-  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.JournalText();
+  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.Journal().Text();
   EXPECT_GE(s.CallsOf("RegOpenKeyExA").size(), 5u);
   EXPECT_EQ(s.Read("IRMINI.INF"), kIrmini);
   EXPECT_EQ(s.Read("IRMINI.BAK"), "backup");
@@ -311,10 +311,10 @@ TEST(DriverPrep, AScratchDirectoryFillingItsBufferTouchesNothing) {
   PrepSystem s;
   const std::string dir = "C:\\" + std::string(128, 'A') + "\\" + std::string(127, 'B');
   ASSERT_EQ(dir.size(), 259u);
-  s.sim.SetText(kSetupKey, "SetupScratchDir", dir);
+  s.sim.Registry().SetText(kSetupKey, "SetupScratchDir", dir);
   s.PrepareInfFiles();
   ApplyLateInfEdit(s.run);
-  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.JournalText();
+  EXPECT_TRUE(s.FileCalls().empty()) << s.sim.Journal().Text();
   EXPECT_EQ(std::string(s.run.scratchDir), dir);
 }
 
@@ -322,9 +322,9 @@ TEST(DriverPrep, AScratchDirectoryFillingItsBufferTouchesNothing) {
 
 TEST(DriverPrep, TheDriverIsCopiedToTheSourceDirectoryOverAnOldCopy) {
   PrepSystem s;
-  s.sim.WriteFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", "old");
+  s.sim.Files().WriteFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", "old");
   CopyDriverToSource(s.run);
-  EXPECT_EQ(s.sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
+  EXPECT_EQ(s.sim.Files().ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
             "driver bytes");
   EXPECT_EQ(s.CallsOf("CopyFileA"),
             (std::vector<std::string>{"\"C:\\NLSETUP\\nl-430.sys\", "
@@ -343,29 +343,29 @@ TEST(DriverPrep, SourcePathFormsGiveOneBackslashBeforeTheFileName) {
   };
   for (const Case& c : cases) {
     PrepSystem s;
-    s.sim.SetText(kSetupKey, "SourcePath", c.sourcePath);
+    s.sim.Registry().SetText(kSetupKey, "SourcePath", c.sourcePath);
     CopyDriverToSource(s.run);
     std::vector<std::string> copies = s.CallsOf("CopyFileA");
     ASSERT_EQ(copies.size(), 1u) << c.sourcePath;
     EXPECT_EQ(copies[0], std::string("\"C:\\NLSETUP\\nl-430.sys\", \"") +
                              c.destination + "\", 0");
-    EXPECT_EQ(s.sim.ReadFileText(c.destination), "driver bytes");
+    EXPECT_EQ(s.sim.Files().ReadFileText(c.destination), "driver bytes");
   }
 }
 
 TEST(DriverPrep, AProgramInTheRootTakesTheDriverFromTheRoot) {
   PrepSystem s;
-  s.sim.SetProgramPath("C:\\NLSETUP.EXE");
-  s.sim.WriteFileText("C:\\nl-430.sys", "root driver");
+  s.sim.Processes().SetProgramPath("C:\\NLSETUP.EXE");
+  s.sim.Files().WriteFileText("C:\\nl-430.sys", "root driver");
   CopyDriverToSource(s.run);
-  EXPECT_EQ(s.sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
+  EXPECT_EQ(s.sim.Files().ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"),
             "root driver");
 }
 
 TEST(DriverPrep, NoCopyWithoutASourcePathOrWhenAPathDoesNotFit) {
   PrepSystem absent;
-  absent.sim.RegistryRoot().subkeys.clear();
-  absent.sim.SetText(kSetupKey, "SetupScratchDir", kInfDir);
+  absent.sim.Registry().Root().subkeys.clear();
+  absent.sim.Registry().SetText(kSetupKey, "SetupScratchDir", kInfDir);
   CopyDriverToSource(absent.run);
   EXPECT_TRUE(absent.CallsOf("CopyFileA").empty());
   // The rest of the preparation does not depend on it.
@@ -375,7 +375,7 @@ TEST(DriverPrep, NoCopyWithoutASourcePathOrWhenAPathDoesNotFit) {
   // A source path of 501 characters reads, but the destination needs 513
   // bytes.
   PrepSystem longSource;
-  longSource.sim.SetText(kSetupKey, "SourcePath", "C:\\" + std::string(498, 'S'));
+  longSource.sim.Registry().SetText(kSetupKey, "SourcePath", "C:\\" + std::string(498, 'S'));
   CopyDriverToSource(longSource.run);
   EXPECT_TRUE(longSource.CallsOf("CopyFileA").empty());
   EXPECT_EQ(longSource.CallsOf("RegQueryValueExA").size(), 1u);
@@ -383,7 +383,7 @@ TEST(DriverPrep, NoCopyWithoutASourcePathOrWhenAPathDoesNotFit) {
   // A program directory of 250 characters: its file name fits 260 bytes,
   // the driver's path beside it does not.
   PrepSystem longProgram;
-  longProgram.sim.SetProgramPath("C:\\" + std::string(247, 'P') + "\\N.EXE");
+  longProgram.sim.Processes().SetProgramPath("C:\\" + std::string(247, 'P') + "\\N.EXE");
   CopyDriverToSource(longProgram.run);
   EXPECT_TRUE(longProgram.CallsOf("CopyFileA").empty());
   EXPECT_EQ(longProgram.CallsOf("GetModuleFileNameA").size(), 1u);

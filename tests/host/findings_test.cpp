@@ -13,7 +13,7 @@
 #include "findings/run_facts.h"
 #include "main/install_sequence.h"
 #include "platform/sim/sim_system.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 #include "regfile/reg_decode.h"
 #include "regfile/reg_file.h"
 
@@ -26,19 +26,19 @@ constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\
 constexpr const char* kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans";
 
 void Import(SimSystem& sim, const std::string& regText) {
-  regfile::ImportRegFile("REGEDIT4\r\n\r\n" + regText, &sim.RegistryRoot());
+  regfile::ImportRegFile("REGEDIT4\r\n\r\n" + regText, &sim.Registry().Root());
 }
 
 void RemoveKey(SimSystem& sim, const std::string& parent, const std::string& name) {
   std::vector<std::string> names;
   regfile::SplitKeyPath(parent.c_str(), &names);
-  regfile::RemoveSubkey(regfile::WalkKeys(&sim.RegistryRoot(), names), name);
+  regfile::RemoveSubkey(regfile::WalkKeys(&sim.Registry().Root(), names), name);
 }
 
 regfile::RegNode* SetupKey(SimSystem& sim) {
   std::vector<std::string> names;
   regfile::SplitKeyPath(kSetupKey, &names);
-  return regfile::WalkKeys(&sim.RegistryRoot(), names);
+  return regfile::WalkKeys(&sim.Registry().Root(), names);
 }
 
 // The IrDA protocol removed and added again: its new key is listed after
@@ -68,9 +68,9 @@ struct Case {
 const Case kCases[] = {
     {"customer INF lacks a search text", 0x407, "",
      [](SimSystem& s) {
-       std::string inf = s.ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF");
+       std::string inf = s.Files().ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF");
        inf.replace(inf.find("DeviceID=IRMINI"), 15, "DeviceID=OTHER");
-       s.WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", inf);
+       s.Files().WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", inf);
      },
      "inf-edits", Status::kNotReached, "does not hold \"DeviceID=IRMINI\""},
     {"no scratch dir", 0x407, "",
@@ -80,13 +80,13 @@ const Case kCases[] = {
      [](SimSystem& s) { SetupKey(s)->RemoveValue("SourcePath"); },
      "driver-copy", Status::kNotReached, "no SourcePath"},
     {"SourcePath on a CD-ROM drive without disc", 0x409, "",
-     [](SimSystem& s) { s.SetText(kSetupKey, "SourcePath", "D:\\WIN98\\"); },
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\"); },
      "driver-copy", Status::kNotReached, "CD-ROM"},
     {"SourcePath folder missing", 0x409, "",
-     [](SimSystem& s) { s.SetText(kSetupKey, "SourcePath", "C:\\CABS"); },
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "C:\\CABS"); },
      "driver-copy", Status::kNotReached, "does not exist"},
     {"driver file not beside the program", 0x409, "",
-     [](SimSystem& s) { s.SetProgramPath("C:\\ELSEWHERE\\NLSETUP.EXE"); },
+     [](SimSystem& s) { s.Processes().SetProgramPath("C:\\ELSEWHERE\\NLSETUP.EXE"); },
      "driver-copy", Status::kNotReached, "not beside the program"},
     {"class installer cannot start", 0x409, "installer=failstart", nullptr,
      "class-installer", Status::kNotReached, "could not be started"},
@@ -100,18 +100,18 @@ const Case kCases[] = {
      "network-panel", Status::kNotReached, "no title"},
     {"no IRMINI adapter among Net\\0000-0009", 0x407, "",
      [](SimSystem& s) {
-       s.SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0001", "AdapterName", "OTHER");
-       s.SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0012", "AdapterName", "IRMINI");
+       s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0001", "AdapterName", "OTHER");
+       s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0012", "AdapterName", "IRMINI");
      },
      "adapter-port", Status::kNotReached, "Net\\0012"},
     {"no matching subkey", 0x409, "",
      [](SimSystem& s) { RemoveKey(s, "Enum\\Root\\Net", "0000"); },
      "net-root", Status::kNotReached, "no subkey"},
     {"key cannot be opened", 0x409, "",
-     [](SimSystem& s) { s.FailOperation("RegOpenKeyExA"); },
+     [](SimSystem& s) { s.Journal().FailOperation("RegOpenKeyExA"); },
      "net-class", Status::kNotReached, "could not be opened"},
     {"deletion fails", 0x409, "",
-     [](SimSystem& s) { s.FailOperation("RegDeleteKeyA"); },
+     [](SimSystem& s) { s.Journal().FailOperation("RegDeleteKeyA"); },
      "net-trans", Status::kNotReached, "deletion failed"},
     {"match beyond the first ten by name", 0x409, "",
      [](SimSystem& s) { ReinstallProtocolLast(s, "0012"); },
@@ -121,7 +121,7 @@ const Case kCases[] = {
 std::vector<Finding> RunCase(const Case& c) {
   SimSystem sim;
   sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
-  sim.SetUserDefaultLcid(c.locale);
+  sim.Processes().SetUserDefaultLcid(c.locale);
   sim::StandInOptions options;
   EXPECT_TRUE(sim::ParseStandInOptions(c.standIns, &options));
   sim::InstallStandInTools(sim, options);
@@ -129,7 +129,7 @@ std::vector<Finding> RunCase(const Case& c) {
   RunFacts facts;
   RecordRunFacts(sim, RunMoment::kBefore, &facts);
   InstallerMain(sim, 0x400000);
-  sim.ProgramEnded();
+  sim.Files().ProgramEnded();
   RecordRunFacts(sim, RunMoment::kAfter, &facts);
   return DecideFindings(facts);
 }

@@ -60,12 +60,12 @@ struct ScriptedWizard {
 };
 
 void ShowListPage(SimSystem& sim, std::shared_ptr<ScriptedWizard> w) {
-  if (!sim.IsWindow(w->wizard)) return;
-  w->listPage = sim.CreateWindow("#32770", "", w->wizard, 0, w->pid);
-  w->manufacturers = sim.CreateWindow("ListBox", "", w->listPage, 1580, w->pid);
+  if (!sim.Desktop().IsWindow(w->wizard)) return;
+  w->listPage = sim.Desktop().CreateWindow("#32770", "", w->wizard, 0, w->pid);
+  w->manufacturers = sim.Desktop().CreateWindow("ListBox", "", w->listPage, 1580, w->pid);
   if (!w->hasModelList) return;
-  w->models = sim.CreateWindow("SysListView32", "", w->listPage, 1581, w->pid);
-  sim.SetMessageHandler(w->models, [w](SimSystem&, const SimMessage& m) {
+  w->models = sim.Desktop().CreateWindow("SysListView32", "", w->listPage, 1581, w->pid);
+  sim.Desktop().SetMessageHandler(w->models, [w](SimSystem&, const SimMessage& m) {
     if (m.message != kLvmGetItemCount || w->counts.empty()) return std::intptr_t{0};
     std::size_t i = w->readings < w->counts.size() ? w->readings : w->counts.size() - 1;
     ++w->readings;
@@ -76,28 +76,28 @@ void ShowListPage(SimSystem& sim, std::shared_ptr<ScriptedWizard> w) {
 void ScheduleListPage(SimSystem& sim, std::shared_ptr<ScriptedWizard> w) {
   if (w->listPageDelay == kNever) return;
   if (w->listPageDelay == 0) return ShowListPage(sim, w);
-  sim.After(static_cast<std::uint64_t>(w->listPageDelay),
+  sim.Clock().After(static_cast<std::uint64_t>(w->listPageDelay),
             [w](SimSystem& s) { ShowListPage(s, w); });
 }
 
 void ShowWizard(SimSystem& sim, std::shared_ptr<ScriptedWizard> w) {
-  if (!sim.IsAlive(w->pid)) return;
-  w->wizard = sim.CreateWindow("#32770", "Hardware-Assistent", 0, 0, w->pid);
+  if (!sim.Processes().IsAlive(w->pid)) return;
+  w->wizard = sim.Desktop().CreateWindow("#32770", "Hardware-Assistent", 0, 0, w->pid);
   if (w->hasForward) {
-    w->forward = sim.CreateWindow("Button", "Weiter >", w->wizard, 12324, w->pid);
+    w->forward = sim.Desktop().CreateWindow("Button", "Weiter >", w->wizard, 12324, w->pid);
   }
-  w->finish = sim.CreateWindow("Button", "Fertig stellen", w->wizard, 12325, w->pid);
-  w->firstPage = sim.CreateWindow("#32770", "", w->wizard, 0, w->pid);
+  w->finish = sim.Desktop().CreateWindow("Button", "Fertig stellen", w->wizard, 12325, w->pid);
+  w->firstPage = sim.Desktop().CreateWindow("#32770", "", w->wizard, 0, w->pid);
   if (w->hasLetterControl) {
-    w->letter = sim.CreateWindow("Edit", "", w->firstPage, 1551, w->pid);
+    w->letter = sim.Desktop().CreateWindow("Edit", "", w->firstPage, 1551, w->pid);
   }
-  sim.SetMessageHandler(w->wizard, [w](SimSystem& s, const SimMessage& m) {
+  sim.Desktop().SetMessageHandler(w->wizard, [w](SimSystem& s, const SimMessage& m) {
     if (m.message != kWmCommand) return std::intptr_t{0};
-    if (m.wParam == 12324 && s.IsWindow(w->firstPage)) {
-      s.DestroyWindow(w->firstPage);
+    if (m.wParam == 12324 && s.Desktop().IsWindow(w->firstPage)) {
+      s.Desktop().DestroyWindow(w->firstPage);
       ScheduleListPage(s, w);
     } else if (m.wParam == 12325) {
-      s.EndProcess(w->pid);
+      s.Processes().EndProcess(w->pid);
     }
     return std::intptr_t{0};
   });
@@ -106,15 +106,15 @@ void ShowWizard(SimSystem& sim, std::shared_ptr<ScriptedWizard> w) {
 
 std::shared_ptr<ScriptedWizard> ScriptWizard(SimSystem& sim, ScriptedWizard config) {
   auto w = std::make_shared<ScriptedWizard>(std::move(config));
-  sim.ScriptProgram(kWizardCommand, [w](SimSystem& s, ProcessId pid) {
+  sim.Processes().ScriptProgram(kWizardCommand, [w](SimSystem& s, ProcessId pid) {
     w->pid = pid;
-    s.After(static_cast<std::uint64_t>(w->endAt),
-            [pid](SimSystem& s2) { s2.EndProcess(pid); });
+    s.Clock().After(static_cast<std::uint64_t>(w->endAt),
+            [pid](SimSystem& s2) { s2.Processes().EndProcess(pid); });
     if (w->appearAt == kNever) return;
     if (w->appearAt == 0) {
       ShowWizard(s, w);
     } else {
-      s.After(static_cast<std::uint64_t>(w->appearAt),
+      s.Clock().After(static_cast<std::uint64_t>(w->appearAt),
               [w](SimSystem& s2) { ShowWizard(s2, w); });
     }
   });
@@ -228,7 +228,7 @@ TEST(HardwareWizard, StepsThroughTheWizardWithTheTabledKeystrokesAndWaits) {
   expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kPosted});
   // The finish command carries the forward button's handle.
   expected.push_back({w->wizard, kWmCommand, 12325, Low32(w->forward), kPosted});
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected, w->Names()));
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   EXPECT_EQ(w->readings, 4u);
 }
 
@@ -247,9 +247,9 @@ TEST(HardwareWizard, WithoutAForwardButtonOnlyTheFinishIsPostedWithLParamZero) {
   AddCountReadings(expected, w->models, 2);
   AddSixDowns(expected, w->models);
   expected.push_back({w->wizard, kWmCommand, 12325, 0, kPosted});
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected, w->Names()));
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   // The list page came after two polls of a second.
-  EXPECT_EQ(sim.Messages()[3].time, 2000u);
+  EXPECT_EQ(sim.Desktop().Messages()[3].time, 2000u);
 }
 
 TEST(HardwareWizard, AWizardThatNeverShowsIsWaitedForAndStillSucceeds) {
@@ -275,7 +275,7 @@ TEST(HardwareWizard, AWizardThatNeverShowsIsWaitedForAndStillSucceeds) {
   expected.push_back("6500 GetProcessVersion(wizardpid) = 0x0");
   expected.push_back("6500 FindWindowA(\"#32770\", NULL) = 0x0");
   EXPECT_TRUE(LinesAre(WindowTimeline(sim, w->Names()), expected));
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
 }
 
 TEST(HardwareWizard, AMissingLetterControlSkipsToTheFinalWaits) {
@@ -300,7 +300,7 @@ TEST(HardwareWizard, AMissingLetterControlSkipsToTheFinalWaits) {
                            "1000 GetProcessVersion(wizardpid) = 0x0",
                            "1000 FindWindowA(\"#32770\", NULL) = 0x0",
                        }));
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
 }
 
 TEST(HardwareWizard, AManufacturerListThatNeverShowsIsTriedTenTimesASecondApart) {
@@ -315,7 +315,7 @@ TEST(HardwareWizard, AManufacturerListThatNeverShowsIsTriedTenTimesASecondApart)
   std::vector<ExpectedMessage> expected;
   AddLetterA(expected, w->letter);
   expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kSent});
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected, w->Names()));
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
 
   std::vector<std::string> timeline = WindowTimeline(sim, w->Names());
   ASSERT_GT(timeline.size(), 7u);
@@ -346,7 +346,7 @@ TEST(HardwareWizard, AMissingModelListSkipsTheCountsDownsAndPresses) {
   AddLetterA(expected, w->letter);
   expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kSent});
   AddManufacturer(expected, w->manufacturers);
-  EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected, w->Names()));
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   const std::vector<std::string> timeline = WindowTimeline(sim, w->Names());
   ASSERT_GE(timeline.size(), 6u);
   EXPECT_TRUE(LinesAre({timeline.end() - 6, timeline.end()},
@@ -382,7 +382,7 @@ TEST(HardwareWizard, TheModelListIsReadAgainWithAFreshFirstReadingWhileItGrows) 
     EXPECT_EQ(DriveWizard(sim), 1);
     EXPECT_EQ(w->readings, static_cast<std::size_t>(2 * c.passes));
     int countSleeps = 0;
-    for (const sim::JournalEntry& e : sim.Journal()) {
+    for (const sim::JournalEntry& e : sim.Journal().Entries()) {
       if (e.operation == "Sleep" && e.arguments == "1000") ++countSleeps;
     }
     EXPECT_EQ(countSleeps, c.passes);
@@ -394,7 +394,7 @@ TEST(HardwareWizard, TheModelListIsReadAgainWithAFreshFirstReadingWhileItGrows) 
     AddSixDowns(expected, w->models);
     expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kPosted});
     expected.push_back({w->wizard, kWmCommand, 12325, Low32(w->forward), kPosted});
-    EXPECT_TRUE(MessageSequenceIs(sim.Messages(), expected, w->Names()));
+    EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   }
 }
 
@@ -403,15 +403,15 @@ TEST(HardwareWizard, DialogsOutlivingTheWizardAreWaitedForAtMostTenSeconds) {
     SimSystem sim;
     auto w = ScriptWizard(sim, ScriptedWizard());
     // A dialog of another program, still open when the wizard has ended.
-    WindowHandle leftover = sim.CreateWindow("#32770", "Neue Hardware", 0, 0, 0);
-    sim.At(leftoverLife, [leftover](SimSystem& s) { s.DestroyWindow(leftover); });
+    WindowHandle leftover = sim.Desktop().CreateWindow("#32770", "Neue Hardware", 0, 0, 0);
+    sim.Clock().At(leftoverLife, [leftover](SimSystem& s) { s.Desktop().DestroyWindow(leftover); });
 
     EXPECT_EQ(DriveWizard(sim), 1);
     // The wizard, created later, is the one found and driven; it ends at
     // 1500 ms, and the closing wait polls from then on.
-    EXPECT_EQ(sim.MessagesTo(leftover).size(), 0u);
+    EXPECT_EQ(sim.Desktop().MessagesTo(leftover).size(), 0u);
     std::uint64_t end = leftoverLife < 10000 ? 2500 : 11500;
-    EXPECT_EQ(sim.Now(), end);
+    EXPECT_EQ(sim.Clock().Now(), end);
     const std::vector<std::string> timeline = WindowTimeline(sim, w->Names());
     int finds = 0;
     for (const std::string& line : timeline) {
@@ -425,17 +425,17 @@ TEST(HardwareWizard, DialogsOutlivingTheWizardAreWaitedForAtMostTenSeconds) {
 TEST(HardwareWizard, FailsOnlyWhenTheWizardCannotBeStarted) {
   SimSystem sim;
   ScriptWizard(sim, ScriptedWizard());
-  sim.FailStart(kWizardCommand);
-  sim.CreateWindow("#32770", "Neue Hardware", 0, 0, 0);
+  sim.Processes().FailStart(kWizardCommand);
+  sim.Desktop().CreateWindow("#32770", "Neue Hardware", 0, 0, 0);
 
   EXPECT_EQ(DriveWizard(sim), 0);
   // Nothing after the failed start: no search, no wait.
-  EXPECT_EQ(sim.JournalCalls(),
+  EXPECT_EQ(sim.Journal().Calls(),
             (std::vector<std::string>{
                 "CreateProcessA(NULL, \"rundll32 sysdm.cpl,InstallDevice_Rundll\", "
                 "1, 0x0, {cb 12, flags 0x1, show 1}) = 0"}));
-  EXPECT_EQ(sim.Now(), 0u);
-  EXPECT_TRUE(sim.Messages().empty());
+  EXPECT_EQ(sim.Clock().Now(), 0u);
+  EXPECT_TRUE(sim.Desktop().Messages().empty());
 }
 
 }  // namespace

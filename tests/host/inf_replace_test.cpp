@@ -35,29 +35,29 @@ struct InfSystem {
   InstallRun run = MakeInstallRun(sim, 0x00400000);
 
   explicit InfSystem(const std::string* irmini = nullptr) {
-    sim.SetText(kSetupKey, "SetupScratchDir", kInfDir);
-    sim.MakeDirectory(kInfDir);
-    if (irmini) sim.WriteFileText(InfPath("IRMINI.INF"), *irmini);
+    sim.Registry().SetText(kSetupKey, "SetupScratchDir", kInfDir);
+    sim.Files().MakeDirectory(kInfDir);
+    if (irmini) sim.Files().WriteFileText(InfPath("IRMINI.INF"), *irmini);
     char path[kMaxPath];
     GetSetupScratchPath(run, "IRMINI.INF", path, sizeof path);
   }
   int Replace(const char* backup, const char* search, const char* replacement) {
     return ReplaceInInfFile(run, "IRMINI.INF", backup, search, replacement);
   }
-  bool Exists(const std::string& name) { return sim.FileExists(InfPath(name)); }
+  bool Exists(const std::string& name) { return sim.Files().FileExists(InfPath(name)); }
   std::string Read(const std::string& name) {
-    return sim.ReadFileText(InfPath(name));
+    return sim.Files().ReadFileText(InfPath(name));
   }
   // Names of the calls made since call number `after`.
   std::vector<std::string> OperationsSince(std::uint64_t after) const {
     std::vector<std::string> out;
-    for (const auto& entry : sim.Journal())
+    for (const auto& entry : sim.Journal().Entries())
       if (entry.index > after) out.push_back(entry.operation);
     return out;
   }
   std::vector<std::string> InjectedFaults() const {
     std::vector<std::string> out;
-    for (const auto& entry : sim.Journal())
+    for (const auto& entry : sim.Journal().Entries())
       if (entry.result.find("[injected") != std::string::npos)
         out.push_back(entry.Text());
     return out;
@@ -69,10 +69,10 @@ struct InfSystem {
 std::uint64_t CallOffset(const std::string& content, const char* backup,
                          const std::string& operation, int nth) {
   InfSystem twin(&content);
-  std::uint64_t start = twin.sim.CallCount();
+  std::uint64_t start = twin.sim.Journal().CallCount();
   twin.Replace(backup, "irmini.sys", "nl-430.sys");
   int seen = 0;
-  for (const auto& entry : twin.sim.Journal()) {
+  for (const auto& entry : twin.sim.Journal().Entries()) {
     if (entry.index > start && entry.operation == operation && ++seen == nth)
       return entry.index - start;
   }
@@ -100,7 +100,7 @@ TEST(InfReplace, EveryLetterCaseBecomesTheCallersTextAndTheBackupKeepsTheOld) {
   EXPECT_EQ(s.Replace("IRMINI.BAK", "irmini.sys", "nl-430.sys"), 1);
   EXPECT_EQ(s.Read("IRMINI.INF"), "a=nl-430.sys\r\nb=nl-430.sys\r\nc=nl-430.sys");
   EXPECT_EQ(s.Read("IRMINI.BAK"), old);
-  EXPECT_EQ(s.sim.OpenFileCount(), 0u);
+  EXPECT_EQ(s.sim.Files().OpenFileCount(), 0u);
 }
 
 TEST(InfReplace, ByteRulesHoldThroughTheFile) {
@@ -158,9 +158,9 @@ TEST(InfReplace, FilesLargerThanAChunkMatchThePlainModel) {
     // The first two reads come back half full, one after the other.
     InfSystem shortReads(&content);
     std::uint64_t first =
-        shortReads.sim.CallCount() + CallOffset(content, nullptr, "ReadFile", 1);
-    shortReads.sim.ShortCall(first);
-    shortReads.sim.ShortCall(first + 1);
+        shortReads.sim.Journal().CallCount() + CallOffset(content, nullptr, "ReadFile", 1);
+    shortReads.sim.Journal().ShortCall(first);
+    shortReads.sim.Journal().ShortCall(first + 1);
     EXPECT_EQ(shortReads.Replace(nullptr, search.c_str(), replacement), 1);
     ASSERT_EQ(shortReads.InjectedFaults().size(), 2u);
     EXPECT_EQ(shortReads.InjectedFaults()[1].rfind("ReadFile", 0), 0u);
@@ -177,7 +177,7 @@ TEST(InfReplace, AnAbsentTargetTouchesNothingButAStaleTemporaryFile) {
   EXPECT_FALSE(withBackup.Exists("IRMINI.BAK"));
 
   InfSystem stale;
-  stale.sim.WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
+  stale.sim.Files().WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
   EXPECT_EQ(stale.Replace(nullptr, "irmini.sys", "nl-430.sys"), 0);
   EXPECT_FALSE(stale.Exists("NL-TEMP.INF"));
   EXPECT_FALSE(stale.Exists("IRMINI.INF"));
@@ -186,14 +186,14 @@ TEST(InfReplace, AnAbsentTargetTouchesNothingButAStaleTemporaryFile) {
 TEST(InfReplace, APresentSideFileBlocksTheRewrite) {
   const std::string old = "DeviceVxDs=irmini.sys\r\n";
   InfSystem backup(&old);
-  backup.sim.WriteFileText(InfPath("IRMINI.BAK"), "an earlier backup");
+  backup.sim.Files().WriteFileText(InfPath("IRMINI.BAK"), "an earlier backup");
   EXPECT_EQ(backup.Replace("IRMINI.BAK", "irmini.sys", "nl-430.sys"), 0);
   EXPECT_EQ(backup.Read("IRMINI.INF"), old);
   EXPECT_EQ(backup.Read("IRMINI.BAK"), "an earlier backup");
 
   // A stale temporary file is removed, so the next edit can go ahead.
   InfSystem stale(&old);
-  stale.sim.WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
+  stale.sim.Files().WriteFileText(InfPath("NL-TEMP.INF"), "left by an interrupted run");
   EXPECT_EQ(stale.Replace(nullptr, "irmini.sys", "nl-430.sys"), 0);
   EXPECT_EQ(stale.Read("IRMINI.INF"), old);
   EXPECT_FALSE(stale.Exists("NL-TEMP.INF"));
@@ -204,13 +204,13 @@ TEST(InfReplace, APresentSideFileBlocksTheRewrite) {
 TEST(InfReplace, WithoutAScratchDirectoryNothingIsTouched) {
   SimSystem sim;
   InstallRun run = MakeInstallRun(sim, 0);
-  sim.WriteFileText("C:\\IRMINI.INF", "irmini.sys");
+  sim.Files().WriteFileText("C:\\IRMINI.INF", "irmini.sys");
   EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", nullptr, "irmini.sys", "x"), 0);
-  EXPECT_FALSE(sim.Journal().empty());
-  for (const auto& entry : sim.Journal()) {
+  EXPECT_FALSE(sim.Journal().Entries().empty());
+  for (const auto& entry : sim.Journal().Entries()) {
     EXPECT_EQ(entry.operation.rfind("Reg", 0), 0u) << entry.Text();
   }
-  EXPECT_EQ(sim.ReadFileText("C:\\IRMINI.INF"), "irmini.sys");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\IRMINI.INF"), "irmini.sys");
 }
 
 // A scratch directory of 248 characters: "IRMINI.INF" and "IRMINI.BAK" still
@@ -220,17 +220,17 @@ TEST(InfReplace, ATemporaryPathThatDoesNotFitTouchesNothing) {
   const std::string dir = "C:\\" + std::string(120, 'A') + "\\" + std::string(124, 'B');
   ASSERT_EQ(dir.size(), 248u);
   SimSystem sim;
-  sim.SetText(kSetupKey, "SetupScratchDir", dir);
-  sim.MakeDirectory(dir);
-  sim.WriteFileText(dir + "\\IRMINI.INF", "irmini.sys");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", dir);
+  sim.Files().MakeDirectory(dir);
+  sim.Files().WriteFileText(dir + "\\IRMINI.INF", "irmini.sys");
   InstallRun run = MakeInstallRun(sim, 0);
   EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", nullptr, "irmini.sys", "x"), 0);
   EXPECT_EQ(ReplaceInInfFile(run, "IRMINI.INF", "IRMINI.BAK", "irmini.sys", "x"), 0);
-  for (const auto& entry : sim.Journal()) {
+  for (const auto& entry : sim.Journal().Entries()) {
     EXPECT_EQ(entry.operation.rfind("Reg", 0), 0u) << entry.Text();
   }
-  EXPECT_EQ(sim.ReadFileText(dir + "\\IRMINI.INF"), "irmini.sys");
-  EXPECT_FALSE(sim.FileExists(dir + "\\IRMINI.BAK"));
+  EXPECT_EQ(sim.Files().ReadFileText(dir + "\\IRMINI.INF"), "irmini.sys");
+  EXPECT_FALSE(sim.Files().FileExists(dir + "\\IRMINI.BAK"));
 }
 
 // ---- failures never lose the old content ----
@@ -254,19 +254,19 @@ TEST_P(InfReplaceFault, TheOldContentIsBackUnderTheTargetsName) {
   const std::string old = InfText(3 * kChunk + 77);
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
     InfSystem s(&old);
-    std::uint64_t at = s.sim.CallCount() +
+    std::uint64_t at = s.sim.Journal().CallCount() +
                        CallOffset(old, backup, fault.operation, fault.nth);
     if (fault.shortTransfer)
-      s.sim.ShortCall(at);
+      s.sim.Journal().ShortCall(at);
     else
-      s.sim.FailCall(at);
+      s.sim.Journal().FailCall(at);
     EXPECT_EQ(s.Replace(backup, "irmini.sys", "nl-430.sys"), 0);
     ASSERT_EQ(s.InjectedFaults().size(), 1u);
     EXPECT_EQ(s.InjectedFaults()[0].rfind(fault.operation, 0), 0u);
     EXPECT_TRUE(s.Read("IRMINI.INF") == old) << (backup ? backup : "temporary");
     EXPECT_FALSE(s.Exists("IRMINI.BAK"));
     EXPECT_FALSE(s.Exists("NL-TEMP.INF"));
-    EXPECT_EQ(s.sim.OpenFileCount(), 0u);
+    EXPECT_EQ(s.sim.Files().OpenFileCount(), 0u);
   }
 }
 
@@ -289,23 +289,23 @@ TEST(InfReplace, ABackupThatCannotBeMovedBackKeepsTheOldContent) {
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
     const std::string keeper = backup ? backup : "IRMINI.INF";
     InfSystem s(&old);
-    std::uint64_t start = s.sim.CallCount();
+    std::uint64_t start = s.sim.Journal().CallCount();
     std::uint64_t write = CallOffset(old, backup, "WriteFile", 1);
-    s.sim.FailCall(start + write);
+    s.sim.Journal().FailCall(start + write);
     // Every call after the failed write that would move the backup back.
     for (std::uint64_t n = start + write + 1; n < start + write + 10; ++n)
-      s.sim.FailCall(n);
+      s.sim.Journal().FailCall(n);
     EXPECT_EQ(s.Replace(backup, "irmini.sys", "nl-430.sys"), 0);
     EXPECT_TRUE(s.Read(keeper) == old) << keeper;
-    EXPECT_EQ(s.sim.OpenFileCount(), 0u);
+    EXPECT_EQ(s.sim.Files().OpenFileCount(), 0u);
   }
 }
 
 TEST(InfReplace, AnOutputThatCannotBeCreatedLeavesTheTargetAlone) {
   const std::string old = "DeviceVxDs=irmini.sys\r\n";
   InfSystem s(&old);
-  std::uint64_t start = s.sim.CallCount();
-  s.sim.FailCall(start + CallOffset(old, nullptr, "CreateFileA", 1));
+  std::uint64_t start = s.sim.Journal().CallCount();
+  s.sim.Journal().FailCall(start + CallOffset(old, nullptr, "CreateFileA", 1));
   EXPECT_EQ(s.Replace(nullptr, "irmini.sys", "nl-430.sys"), 0);
   // The look for a leftover and for the target, the failed create, and the
   // clean-up of whatever the create may have left.
@@ -324,13 +324,13 @@ TEST(InfReplace, AStopAtAnyCallNeverLeavesAPartlyWrittenTarget) {
   const std::string old = InfText(3 * kChunk + 77);
   for (const char* backup : {"IRMINI.BAK", static_cast<const char*>(nullptr)}) {
     InfSystem twin(&old);
-    std::uint64_t first = twin.sim.CallCount();
+    std::uint64_t first = twin.sim.Journal().CallCount();
     ASSERT_EQ(twin.Replace(backup, "irmini.sys", "nl-430.sys"), 1);
     const std::string edited = twin.Read("IRMINI.INF");
-    const std::uint64_t calls = twin.sim.CallCount() - first;
+    const std::uint64_t calls = twin.sim.Journal().CallCount() - first;
     for (std::uint64_t n = 1; n <= calls; ++n) {
       InfSystem s(&old);
-      s.sim.StopAfterCall(s.sim.CallCount() + n);
+      s.sim.Journal().StopAfterCall(s.sim.Journal().CallCount() + n);
       EXPECT_THROW(s.Replace(backup, "irmini.sys", "nl-430.sys"), sim::SimStopped);
       const char* label = backup ? backup : "temporary";
       if (s.Exists("IRMINI.INF")) {

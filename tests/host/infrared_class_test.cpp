@@ -8,7 +8,7 @@
 #include "main/install_sequence.h"
 #include "../support/registry_expect.h"
 #include "platform/sim/sim_system.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 #include "registry/infrared_class.h"
 
 namespace nl {
@@ -41,12 +41,12 @@ std::vector<ExpectedValue> ClassValues(const std::string& description) {
 }
 
 void GiveScratchDir(SimSystem& sim) {
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
-  sim.MakeDirectory("C:\\WINDOWS\\INF");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
+  sim.Files().MakeDirectory("C:\\WINDOWS\\INF");
 }
 
 void WriteInfraredInf(SimSystem& sim, const std::string& classDescLine) {
-  sim.WriteFileText(kInfraredInf,
+  sim.Files().WriteFileText(kInfraredInf,
                     "[Version]\r\nClass=Infrared\r\n[Strings]\r\nMS=\"Microsoft\"\r\n" +
                         classDescLine + "\r\nGenericIr=\"Generic\"\r\n");
 }
@@ -54,8 +54,8 @@ void WriteInfraredInf(SimSystem& sim, const std::string& classDescLine) {
 std::string Register(SimSystem& sim) {
   InstallRun run = MakeInstallRun(sim, 0x400000);
   RegisterInfraredClass(run);
-  EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
         entry.result.find("[injected") == std::string::npos) {
       EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
@@ -71,7 +71,7 @@ std::uint64_t CallNumber(SetUp setUp, const std::string& prefix) {
   SimSystem dry;
   setUp(dry);
   Register(dry);
-  for (const sim::JournalEntry& entry : dry.Journal())
+  for (const sim::JournalEntry& entry : dry.Journal().Entries())
     if (entry.Text().rfind(prefix, 0) == 0) return entry.index;
   ADD_FAILURE() << "no call " << prefix;
   return 0;
@@ -81,7 +81,7 @@ TEST(InfraredClass, FreshSystemGetsEveryEntryWithExactTypesAndSizes) {
   SimSystem sim;
   Register(sim);
 
-  ASSERT_TRUE(sim.KeyExists("Enum\\INFRARED"));
+  ASSERT_TRUE(sim.Registry().KeyExists("Enum\\INFRARED"));
   EXPECT_TRUE(Node(sim, "Enum\\INFRARED")->values.empty());
   ExpectValues(sim, "Enum\\INFRARED\\KnownDevices", {{"IRMINI", kRegSz, Sz("IRMINI")}});
   // Without a known setup scratch directory the description is the default.
@@ -122,7 +122,7 @@ TEST(InfraredClass, CallsAreMadeInOrderWithTheirExactArguments) {
       "RegSetValueExA(key#3, \"PortSubClass\", REG_BINARY [00]) = 0",
       "RegCloseKey(key#3) = 0",
   };
-  EXPECT_EQ(sim.JournalCalls(), expected) << sim.JournalText();
+  EXPECT_EQ(sim.Journal().Calls(), expected) << sim.Journal().Text();
 }
 
 TEST(InfraredClass, TranslatedDescriptionIsStoredVerbatim) {
@@ -150,11 +150,11 @@ TEST(InfraredClass, DescriptionFallsBackToTheDefaultWhenTheInfGivesNone) {
   for (const auto& c : cases) {
     SimSystem sim;
     if (c.scratchDir) GiveScratchDir(sim);
-    else sim.MakeDirectory("C:\\WINDOWS\\INF");
+    else sim.Files().MakeDirectory("C:\\WINDOWS\\INF");
     if (c.inf) WriteInfraredInf(sim, c.inf);
     Register(sim);
-    EXPECT_EQ(sim.ValueText(kClassKey, ""), "Infrared devices") << c.what;
-    EXPECT_EQ(sim.FindValue(kClassKey, "")->data, Sz("Infrared devices")) << c.what;
+    EXPECT_EQ(sim.Registry().ValueText(kClassKey, ""), "Infrared devices") << c.what;
+    EXPECT_EQ(sim.Registry().FindValue(kClassKey, "")->data, Sz("Infrared devices")) << c.what;
   }
 }
 
@@ -164,29 +164,29 @@ TEST(InfraredClass, DescriptionFallsBackToTheDefaultWhenTheInfGivesNone) {
 TEST(InfraredClass, DescriptionComesFromTheBackupWhenOnlyTheBackupIsThere) {
   SimSystem sim;
   GiveScratchDir(sim);
-  sim.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
                     "[Strings]\r\nClass.Desc=\"Infrarotger\xE4te\"\r\n");
   Register(sim);
-  EXPECT_EQ(sim.ValueText(kClassKey, ""), "Infrarotger\xE4te");
+  EXPECT_EQ(sim.Registry().ValueText(kClassKey, ""), "Infrarotger\xE4te");
   // With INFRARED.INF present the backup is not consulted.
   SimSystem both;
   GiveScratchDir(both);
   WriteInfraredInf(both, "Class.Desc=\"Aktuell\"");
-  both.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
+  both.Files().WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK",
                      "[Strings]\r\nClass.Desc=\"Alt\"\r\n");
   Register(both);
-  EXPECT_EQ(both.ValueText(kClassKey, ""), "Aktuell");
-  EXPECT_EQ(both.OpenKeyCount(), 0u);
+  EXPECT_EQ(both.Registry().ValueText(kClassKey, ""), "Aktuell");
+  EXPECT_EQ(both.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(InfraredClass, ExistingClassKeyKeepsItsOtherValuesAndSubkeys) {
   SimSystem sim;
-  sim.SetText(kClassKey, "", "Old description");
-  sim.SetText(kClassKey, "Installer", "old.dll");
-  sim.SetText(kClassKey, "NoUseNotify", "1");
-  sim.SetValue(kClassKey, "PortSubClass", kRegDword, std::string("\x01\0\0\0", 4));
-  sim.SetText(std::string(kClassKey) + "\\0000", "DriverDesc", "Kept");
-  sim.SetText("Enum\\INFRARED\\KnownDevices", "OTHER", "OTHER");
+  sim.Registry().SetText(kClassKey, "", "Old description");
+  sim.Registry().SetText(kClassKey, "Installer", "old.dll");
+  sim.Registry().SetText(kClassKey, "NoUseNotify", "1");
+  sim.Registry().SetValue(kClassKey, "PortSubClass", kRegDword, std::string("\x01\0\0\0", 4));
+  sim.Registry().SetText(std::string(kClassKey) + "\\0000", "DriverDesc", "Kept");
+  sim.Registry().SetText("Enum\\INFRARED\\KnownDevices", "OTHER", "OTHER");
   Register(sim);
 
   const sim::RegNode* node = Node(sim, kClassKey);
@@ -198,10 +198,10 @@ TEST(InfraredClass, ExistingClassKeyKeepsItsOtherValuesAndSubkeys) {
     EXPECT_EQ(stored->data, value.data) << value.name;
   }
   EXPECT_EQ(node->values.size(), ClassValues("").size() + 1);
-  EXPECT_EQ(sim.ValueText(kClassKey, "NoUseNotify"), "1");
-  EXPECT_EQ(sim.ValueText(std::string(kClassKey) + "\\0000", "DriverDesc"), "Kept");
-  EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\KnownDevices", "OTHER"), "OTHER");
-  EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
+  EXPECT_EQ(sim.Registry().ValueText(kClassKey, "NoUseNotify"), "1");
+  EXPECT_EQ(sim.Registry().ValueText(std::string(kClassKey) + "\\0000", "DriverDesc"), "Kept");
+  EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\KnownDevices", "OTHER"), "OTHER");
+  EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
 }
 
 TEST(InfraredClass, ClassKeyThatCannotBeCreatedEndsThePhaseAfterTheKnownDevice) {
@@ -211,14 +211,14 @@ TEST(InfraredClass, ClassKeyThatCannotBeCreatedEndsThePhaseAfterTheKnownDevice) 
   };
   SimSystem sim;
   setUp(sim);
-  sim.FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"System\\"));
+  sim.Journal().FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"System\\"));
   Register(sim);
 
-  EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
-  EXPECT_FALSE(sim.KeyExists(kClassKey));
+  EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
+  EXPECT_FALSE(sim.Registry().KeyExists(kClassKey));
   // Nothing more is asked once the key is missing: not even the INF file.
   int writes = 0;
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     EXPECT_NE(entry.operation, "GetPrivateProfileStringA");
     EXPECT_NE(entry.operation, "RegOpenKeyExA") << entry.Text();
     if (entry.operation == "RegSetValueExA") ++writes;
@@ -230,15 +230,15 @@ TEST(InfraredClass, FailuresBeforeTheClassKeyOnlySkipTheirOwnEntry) {
   auto setUp = [](SimSystem&) {};
   {
     SimSystem sim;
-    sim.FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"Enum\\INFRARED\\KnownDevices\""));
+    sim.Journal().FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"Enum\\INFRARED\\KnownDevices\""));
     Register(sim);
-    EXPECT_FALSE(sim.KeyExists("Enum\\INFRARED\\KnownDevices"));
-    EXPECT_TRUE(sim.KeyExists("Enum\\INFRARED"));
+    EXPECT_FALSE(sim.Registry().KeyExists("Enum\\INFRARED\\KnownDevices"));
+    EXPECT_TRUE(sim.Registry().KeyExists("Enum\\INFRARED"));
     ExpectValues(sim, kClassKey, ClassValues("Infrared devices"));
   }
   {
     SimSystem sim;
-    sim.FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"Enum\\INFRARED\""));
+    sim.Journal().FailCall(CallNumber(setUp, "RegCreateKeyExA(HKLM, \"Enum\\INFRARED\""));
     Register(sim);
     ExpectValues(sim, "Enum\\INFRARED\\KnownDevices", {{"IRMINI", kRegSz, Sz("IRMINI")}});
     ExpectValues(sim, kClassKey, ClassValues("Infrared devices"));
@@ -248,7 +248,7 @@ TEST(InfraredClass, FailuresBeforeTheClassKeyOnlySkipTheirOwnEntry) {
 TEST(InfraredClass, AValueThatCannotBeWrittenIsSkippedAndTheRestFollow) {
   auto setUp = [](SimSystem&) {};
   SimSystem sim;
-  sim.FailCall(CallNumber(setUp, "RegSetValueExA(key#3, \"Icon\""));
+  sim.Journal().FailCall(CallNumber(setUp, "RegSetValueExA(key#3, \"Icon\""));
   Register(sim);
   std::vector<ExpectedValue> expected = ClassValues("Infrared devices");
   expected.erase(expected.begin() + 2);  // "Icon"
@@ -257,12 +257,12 @@ TEST(InfraredClass, AValueThatCannotBeWrittenIsSkippedAndTheRestFollow) {
 
 TEST(InfraredClass, AnUnreadableScratchDirectoryKeepsTheDefault) {
   SimSystem sim;
-  sim.MakeDirectory("C:\\WINDOWS\\INF");
+  sim.Files().MakeDirectory("C:\\WINDOWS\\INF");
   WriteInfraredInf(sim, "Class.Desc=\"Infrarotger\xE4te\"");
   // Longer than any path buffer: cannot be read, so no INF is consulted.
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(600, 'x'));
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(600, 'x'));
   EXPECT_EQ(Register(sim), "");
-  EXPECT_EQ(sim.ValueText(kClassKey, ""), "Infrared devices");
+  EXPECT_EQ(sim.Registry().ValueText(kClassKey, ""), "Infrared devices");
 }
 
 // The whole run on the sample system: the description comes from the INF
@@ -270,21 +270,21 @@ TEST(InfraredClass, AnUnreadableScratchDirectoryKeepsTheDefault) {
 TEST(InfraredClass, DescriptionIsReadBeforeTheInfBackupIsRestored) {
   SimSystem sim;
   sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
-  sim.SetProgramPath("C:\\NLSETUP\\NLSETUP.EXE");
+  sim.Processes().SetProgramPath("C:\\NLSETUP\\NLSETUP.EXE");
   sim::InstallStandInTools(sim);
-  const std::string current = sim.ReadFileText(kInfraredInf);
+  const std::string current = sim.Files().ReadFileText(kInfraredInf);
   std::string backup = current;
   const std::string currentDesc = "Class.Desc=\"Infrarotger\xE4te\"";
   const std::size_t at = backup.find(currentDesc);
   ASSERT_NE(at, std::string::npos);
   backup.replace(at, currentDesc.size(), "Class.Desc=\"Aus der Sicherung\"");
-  sim.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK", backup);
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK", backup);
 
   EXPECT_EQ(InstallerMain(sim, 0x400000), 0);
-  EXPECT_EQ(sim.FindValue(kClassKey, "")->data, Sz("Infrarotger\xE4te"));
+  EXPECT_EQ(sim.Registry().FindValue(kClassKey, "")->data, Sz("Infrarotger\xE4te"));
   // The backup was put back afterwards, so the run did restore it.
-  EXPECT_NE(sim.ReadFileText(kInfraredInf).find("Aus der Sicherung"), std::string::npos);
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_NE(sim.Files().ReadFileText(kInfraredInf).find("Aus der Sicherung"), std::string::npos);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 }  // namespace

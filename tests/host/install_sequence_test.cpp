@@ -10,7 +10,7 @@
 
 #include "main/install_sequence.h"
 #include "platform/sim/sim_system.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 
 namespace nl {
 namespace {
@@ -43,16 +43,16 @@ SampleRun RunOnSample(std::uint32_t locale, const std::string& standIns = "") {
   SampleRun run;
   SimSystem& sim = *run.sim;
   sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
-  sim.WriteFileText("C:\\WINDOWS\\INF\\IRMINI.BAK", sim.ReadFileText(kIrminiInf));
-  sim.WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK", sim.ReadFileText(kInfraredInf));
-  sim.WriteFileText(kIrminiInf, "; edited by an earlier run\r\n");
-  sim.WriteFileText(kInfraredInf, "; edited by an earlier run\r\n");
-  sim.SetUserDefaultLcid(locale);
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\IRMINI.BAK", sim.Files().ReadFileText(kIrminiInf));
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\INFRARED.BAK", sim.Files().ReadFileText(kInfraredInf));
+  sim.Files().WriteFileText(kIrminiInf, "; edited by an earlier run\r\n");
+  sim.Files().WriteFileText(kInfraredInf, "; edited by an earlier run\r\n");
+  sim.Processes().SetUserDefaultLcid(locale);
   StandInOptions options;
   EXPECT_TRUE(sim::ParseStandInOptions(standIns, &options));
   run.standIns = sim::InstallStandInTools(sim, options);
   run.exitCode = InstallerMain(sim, kInstance);
-  sim.ProgramEnded();
+  sim.Files().ProgramEnded();
   return run;
 }
 
@@ -100,7 +100,7 @@ std::string PhaseOf(const JournalEntry& e) {
 // The phases in the order their calls appear, each run of calls once.
 std::vector<std::string> PhaseOrder(const SimSystem& sim) {
   std::vector<std::string> order;
-  for (const JournalEntry& e : sim.Journal()) {
+  for (const JournalEntry& e : sim.Journal().Entries()) {
     std::string phase = PhaseOf(e);
     if (!phase.empty() && (order.empty() || order.back() != phase)) {
       order.push_back(phase);
@@ -111,7 +111,7 @@ std::vector<std::string> PhaseOrder(const SimSystem& sim) {
 
 std::size_t FirstIndex(const SimSystem& sim, const std::string& phase,
                        std::size_t from = 0) {
-  const auto& journal = sim.Journal();
+  const auto& journal = sim.Journal().Entries();
   for (std::size_t i = from; i < journal.size(); ++i) {
     if (PhaseOf(journal[i]) == phase) return i;
   }
@@ -120,17 +120,17 @@ std::size_t FirstIndex(const SimSystem& sim, const std::string& phase,
 
 std::size_t LastIndexBefore(const SimSystem& sim, const std::string& phase,
                             std::size_t before) {
-  std::size_t last = sim.Journal().size();
+  std::size_t last = sim.Journal().Entries().size();
   for (std::size_t i = 0; i < before; ++i) {
-    if (PhaseOf(sim.Journal()[i]) == phase) last = i;
+    if (PhaseOf(sim.Journal().Entries()[i]) == phase) last = i;
   }
   return last;
 }
 
 std::vector<std::size_t> LocaleQueries(const SimSystem& sim) {
   std::vector<std::size_t> at;
-  for (std::size_t i = 0; i < sim.Journal().size(); ++i) {
-    if (sim.Journal()[i].operation == "GetUserDefaultLCID") at.push_back(i);
+  for (std::size_t i = 0; i < sim.Journal().Entries().size(); ++i) {
+    if (sim.Journal().Entries()[i].operation == "GetUserDefaultLCID") at.push_back(i);
   }
   return at;
 }
@@ -140,7 +140,7 @@ std::vector<std::size_t> LocaleQueries(const SimSystem& sim) {
 // wait and the next phase. Nowhere else.
 void ExpectLocaleAskedWhereItDecides(const SimSystem& sim, std::uint32_t locale,
                                      const std::string& phaseAfterInstaller) {
-  const auto& journal = sim.Journal();
+  const auto& journal = sim.Journal().Entries();
   std::size_t copy = FirstIndex(sim, "CopyDriverToSource");
   std::size_t editsFrom = FirstIndex(sim, "InfEdit");
   std::size_t editsTo = LastIndexBefore(sim, "InfEdit", copy);
@@ -181,7 +181,7 @@ void ExpectLocaleAskedWhereItDecides(const SimSystem& sim, std::uint32_t locale,
 // The pause: one sleep of a second between the panel's last look and the
 // first network entry removal.
 void ExpectPauseBeforeNetworkRemoval(const SimSystem& sim) {
-  const auto& journal = sim.Journal();
+  const auto& journal = sim.Journal().Entries();
   std::size_t removal = FirstIndex(sim, "RemoveNetworkEntries");
   ASSERT_GE(removal, 2u);
   ASSERT_LT(removal, journal.size());
@@ -192,15 +192,15 @@ void ExpectPauseBeforeNetworkRemoval(const SimSystem& sim) {
 
 void ExpectNoHandlesLeftButProcessHandles(const SimSystem& sim,
                                           std::size_t processesStarted) {
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
-  EXPECT_EQ(sim.OpenFileCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Files().OpenFileCount(), 0u);
   // Handles of started processes are never closed.
-  EXPECT_EQ(sim.OpenProcessHandleCount(), 2 * processesStarted);
+  EXPECT_EQ(sim.Processes().OpenProcessHandleCount(), 2 * processesStarted);
 }
 
 std::vector<std::string> StartedCommandLines(const SimSystem& sim) {
   std::vector<std::string> lines;
-  for (const sim::ProcessStart& s : sim.Starts()) {
+  for (const sim::ProcessStart& s : sim.Processes().Starts()) {
     lines.push_back(s.commandLine + (s.started ? "" : " (not started)"));
   }
   return lines;
@@ -230,15 +230,15 @@ TEST(InstallSequence, AGermanRunGoesThroughAllElevenPhasesInOrder) {
 
   // The instance reaches the driver copy.
   bool askedWithInstance = false;
-  for (const JournalEntry& e : sim.Journal()) {
+  for (const JournalEntry& e : sim.Journal().Entries()) {
     if (e.operation == "GetModuleFileNameA") {
       askedWithInstance = e.arguments.rfind("0x10000000,", 0) == 0;
     }
   }
   EXPECT_TRUE(askedWithInstance);
-  EXPECT_TRUE(sim.KeyExists("Enum\\INFRARED\\Framer"));
-  for (const char* key : kNetEntries) EXPECT_FALSE(sim.KeyExists(key)) << key;
-  EXPECT_TRUE(run.sim->FileExists("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"));
+  EXPECT_TRUE(sim.Registry().KeyExists("Enum\\INFRARED\\Framer"));
+  for (const char* key : kNetEntries) EXPECT_FALSE(sim.Registry().KeyExists(key)) << key;
+  EXPECT_TRUE(run.sim->Files().FileExists("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"));
 }
 
 TEST(InstallSequence, AnEnglishRunSkipsPhasesSixToEightAndStillRunsTheRest) {
@@ -259,11 +259,11 @@ TEST(InstallSequence, AnEnglishRunSkipsPhasesSixToEightAndStillRunsTheRest) {
                 "rundll32.exe shell32.dll,Control_RunDLL Netcpl.cpl"}));
   ExpectNoHandlesLeftButProcessHandles(sim, 2);
 
-  EXPECT_FALSE(sim.KeyExists("Enum\\INFRARED\\COM"));
-  EXPECT_FALSE(sim.KeyExists("Enum\\INFRARED\\Framer"));
-  for (const char* key : kNetEntries) EXPECT_FALSE(sim.KeyExists(key)) << key;
+  EXPECT_FALSE(sim.Registry().KeyExists("Enum\\INFRARED\\COM"));
+  EXPECT_FALSE(sim.Registry().KeyExists("Enum\\INFRARED\\Framer"));
+  for (const char* key : kNetEntries) EXPECT_FALSE(sim.Registry().KeyExists(key)) << key;
   // Without the German edits the model line keeps its generic identity.
-  EXPECT_TRUE(Has(run.sim->ReadFileText(kIrminiInf),
+  EXPECT_TRUE(Has(run.sim->Files().ReadFileText(kIrminiInf),
                   "%StandardExpl%=IRMINI_Install,IRMINI\r\n"));
 }
 
@@ -279,15 +279,15 @@ TEST(InstallSequence, AWizardThatCannotBeStartedEndsTheRunAfterPhaseSeven) {
                                  "DriveHardwareWizard"}));
   // The failed start is the run's last call: no port entries, no panel, no
   // pause, no removal.
-  EXPECT_EQ(sim.Journal().back().operation, "CreateProcessA");
-  EXPECT_EQ(sim.Journal().back().result, "0");
+  EXPECT_EQ(sim.Journal().Entries().back().operation, "CreateProcessA");
+  EXPECT_EQ(sim.Journal().Entries().back().result, "0");
   EXPECT_EQ(StartedCommandLines(sim),
             (std::vector<std::string>{
                 "rundll32 sysdm.cpl,InstallDevice_Rundll Infrared",
                 "rundll32 sysdm.cpl,InstallDevice_Rundll (not started)"}));
-  EXPECT_FALSE(sim.KeyExists("Enum\\INFRARED\\COM"));
-  EXPECT_FALSE(sim.KeyExists("Enum\\INFRARED\\VirtualPorts"));
-  for (const char* key : kNetEntries) EXPECT_TRUE(sim.KeyExists(key)) << key;
+  EXPECT_FALSE(sim.Registry().KeyExists("Enum\\INFRARED\\COM"));
+  EXPECT_FALSE(sim.Registry().KeyExists("Enum\\INFRARED\\VirtualPorts"));
+  for (const char* key : kNetEntries) EXPECT_TRUE(sim.Registry().KeyExists(key)) << key;
   ExpectNoHandlesLeftButProcessHandles(sim, 1);
 }
 
@@ -297,8 +297,8 @@ TEST(InstallSequence, AWizardThatStartsButNeverShowsStillLetsTheRunGoOn) {
     SampleRun run = RunOnSample(kGerman, wizard);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(PhaseOrder(*run.sim).back(), "RemoveNetworkEntries");
-    EXPECT_TRUE(run.sim->KeyExists("Enum\\INFRARED\\Framer"));
-    for (const char* key : kNetEntries) EXPECT_FALSE(run.sim->KeyExists(key)) << key;
+    EXPECT_TRUE(run.sim->Registry().KeyExists("Enum\\INFRARED\\Framer"));
+    for (const char* key : kNetEntries) EXPECT_FALSE(run.sim->Registry().KeyExists(key)) << key;
     ExpectNoHandlesLeftButProcessHandles(*run.sim, 3);
   }
 }
@@ -314,7 +314,7 @@ TEST(InstallSequence, TheDisplayNameIsFlushedBeforeTheClassInstallerReadsIt) {
     SampleRun run = RunOnSample(locale);
     // The display-name write and the two calls after it.
     std::vector<std::string> profileWrites;
-    for (const JournalEntry& e : run.sim->Journal()) {
+    for (const JournalEntry& e : run.sim->Journal().Entries()) {
       if (!profileWrites.empty() && profileWrites.size() < 3) profileWrites.push_back(e.Text());
       if (e.operation == "WritePrivateProfileStringA" && profileWrites.empty())
         profileWrites.push_back(e.Text());
@@ -329,7 +329,7 @@ TEST(InstallSequence, TheDisplayNameIsFlushedBeforeTheClassInstallerReadsIt) {
     EXPECT_TRUE(run.standIns->installerFoundDisplayName);
     EXPECT_EQ(run.standIns->installerDisplayName, displayName);
 
-    const std::string inf = run.sim->ReadFileText(kIrminiInf);
+    const std::string inf = run.sim->Files().ReadFileText(kIrminiInf);
     EXPECT_TRUE(Has(inf, "StandardExpl=\"" + displayName + "\""));
     EXPECT_EQ(Has(inf, "%StandardExpl%=IRMINI_Install,USB\\VID_1B4E&PID_0430"),
               locale == kGerman);

@@ -32,7 +32,7 @@ void RemoveFromModel(SimSystem& model, const std::string& path) {
   ASSERT_TRUE(regfile::SplitKeyPath(path.c_str(), &names));
   const std::string last = names.back();
   names.pop_back();
-  sim::RegNode* parent = regfile::WalkKeys(&model.RegistryRoot(), names);
+  sim::RegNode* parent = regfile::WalkKeys(&model.Registry().Root(), names);
   ASSERT_NE(parent, nullptr) << path;
   ASSERT_NE(parent->FindSubkey(last), nullptr) << path;
   regfile::RemoveSubkey(parent, last);
@@ -43,8 +43,8 @@ bool DeleteMatching(SimSystem& sim, const std::string& keyPath, const std::strin
                     const std::string& wanted) {
   const bool deleted = DeleteMatchingSubkey(sim, kHkeyLocalMachine, keyPath.c_str(),
                                             valueName.c_str(), wanted.c_str());
-  EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
         entry.result.find("[injected") == std::string::npos) {
       EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
@@ -56,7 +56,7 @@ bool DeleteMatching(SimSystem& sim, const std::string& keyPath, const std::strin
 // Journal entries of one operation, as "arguments = result".
 std::vector<std::string> CallsOf(SimSystem& sim, const std::string& operation) {
   std::vector<std::string> calls;
-  for (const sim::JournalEntry& entry : sim.Journal())
+  for (const sim::JournalEntry& entry : sim.Journal().Entries())
     if (entry.operation == operation) calls.push_back(entry.arguments + " = " + entry.result);
   return calls;
 }
@@ -68,7 +68,7 @@ std::uint64_t CallNumber(SetUp setUp, Run run, const std::string& prefix) {
   SimSystem dry;
   setUp(dry);
   run(dry);
-  for (const sim::JournalEntry& entry : dry.Journal())
+  for (const sim::JournalEntry& entry : dry.Journal().Entries())
     if (entry.Text().rfind(prefix, 0) == 0) return entry.index;
   ADD_FAILURE() << "no call " << prefix;
   return 0;
@@ -78,28 +78,28 @@ std::uint64_t CallNumber(SetUp setUp, Run run, const std::string& prefix) {
 // driver entry carrying the adapter's hardware identity, the infrared
 // protocol, and neighbours that must stay.
 void BuildNetworkSetup(SimSystem& sim) {
-  sim.SetValue(Sub(kRootNet, "0000"), "CompatibleIDs", kRegMultiSz, MultiSz({"*PNP8387"}));
-  sim.SetText(Sub(kRootNet, "0000"), "DeviceDesc", "DF\xDC-Adapter");
-  sim.SetValue(Sub(kRootNet, "0001"), "CompatibleIDs", kRegMultiSz, MultiSz({"IRMINI"}));
-  sim.SetText(Sub(kRootNet, "0001"), "DeviceDesc", "Generischer Infrarot-Miniport");
-  sim.SetText(Sub(kRootNet, "0001\\LogConfig"), "", "x");
+  sim.Registry().SetValue(Sub(kRootNet, "0000"), "CompatibleIDs", kRegMultiSz, MultiSz({"*PNP8387"}));
+  sim.Registry().SetText(Sub(kRootNet, "0000"), "DeviceDesc", "DF\xDC-Adapter");
+  sim.Registry().SetValue(Sub(kRootNet, "0001"), "CompatibleIDs", kRegMultiSz, MultiSz({"IRMINI"}));
+  sim.Registry().SetText(Sub(kRootNet, "0001"), "DeviceDesc", "Generischer Infrarot-Miniport");
+  sim.Registry().SetText(Sub(kRootNet, "0001\\LogConfig"), "", "x");
 
-  sim.SetText(Sub(kClassNet, "0000"), "AdapterName", "MSDUN");
-  sim.SetText(Sub(kClassNet, "0001"), "AdapterName", "IRMINI");
-  sim.SetText(Sub(kClassNet, "0001\\Ndi\\Params\\Port"), "", "0");
-  sim.SetText(Sub(kClassNet, "0002"), "AdapterName", "USB\\VID_1B4E&PID_0430");
-  sim.SetText(Sub(kClassNet, "0002\\Ndi\\Params\\Port"), "", "1");
-  sim.SetText(Sub(kClassNet, "0002\\Ndi\\Interfaces"), "DefUpper", "ndis3");
-  sim.SetText(Sub(kClassNet, "0002\\Bindings"), "MSTCP\\0000", "");
+  sim.Registry().SetText(Sub(kClassNet, "0000"), "AdapterName", "MSDUN");
+  sim.Registry().SetText(Sub(kClassNet, "0001"), "AdapterName", "IRMINI");
+  sim.Registry().SetText(Sub(kClassNet, "0001\\Ndi\\Params\\Port"), "", "0");
+  sim.Registry().SetText(Sub(kClassNet, "0002"), "AdapterName", "USB\\VID_1B4E&PID_0430");
+  sim.Registry().SetText(Sub(kClassNet, "0002\\Ndi\\Params\\Port"), "", "1");
+  sim.Registry().SetText(Sub(kClassNet, "0002\\Ndi\\Interfaces"), "DefUpper", "ndis3");
+  sim.Registry().SetText(Sub(kClassNet, "0002\\Bindings"), "MSTCP\\0000", "");
 
-  sim.SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "vtdi.386,vip.386,vtcp.386");
-  sim.SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "irda.sys");
-  sim.SetText(Sub(kNetTrans, "0001\\Ndi\\Interfaces"), "LowerRange", "ndisir");
+  sim.Registry().SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "vtdi.386,vip.386,vtcp.386");
+  sim.Registry().SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "irda.sys");
+  sim.Registry().SetText(Sub(kNetTrans, "0001\\Ndi\\Interfaces"), "LowerRange", "ndisir");
 }
 
 class NetworkRemoval : public ::testing::TestWithParam<bool> {
  protected:
-  void SetUp() override { sim_.SetNtKeyDeletion(GetParam()); }
+  void SetUp() override { sim_.Registry().SetNtKeyDeletion(GetParam()); }
   SimSystem sim_;
 };
 
@@ -115,7 +115,7 @@ TEST_P(NetworkRemoval, TheThreeEntriesGoWithEverythingBeneathThemAndNothingElse)
   RemoveNetworkEntries(run);
 
   EXPECT_EQ(sim_.ExportRegistry(), expected.ExportRegistry());
-  EXPECT_EQ(sim_.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim_.Registry().OpenKeyCount(), 0u);
   // In this order, each key opened with no particular rights, values read
   // into 512 bytes.
   std::vector<std::string> opened;
@@ -135,92 +135,92 @@ TEST_P(NetworkRemoval, TheThreeEntriesGoWithEverythingBeneathThemAndNothingElse)
 TEST_P(NetworkRemoval, AMatchingKeyWithSubkeysIsDeletedWholeAndItsSiblingsStay) {
   BuildNetworkSetup(sim_);
   EXPECT_TRUE(DeleteMatching(sim_, kClassNet, "AdapterName", "USB\\VID_1B4E&PID_0430"));
-  EXPECT_FALSE(sim_.KeyExists(Sub(kClassNet, "0002")));
-  EXPECT_EQ(sim_.SubkeyNames(kClassNet), (std::vector<std::string>{"0000", "0001"}));
-  EXPECT_EQ(sim_.ValueText(Sub(kClassNet, "0001\\Ndi\\Params\\Port"), ""), "0");
+  EXPECT_FALSE(sim_.Registry().KeyExists(Sub(kClassNet, "0002")));
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kClassNet), (std::vector<std::string>{"0000", "0001"}));
+  EXPECT_EQ(sim_.Registry().ValueText(Sub(kClassNet, "0001\\Ndi\\Params\\Port"), ""), "0");
 }
 
 TEST_P(NetworkRemoval, OnlyTheFirstTenSubkeysAreLookedAt) {
   for (int i = 0; i <= 10; ++i) {
     char name[8];
     std::snprintf(name, sizeof name, "%04d", i);
-    sim_.SetText(Sub(kNetTrans, name), "DeviceVxDs", i == 10 ? "IRDA.SYS" : "other.vxd");
+    sim_.Registry().SetText(Sub(kNetTrans, name), "DeviceVxDs", i == 10 ? "IRDA.SYS" : "other.vxd");
   }
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_EQ(sim_.SubkeyNames(kNetTrans).size(), 11u);
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans).size(), 11u);
   const std::vector<std::string> enumerations = CallsOf(sim_, "RegEnumKeyExA");
   ASSERT_EQ(enumerations.size(), 10u);
   EXPECT_EQ(enumerations.back(), "key#1, 9, buffer, 512 = 0 -> \"0009\"");
 
   // The tenth is still looked at.
-  sim_.SetText(Sub(kNetTrans, "0009"), "DeviceVxDs", "IRDA.SYS");
+  sim_.Registry().SetText(Sub(kNetTrans, "0009"), "DeviceVxDs", "IRDA.SYS");
   EXPECT_TRUE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_FALSE(sim_.KeyExists(Sub(kNetTrans, "0009")));
-  EXPECT_TRUE(sim_.KeyExists(Sub(kNetTrans, "0010")));
+  EXPECT_FALSE(sim_.Registry().KeyExists(Sub(kNetTrans, "0009")));
+  EXPECT_TRUE(sim_.Registry().KeyExists(Sub(kNetTrans, "0010")));
 }
 
 TEST_P(NetworkRemoval, OfTwoMatchesOnlyTheFirstInEnumerationOrderIsDeleted) {
   // Enumeration order folds case: "alpha" comes before "Beta" and "GAMMA".
-  sim_.SetText(Sub(kNetTrans, "GAMMA"), "DeviceVxDs", "IRDA.SYS");
-  sim_.SetText(Sub(kNetTrans, "Beta"), "DeviceVxDs", "IRDA.SYS");
-  sim_.SetText(Sub(kNetTrans, "Beta\\Ndi"), "x", "y");
-  sim_.SetText(Sub(kNetTrans, "alpha"), "DeviceVxDs", "vnetbios.vxd");
+  sim_.Registry().SetText(Sub(kNetTrans, "GAMMA"), "DeviceVxDs", "IRDA.SYS");
+  sim_.Registry().SetText(Sub(kNetTrans, "Beta"), "DeviceVxDs", "IRDA.SYS");
+  sim_.Registry().SetText(Sub(kNetTrans, "Beta\\Ndi"), "x", "y");
+  sim_.Registry().SetText(Sub(kNetTrans, "alpha"), "DeviceVxDs", "vnetbios.vxd");
   EXPECT_TRUE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_EQ(sim_.SubkeyNames(kNetTrans), (std::vector<std::string>{"alpha", "GAMMA"}));
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans), (std::vector<std::string>{"alpha", "GAMMA"}));
 }
 
 TEST_P(NetworkRemoval, TheComparisonIgnoresAsciiLetterCaseOnly) {
-  sim_.SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "irda.sys");
+  sim_.Registry().SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "irda.sys");
   EXPECT_TRUE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_FALSE(sim_.KeyExists(Sub(kNetTrans, "0000")));
+  EXPECT_FALSE(sim_.Registry().KeyExists(Sub(kNetTrans, "0000")));
 
   // Beyond ASCII letters the bytes must be equal: a-umlaut is not A-umlaut.
-  sim_.SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "\xE4.sys");
+  sim_.Registry().SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "\xE4.sys");
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "\xC4.SYS"));
-  EXPECT_TRUE(sim_.KeyExists(Sub(kNetTrans, "0001")));
+  EXPECT_TRUE(sim_.Registry().KeyExists(Sub(kNetTrans, "0001")));
 }
 
 TEST_P(NetworkRemoval, AListOfTextsMatchesOnItsFirstTextOnly) {
-  sim_.SetValue(Sub(kRootNet, "0000"), "CompatibleIDs", kRegMultiSz,
+  sim_.Registry().SetValue(Sub(kRootNet, "0000"), "CompatibleIDs", kRegMultiSz,
                 MultiSz({"*PNP0510", "IRMINI"}));
-  sim_.SetValue(Sub(kRootNet, "0001"), "CompatibleIDs", kRegMultiSz,
+  sim_.Registry().SetValue(Sub(kRootNet, "0001"), "CompatibleIDs", kRegMultiSz,
                 MultiSz({"irmini", "*PNP0510"}));
   EXPECT_TRUE(DeleteMatching(sim_, kRootNet, "CompatibleIDs", "IRMINI"));
-  EXPECT_EQ(sim_.SubkeyNames(kRootNet), std::vector<std::string>{"0000"});
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kRootNet), std::vector<std::string>{"0000"});
 }
 
 TEST_P(NetworkRemoval, ValueTextIsLimitedToItsBufferWithoutReadingPastIt) {
   const std::string full(512, 'a');
   // Exactly the buffer's size without a zero: all 512 bytes are the text.
-  sim_.SetValue(Sub(kNetTrans, "0000"), "DeviceVxDs", kRegBinary, full);
+  sim_.Registry().SetValue(Sub(kNetTrans, "0000"), "DeviceVxDs", kRegBinary, full);
   // One byte more: unreadable, so no match even for its first 512 bytes.
-  sim_.SetValue(Sub(kNetTrans, "0001"), "DeviceVxDs", kRegBinary, full + "a");
+  sim_.Registry().SetValue(Sub(kNetTrans, "0001"), "DeviceVxDs", kRegBinary, full + "a");
   // The start of an over-long value is no match either.
-  sim_.SetValue(Sub(kNetTrans, "0002"), "DeviceVxDs", kRegSz, "IRDA.SYS" + std::string(600, ' '));
+  sim_.Registry().SetValue(Sub(kNetTrans, "0002"), "DeviceVxDs", kRegSz, "IRDA.SYS" + std::string(600, ' '));
 
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", full + "a"));
-  EXPECT_EQ(sim_.SubkeyNames(kNetTrans).size(), 3u);
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans).size(), 3u);
   EXPECT_TRUE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", std::string(512, 'A')));
-  EXPECT_EQ(sim_.SubkeyNames(kNetTrans), (std::vector<std::string>{"0001", "0002"}));
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans), (std::vector<std::string>{"0001", "0002"}));
 }
 
 TEST_P(NetworkRemoval, AMissingKeyOrValueMeansNoMatch) {
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_EQ(sim_.JournalCalls().size(), 1u);  // only the failed open
+  EXPECT_EQ(sim_.Journal().Calls().size(), 1u);  // only the failed open
 
-  sim_.CreateKey(Sub(kNetTrans, "0000"));
-  sim_.SetText(Sub(kNetTrans, "0001"), "Other", "IRDA.SYS");
-  sim_.SetText(Sub(kNetTrans, "0002"), "DeviceVxDs", "");
+  sim_.Registry().CreateKey(Sub(kNetTrans, "0000"));
+  sim_.Registry().SetText(Sub(kNetTrans, "0001"), "Other", "IRDA.SYS");
+  sim_.Registry().SetText(Sub(kNetTrans, "0002"), "DeviceVxDs", "");
   EXPECT_FALSE(DeleteMatching(sim_, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_EQ(sim_.SubkeyNames(kNetTrans).size(), 3u);
+  EXPECT_EQ(sim_.Registry().SubkeyNames(kNetTrans).size(), 3u);
 }
 
 TEST_P(NetworkRemoval, AFailedDeletionEndsTheSearchWithoutTouchingAnythingElse) {
   BuildNetworkSetup(sim_);
-  sim_.SetText(Sub(kClassNet, "0003"), "AdapterName", "USB\\VID_1B4E&PID_0430");
+  sim_.Registry().SetText(Sub(kClassNet, "0003"), "AdapterName", "USB\\VID_1B4E&PID_0430");
   const std::string before = sim_.ExportRegistry();
-  sim_.FailOperation("RegDeleteKeyA");
+  sim_.Journal().FailOperation("RegDeleteKeyA");
   EXPECT_FALSE(DeleteMatching(sim_, kClassNet, "AdapterName", "USB\\VID_1B4E&PID_0430"));
   EXPECT_EQ(sim_.ExportRegistry(), before);
   // The second match is not even looked at.
@@ -230,45 +230,45 @@ TEST_P(NetworkRemoval, AFailedDeletionEndsTheSearchWithoutTouchingAnythingElse) 
 
 TEST_P(NetworkRemoval, AnUnopenableSubkeyOrUnreadableValueCountsAsNoMatch) {
   auto setUp = [this](SimSystem& sim) {
-    sim.SetNtKeyDeletion(GetParam());
-    sim.SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "IRDA.SYS");
-    sim.SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "IRDA.SYS");
-    sim.SetText(Sub(kNetTrans, "0002"), "DeviceVxDs", "IRDA.SYS");
+    sim.Registry().SetNtKeyDeletion(GetParam());
+    sim.Registry().SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "IRDA.SYS");
+    sim.Registry().SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "IRDA.SYS");
+    sim.Registry().SetText(Sub(kNetTrans, "0002"), "DeviceVxDs", "IRDA.SYS");
   };
   auto run = [](SimSystem& sim) { DeleteMatching(sim, kNetTrans, "DeviceVxDs", "IRDA.SYS"); };
   for (const char* failing : {"RegOpenKeyExA(key#1, \"0000\"", "RegQueryValueExA(key#2"}) {
     SimSystem sim;
     setUp(sim);
-    sim.FailCall(CallNumber(setUp, run, failing));
+    sim.Journal().FailCall(CallNumber(setUp, run, failing));
     EXPECT_TRUE(DeleteMatching(sim, kNetTrans, "DeviceVxDs", "IRDA.SYS")) << failing;
-    EXPECT_EQ(sim.SubkeyNames(kNetTrans), (std::vector<std::string>{"0000", "0002"})) << failing;
+    EXPECT_EQ(sim.Registry().SubkeyNames(kNetTrans), (std::vector<std::string>{"0000", "0002"})) << failing;
   }
 }
 
 TEST_P(NetworkRemoval, AFailedEnumerationEndsTheSearch) {
   auto setUp = [this](SimSystem& sim) {
-    sim.SetNtKeyDeletion(GetParam());
-    sim.SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "vnetbios.vxd");
-    sim.SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "IRDA.SYS");
+    sim.Registry().SetNtKeyDeletion(GetParam());
+    sim.Registry().SetText(Sub(kNetTrans, "0000"), "DeviceVxDs", "vnetbios.vxd");
+    sim.Registry().SetText(Sub(kNetTrans, "0001"), "DeviceVxDs", "IRDA.SYS");
   };
   auto run = [](SimSystem& sim) { DeleteMatching(sim, kNetTrans, "DeviceVxDs", "IRDA.SYS"); };
   SimSystem sim;
   setUp(sim);
-  sim.FailCall(CallNumber(setUp, run, "RegEnumKeyExA(key#1, 1,"));
+  sim.Journal().FailCall(CallNumber(setUp, run, "RegEnumKeyExA(key#1, 1,"));
   EXPECT_FALSE(DeleteMatching(sim, kNetTrans, "DeviceVxDs", "IRDA.SYS"));
-  EXPECT_TRUE(sim.KeyExists(Sub(kNetTrans, "0001")));
+  EXPECT_TRUE(sim.Registry().KeyExists(Sub(kNetTrans, "0001")));
   EXPECT_EQ(CallsOf(sim, "RegEnumKeyExA").size(), 2u);
 }
 
 TEST_P(NetworkRemoval, EachRemovalRunsEvenWhenAnEarlierOneFindsNothing) {
   BuildNetworkSetup(sim_);
   RemoveFromModel(sim_, kRootNet);
-  sim_.SetText(Sub(kClassNet, "0002"), "AdapterName", "something else");
+  sim_.Registry().SetText(Sub(kClassNet, "0002"), "AdapterName", "something else");
   InstallRun run = MakeInstallRun(sim_, 0x400000);
   RemoveNetworkEntries(run);
-  EXPECT_TRUE(sim_.KeyExists(Sub(kClassNet, "0002")));
-  EXPECT_FALSE(sim_.KeyExists(Sub(kNetTrans, "0001")));
-  EXPECT_EQ(sim_.OpenKeyCount(), 0u);
+  EXPECT_TRUE(sim_.Registry().KeyExists(Sub(kClassNet, "0002")));
+  EXPECT_FALSE(sim_.Registry().KeyExists(Sub(kNetTrans, "0001")));
+  EXPECT_EQ(sim_.Registry().OpenKeyCount(), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(NineXAndNt, NetworkRemoval, ::testing::Bool(),

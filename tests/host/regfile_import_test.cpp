@@ -47,8 +47,9 @@ TEST(RegImport, ReadsTheFormsRealFilesUse) {
        "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K\\Sub]\n\"x\"=\"1\"\n[HKEY_LOCAL_MACHINE\\K]\n"
        "\"a\"=\"1\"\n\"b\"=\"2\"\n\"a\"=-\n[-HKEY_LOCAL_MACHINE\\K\\Sub]\n\"lost\"=\"3\"\n",
        kKey + "\"b\"=\"2\"\n\n"},
-      {"other roots skipped with their values",
-       "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"u\"=\"1\"\n[HKEY_USERS\\.DEFAULT]\n" + kKey +
+      {"other roots skipped with their values, hex lists going on over lines too",
+       "REGEDIT4\n[HKEY_CURRENT_USER\\X]\n\"u\"=\"1\"\n\"h\"=hex:01,\\\n  02\n"
+       "[HKEY_USERS\\.DEFAULT]\n" + kKey +
            "\"a\"=\"1\"\n",
        kKey + "\"a\"=\"1\"\n\n"},
       {"version 5 in UTF-16LE, text converted to code page 1252",
@@ -92,10 +93,12 @@ TEST(RegImport, SkipsBadLinesWithAWarningOrFailsWhenStrict) {
     strict.strict = true;
     EXPECT_THROW(ImportRegFile(file, &root, strict), RegFileError) << line;
   }
+  // A character replaced by '?' is reported, but the line is read.
   const Imported outside = Import(Utf16("Windows Registry Editor Version 5.00\r\n" + kKey +
                                         "@=\"", std::string("\x3B\x26\"\0\r\0\n\0", 8)));
   EXPECT_EQ(outside.report.warnings.at(0),
-            "system.reg line 3: a character outside code page 1252 was read as '?'; line skipped");
+            "system.reg line 3: a character outside code page 1252 was read as '?'");
+  EXPECT_EQ(outside.exported, "REGEDIT4\n\n" + kKey + "@=\"?\"\n\n");
 }
 
 TEST(RegImport, KeysBeyondTheWindowsLimitsAreErrorsAndDeepTreesDoNotRecurse) {

@@ -47,12 +47,12 @@ bool UntouchedFrom(const std::vector<char>& text, std::size_t from) {
 
 TEST(RegistryText, TextEndsAtTheFirstZeroWhateverTheValueType) {
   SimSystem sim;
-  sim.SetText("K", "Sz", "irmini.sys");
-  sim.SetValue("K", "Multi", kRegMultiSz, std::string("IRMINI\0*PNP0510\0\0", 17));
-  sim.SetValue("K", "Binary", kRegBinary, std::string("1\0xyz", 5));
-  sim.SetValue("K", "Dword", kRegDword, std::string("\x14\0\0\0", 4));
-  sim.SetValue("K", "Unterminated", kRegSz, "COM4");
-  sim.SetValue("K", "Empty", kRegSz, "");
+  sim.Registry().SetText("K", "Sz", "irmini.sys");
+  sim.Registry().SetValue("K", "Multi", kRegMultiSz, std::string("IRMINI\0*PNP0510\0\0", 17));
+  sim.Registry().SetValue("K", "Binary", kRegBinary, std::string("1\0xyz", 5));
+  sim.Registry().SetValue("K", "Dword", kRegDword, std::string("\x14\0\0\0", 4));
+  sim.Registry().SetValue("K", "Unterminated", kRegSz, "COM4");
+  sim.Registry().SetValue("K", "Empty", kRegSz, "");
 
   const struct {
     const char* name;
@@ -64,14 +64,14 @@ TEST(RegistryText, TextEndsAtTheFirstZeroWhateverTheValueType) {
     ASSERT_TRUE(read.ok) << c.name;
     EXPECT_STREQ(read.text.data(), c.text) << c.name;
   }
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(RegistryText, ValueFillingTheWholeBufferWithoutZeroIsTextOfThatLength) {
   SimSystem sim;
   const std::string full(kValueTextCapacity, 'a');
-  sim.SetValue("K", "Full", kRegBinary, full);
-  sim.SetValue("K", "Eight", kRegSz, "ABCDEFGH");
+  sim.Registry().SetValue("K", "Full", kRegBinary, full);
+  sim.Registry().SetValue("K", "Eight", kRegSz, "ABCDEFGH");
 
   ReadResult read = ReadFromK(sim, "Full", kValueTextCapacity);
   ASSERT_TRUE(read.ok);
@@ -88,8 +88,8 @@ TEST(RegistryText, ValueFillingTheWholeBufferWithoutZeroIsTextOfThatLength) {
 
 TEST(RegistryText, ValueLargerThanTheBufferIsUnreadableAndLeavesTheTextAlone) {
   SimSystem sim;
-  sim.SetValue("K", "Long", kRegSz, std::string(kValueTextCapacity + 1, 'b'));
-  sim.SetText("K", "Nine", "ABCDEFGH");  // eight letters and the zero
+  sim.Registry().SetValue("K", "Long", kRegSz, std::string(kValueTextCapacity + 1, 'b'));
+  sim.Registry().SetText("K", "Nine", "ABCDEFGH");  // eight letters and the zero
 
   ReadResult read = ReadFromK(sim, "Long", kValueTextCapacity);
   EXPECT_FALSE(read.ok);
@@ -98,18 +98,18 @@ TEST(RegistryText, ValueLargerThanTheBufferIsUnreadableAndLeavesTheTextAlone) {
   read = ReadFromK(sim, "Nine", 8);
   EXPECT_FALSE(read.ok);
   EXPECT_TRUE(UntouchedFrom(read.text, 0));
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(RegistryText, MissingOrFailingReadLeavesTheTextAlone) {
   SimSystem sim;
-  sim.SetText("K", "Present", "x");
+  sim.Registry().SetText("K", "Present", "x");
 
   ReadResult read = ReadFromK(sim, "Absent", kValueTextCapacity);
   EXPECT_FALSE(read.ok);
   EXPECT_TRUE(UntouchedFrom(read.text, 0));
 
-  sim.FailOperation("RegQueryValueExA");
+  sim.Journal().FailOperation("RegQueryValueExA");
   read = ReadFromK(sim, "Present", kValueTextCapacity);
   EXPECT_FALSE(read.ok);
   EXPECT_TRUE(UntouchedFrom(read.text, 0));
@@ -117,7 +117,7 @@ TEST(RegistryText, MissingOrFailingReadLeavesTheTextAlone) {
 
 TEST(RegistryText, AsksWithExactlyTheGivenCapacityAndRefusesLargerOnes) {
   SimSystem sim;
-  sim.SetText("K", "V", "x");
+  sim.Registry().SetText("K", "V", "x");
   RegKey key = OpenKey(sim, "K");
   char text[kValueTextCapacity + 2];
   std::memset(text, kJunk, sizeof text);
@@ -127,7 +127,7 @@ TEST(RegistryText, AsksWithExactlyTheGivenCapacityAndRefusesLargerOnes) {
   EXPECT_STREQ(text, "x");
   sim.RegCloseKey(key);
 
-  const std::vector<std::string> calls = sim.JournalCalls();
+  const std::vector<std::string> calls = sim.Journal().Calls();
   ASSERT_EQ(calls.size(), 3u);
   EXPECT_EQ(calls[1].rfind("RegQueryValueExA(key#1, \"V\", buffer, 260) = 0", 0), 0u)
       << calls[1];
@@ -136,7 +136,7 @@ TEST(RegistryText, AsksWithExactlyTheGivenCapacityAndRefusesLargerOnes) {
 
 TEST(RegistryText, SetTextValueStoresTheTextWithItsZeroVerbatim) {
   SimSystem sim;
-  sim.CreateKey("K");
+  sim.Registry().CreateKey("K");
   RegKey key = OpenKey(sim, "K");
   const std::string translated = "Infrarotger\xE4te 100% %s%n";
   EXPECT_EQ(SetTextValue(sim, key, "", translated.c_str()), kErrorSuccess);
@@ -144,7 +144,7 @@ TEST(RegistryText, SetTextValueStoresTheTextWithItsZeroVerbatim) {
   EXPECT_EQ(SetTextValue(sim, key, "Port", "0"), kErrorSuccess);
   sim.RegCloseKey(key);
 
-  const sim::RegNode* node = sim.RegistryRoot().FindSubkey("K");
+  const sim::RegNode* node = sim.Registry().Root().FindSubkey("K");
   ASSERT_NE(node, nullptr);
   ASSERT_EQ(node->values.size(), 3u);
   EXPECT_EQ(node->values[0].name, "");
@@ -158,24 +158,24 @@ TEST(RegistryText, SetTextValueStoresTheTextWithItsZeroVerbatim) {
 // A key with a two-level subtree and values at every level, beside a sibling
 // that must survive.
 void BuildTree(SimSystem& sim) {
-  sim.SetText("Net\\0001", "AdapterName", "IRMINI");
-  sim.SetText("Net\\0001\\Ndi", "DeviceID", "IRMINI");
-  sim.SetText("Net\\0001\\Ndi\\Params\\Port", "", "1");
-  sim.SetText("Net\\0001\\Ndi\\Params\\Speed", "", "115200");
-  sim.CreateKey("Net\\0001\\Ndi\\Interfaces");
-  sim.CreateKey("Net\\0001\\Bindings");
-  sim.SetText("Net\\0002", "AdapterName", "NDISWAN");
-  sim.SetText("Net\\0002\\Ndi", "DeviceID", "NDISWAN");
+  sim.Registry().SetText("Net\\0001", "AdapterName", "IRMINI");
+  sim.Registry().SetText("Net\\0001\\Ndi", "DeviceID", "IRMINI");
+  sim.Registry().SetText("Net\\0001\\Ndi\\Params\\Port", "", "1");
+  sim.Registry().SetText("Net\\0001\\Ndi\\Params\\Speed", "", "115200");
+  sim.Registry().CreateKey("Net\\0001\\Ndi\\Interfaces");
+  sim.Registry().CreateKey("Net\\0001\\Bindings");
+  sim.Registry().SetText("Net\\0002", "AdapterName", "NDISWAN");
+  sim.Registry().SetText("Net\\0002\\Ndi", "DeviceID", "NDISWAN");
 }
 
 // The number of the first call of `operation` when the tree of "Net\0001"
 // is deleted on a system built by BuildTree.
 std::uint64_t FirstCallOf(const std::string& operation, bool ntDeletion) {
   SimSystem dry;
-  dry.SetNtKeyDeletion(ntDeletion);
+  dry.Registry().SetNtKeyDeletion(ntDeletion);
   BuildTree(dry);
   RegDeleteKeyTree(dry, kHkeyLocalMachine, "Net\\0001");
-  for (const sim::JournalEntry& entry : dry.Journal())
+  for (const sim::JournalEntry& entry : dry.Journal().Entries())
     if (entry.operation == operation) return entry.index;
   ADD_FAILURE() << "no " << operation;
   return 0;
@@ -183,35 +183,35 @@ std::uint64_t FirstCallOf(const std::string& operation, bool ntDeletion) {
 
 TEST(RegistryTreeWalk, OnNtAFailingSubkeyDeletionLeavesTheKeyAndIsReported) {
   SimSystem sim;
-  sim.SetNtKeyDeletion(true);
+  sim.Registry().SetNtKeyDeletion(true);
   BuildTree(sim);
   // The walk's first deletion removes a leaf; once that is refused the key
   // still has subkeys, and NT refuses the key itself.
-  sim.FailCall(FirstCallOf("RegDeleteKeyA", true));
+  sim.Journal().FailCall(FirstCallOf("RegDeleteKeyA", true));
   EXPECT_NE(RegDeleteKeyTree(sim, kHkeyLocalMachine, "Net\\0001"), kErrorSuccess);
-  EXPECT_TRUE(sim.KeyExists("Net\\0001"));
-  EXPECT_EQ(sim.ValueText("Net\\0001", "AdapterName"), "IRMINI");
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_TRUE(sim.Registry().KeyExists("Net\\0001"));
+  EXPECT_EQ(sim.Registry().ValueText("Net\\0001", "AdapterName"), "IRMINI");
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(RegistryTreeWalk, On9xAFailingSubkeyDeletionStillEndsWithTheWholeKeyGone) {
   SimSystem sim;
   BuildTree(sim);
-  sim.FailCall(FirstCallOf("RegDeleteKeyA", false));
+  sim.Journal().FailCall(FirstCallOf("RegDeleteKeyA", false));
   EXPECT_EQ(RegDeleteKeyTree(sim, kHkeyLocalMachine, "Net\\0001"), kErrorSuccess);
-  EXPECT_FALSE(sim.KeyExists("Net\\0001"));
-  EXPECT_EQ(sim.SubkeyNames("Net"), std::vector<std::string>{"0002"});
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_FALSE(sim.Registry().KeyExists("Net\\0001"));
+  EXPECT_EQ(sim.Registry().SubkeyNames("Net"), std::vector<std::string>{"0002"});
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(RegistryTreeWalk, OnNtASubkeyWhoseNameDoesNotFitIsNotLoopedOn) {
   SimSystem sim;
-  sim.SetNtKeyDeletion(true);
-  sim.CreateKey("Net\\0001\\" + std::string(600, 'n'));
+  sim.Registry().SetNtKeyDeletion(true);
+  sim.Registry().CreateKey("Net\\0001\\" + std::string(600, 'n'));
   EXPECT_NE(RegDeleteKeyTree(sim, kHkeyLocalMachine, "Net\\0001"), kErrorSuccess);
-  EXPECT_TRUE(sim.KeyExists("Net\\0001"));
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
-  EXPECT_LT(sim.CallCount(), 10u);
+  EXPECT_TRUE(sim.Registry().KeyExists("Net\\0001"));
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
+  EXPECT_LT(sim.Journal().CallCount(), 10u);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ constexpr char kSetupKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setu
 
 std::size_t CountCalls(const SimSystem& sim, const std::string& operation) {
   std::size_t count = 0;
-  for (const auto& entry : sim.Journal()) count += entry.operation == operation;
+  for (const auto& entry : sim.Journal().Entries()) count += entry.operation == operation;
   return count;
 }
 
@@ -26,20 +26,20 @@ std::size_t CountCalls(const SimSystem& sim, const std::string& operation) {
 
 TEST(SetupEnv, ReadSetupValueDropsTrailingBackslashesAndClosesTheKey) {
   SimSystem sim;
-  sim.SetText(kSetupKey, "SourcePath", "D:\\WIN98\\\\");
+  sim.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\\\");
   char buffer[512] = "keep";
   EXPECT_TRUE(ReadSetupValue(sim, "SourcePath", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "D:\\WIN98");
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
   // Opened with no specific rights.
-  EXPECT_EQ(sim.JournalCalls().front(),
+  EXPECT_EQ(sim.Journal().Calls().front(),
             "RegOpenKeyExA(HKLM, \"" + std::string(kSetupKey) + "\", 0, 0x0) = 0 -> key#1");
 }
 
 TEST(SetupEnv, ReadSetupValueTakesAnyValueTypeAsText) {
   SimSystem sim;
-  sim.SetValue(kSetupKey, "SourcePath", kRegBinary, "D:\\CABS\\");  // no zero byte
-  sim.SetValue(kSetupKey, "SetupScratchDir", kRegExpandSz, std::string("C:\\INF\0", 7));
+  sim.Registry().SetValue(kSetupKey, "SourcePath", kRegBinary, "D:\\CABS\\");  // no zero byte
+  sim.Registry().SetValue(kSetupKey, "SetupScratchDir", kRegExpandSz, std::string("C:\\INF\0", 7));
   char buffer[512] = "";
   EXPECT_TRUE(ReadSetupValue(sim, "SourcePath", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "D:\\CABS");
@@ -50,32 +50,32 @@ TEST(SetupEnv, ReadSetupValueTakesAnyValueTypeAsText) {
 TEST(SetupEnv, AValueLongerThanItsBufferIsUnreadable) {
   SimSystem sim;
   char buffer[kMaxPath] = "keep";
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(256, 'D'));  // 259
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(256, 'D'));  // 259
   EXPECT_TRUE(ReadSetupValue(sim, "SetupScratchDir", buffer, sizeof buffer));
   EXPECT_EQ(std::strlen(buffer), 259u);
 
   std::strcpy(buffer, "keep");
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(257, 'D'));  // 260
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\" + std::string(257, 'D'));  // 260
   EXPECT_FALSE(ReadSetupValue(sim, "SetupScratchDir", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "keep");
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(SetupEnv, AMissingKeyOrValueIsUnreadable) {
   SimSystem sim;
   char buffer[512] = "keep";
   EXPECT_FALSE(ReadSetupValue(sim, "SourcePath", buffer, sizeof buffer));
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\INF");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\INF");
   EXPECT_FALSE(ReadSetupValue(sim, "SourcePath", buffer, sizeof buffer));
   EXPECT_STREQ(buffer, "keep");
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 // ---- GetSetupScratchPath ----
 
 TEST(SetupEnv, TwoTrailingBackslashesGiveOneBeforeTheFileName) {
   SimSystem sim;
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF\\\\");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF\\\\");
   InstallRun run = MakeInstallRun(sim, 0);
   char path[kMaxPath] = "";
   EXPECT_TRUE(GetSetupScratchPath(run, "IRMINI.INF", path, sizeof path));
@@ -91,7 +91,7 @@ TEST(SetupEnv, WithoutTheSetupKeyEveryRequestFailsAndAsksAgain) {
   EXPECT_STREQ(path, "keep");
   EXPECT_EQ(CountCalls(sim, "RegOpenKeyExA"), 3u);
   // A failed lookup is not remembered.
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
   EXPECT_TRUE(GetSetupScratchPath(run, "IRMINI.INF", path, sizeof path));
   EXPECT_STREQ(path, "C:\\WINDOWS\\INF\\IRMINI.INF");
 }
@@ -99,7 +99,7 @@ TEST(SetupEnv, WithoutTheSetupKeyEveryRequestFailsAndAsksAgain) {
 TEST(SetupEnv, AnEmptyOrBackslashOnlyValueLeavesTheCacheEmpty) {
   for (const char* value : {"", "\\", "\\\\\\"}) {
     SimSystem sim;
-    sim.SetText(kSetupKey, "SetupScratchDir", value);
+    sim.Registry().SetText(kSetupKey, "SetupScratchDir", value);
     InstallRun run = MakeInstallRun(sim, 0);
     char path[kMaxPath] = "keep";
     EXPECT_FALSE(GetSetupScratchPath(run, "IRMINI.INF", path, sizeof path)) << value;
@@ -111,24 +111,24 @@ TEST(SetupEnv, AnEmptyOrBackslashOnlyValueLeavesTheCacheEmpty) {
 
 TEST(SetupEnv, TheFirstFoundDirectoryIsKeptForTheRun) {
   SimSystem sim;
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
   InstallRun run = MakeInstallRun(sim, 0);
   char path[kMaxPath];
   EXPECT_TRUE(GetSetupScratchPath(run, "IRMINI.INF", path, sizeof path));
-  std::size_t callsAfterLookup = sim.Journal().size();
-  sim.SetText(kSetupKey, "SetupScratchDir", "D:\\ELSEWHERE");
+  std::size_t callsAfterLookup = sim.Journal().Entries().size();
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "D:\\ELSEWHERE");
   EXPECT_TRUE(GetSetupScratchPath(run, "INFRARED.INF", path, sizeof path));
   EXPECT_STREQ(path, "C:\\WINDOWS\\INF\\INFRARED.INF");
-  EXPECT_EQ(sim.Journal().size(), callsAfterLookup);
+  EXPECT_EQ(sim.Journal().Entries().size(), callsAfterLookup);
   // Even with the key gone.
-  sim.RegistryRoot().subkeys.clear();
+  sim.Registry().Root().subkeys.clear();
   EXPECT_TRUE(GetSetupScratchPath(run, "IRMINI.BAK", path, sizeof path));
   EXPECT_STREQ(path, "C:\\WINDOWS\\INF\\IRMINI.BAK");
 }
 
 TEST(SetupEnv, AComposedPathThatDoesNotFitIsRefusedWithoutWriting) {
   SimSystem sim;
-  sim.SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
+  sim.Registry().SetText(kSetupKey, "SetupScratchDir", "C:\\WINDOWS\\INF");
   InstallRun run = MakeInstallRun(sim, 0);
   // "C:\WINDOWS\INF\IRMINI.INF" is 25 characters: it needs 26 bytes.
   char path[40];
@@ -154,7 +154,7 @@ TEST(SetupEnv, ModuleDirectoryIsTheProgramsFolderWithoutTrailingBackslash) {
   };
   for (const Case& c : cases) {
     SimSystem sim;
-    sim.SetProgramPath(c.program);
+    sim.Processes().SetProgramPath(c.program);
     char directory[kMaxPath] = "keep";
     GetModuleDirectory(sim, 0x00400000, directory, sizeof directory);
     EXPECT_STREQ(directory, c.directory) << c.program;
@@ -163,21 +163,21 @@ TEST(SetupEnv, ModuleDirectoryIsTheProgramsFolderWithoutTrailingBackslash) {
 
 TEST(SetupEnv, ModuleDirectoryIsEmptyWhenTheNameCannotBeHadWhole) {
   SimSystem failing;
-  failing.FailOperation("GetModuleFileNameA");
+  failing.Journal().FailOperation("GetModuleFileNameA");
   char directory[kMaxPath] = "keep";
   GetModuleDirectory(failing, 0x00400000, directory, sizeof directory);
   EXPECT_STREQ(directory, "");
 
   // A name cut to 259 characters would give a wrong folder.
   SimSystem cut;
-  cut.SetProgramPath("C:\\" + std::string(250, 'P') + "\\NLSETUP.EXE");
+  cut.Processes().SetProgramPath("C:\\" + std::string(250, 'P') + "\\NLSETUP.EXE");
   std::strcpy(directory, "keep");
   GetModuleDirectory(cut, 0x00400000, directory, sizeof directory);
   EXPECT_STREQ(directory, "");
 
   // A folder that does not fit the caller's buffer.
   SimSystem small;
-  small.SetProgramPath("C:\\SETUP\\DRV\\FIX.EXE");
+  small.Processes().SetProgramPath("C:\\SETUP\\DRV\\FIX.EXE");
   char tiny[12];
   std::memset(tiny, 'x', sizeof tiny);
   GetModuleDirectory(small, 0x00400000, tiny, 8);
@@ -190,11 +190,11 @@ TEST(SetupEnv, ModuleDirectoryIsEmptyWhenTheNameCannotBeHadWhole) {
 TEST(SetupEnv, EveryGermanSublanguageCountsAsGermanAndIsAskedAfresh) {
   SimSystem sim;
   for (std::uint32_t lcid : {0x407u, 0x807u, 0xC07u, 0x1007u, 0x1407u}) {
-    sim.SetUserDefaultLcid(lcid);
+    sim.Processes().SetUserDefaultLcid(lcid);
     EXPECT_TRUE(IsGermanLocale(sim)) << std::hex << lcid;
   }
   for (std::uint32_t lcid : {0x409u, 0x40Cu, 0x413u, 0x0u, 0x7u << 8}) {
-    sim.SetUserDefaultLcid(lcid);
+    sim.Processes().SetUserDefaultLcid(lcid);
     EXPECT_FALSE(IsGermanLocale(sim)) << std::hex << lcid;
   }
   EXPECT_EQ(CountCalls(sim, "GetUserDefaultLCID"), 10u);

@@ -26,7 +26,7 @@ std::string ReadAll(SimSystem& sim, FileHandle f) {
 
 TEST(SimFiles, PathsResolveIgnoringCaseAndNewFilesKeepTheirCase) {
   SimSystem sim;
-  sim.WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", "abc");
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", "abc");
   FileHandle f = OpenFor(sim, "c:\\windows\\inf\\irmini.inf", kGenericRead);
   ASSERT_NE(f, kInvalidFileHandle);
   EXPECT_EQ(ReadAll(sim, f), "abc");
@@ -36,19 +36,19 @@ TEST(SimFiles, PathsResolveIgnoringCaseAndNewFilesKeepTheirCase) {
   ASSERT_NE(f, kInvalidFileHandle);
   sim.CloseHandle(f);
   struct stat st;
-  EXPECT_EQ(::stat((sim.HostRoot() + "/drive_c/WINDOWS/INF/New.Inf").c_str(), &st), 0);
-  EXPECT_EQ(sim.HostPath("c:\\WINDOWS\\inf\\NEW.INF"), sim.HostRoot() + "/drive_c/WINDOWS/INF/New.Inf");
+  EXPECT_EQ(::stat((sim.Files().HostRoot() + "/drive_c/WINDOWS/INF/New.Inf").c_str(), &st), 0);
+  EXPECT_EQ(sim.Files().HostPath("c:\\WINDOWS\\inf\\NEW.INF"), sim.Files().HostRoot() + "/drive_c/WINDOWS/INF/New.Inf");
 }
 
 TEST(SimFiles, RelativeAndRootedPathsStartFromTheCurrentDirectory) {
   SimSystem sim;
-  sim.WriteFileText("C:\\NLSETUP\\nl-430.sys", "MZ");
-  sim.WriteFileText("C:\\nl-430.sys", "root");
-  sim.SetCurrentDirectory("C:\\NLSETUP");
+  sim.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "MZ");
+  sim.Files().WriteFileText("C:\\nl-430.sys", "root");
+  sim.Files().SetCurrentDirectory("C:\\NLSETUP");
   EXPECT_EQ(sim.GetFileAttributesA("nl-430.sys"), kFileAttributeNormal);
-  EXPECT_EQ(sim.ReadFileText("nl-430.sys"), "MZ");
-  EXPECT_EQ(sim.ReadFileText("\\nl-430.sys"), "root");
-  EXPECT_EQ(sim.ReadFileText("..\\NLSETUP\\.\\nl-430.sys"), "MZ");
+  EXPECT_EQ(sim.Files().ReadFileText("nl-430.sys"), "MZ");
+  EXPECT_EQ(sim.Files().ReadFileText("\\nl-430.sys"), "root");
+  EXPECT_EQ(sim.Files().ReadFileText("..\\NLSETUP\\.\\nl-430.sys"), "MZ");
 }
 
 TEST(SimFiles, OpenAlwaysCreatesAndKeepsContent) {
@@ -62,41 +62,41 @@ TEST(SimFiles, OpenAlwaysCreatesAndKeepsContent) {
   f = OpenFor(sim, "C:\\a.txt", kGenericWrite);
   EXPECT_TRUE(sim.WriteFile(f, "J", 1, &done));
   sim.CloseHandle(f);
-  EXPECT_EQ(sim.ReadFileText("C:\\a.txt"), "Jello");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\a.txt"), "Jello");
 }
 
 TEST(SimFiles, AFileOpenWithoutSharingCannotBeOpenedMovedOrDeleted) {
   SimSystem sim;
-  sim.WriteFileText("C:\\x.inf", "x");
+  sim.Files().WriteFileText("C:\\x.inf", "x");
   FileHandle f = OpenFor(sim, "C:\\x.inf", kGenericRead);
   ASSERT_NE(f, kInvalidFileHandle);
   EXPECT_EQ(OpenFor(sim, "C:\\X.INF", kGenericRead), kInvalidFileHandle);
   EXPECT_EQ(sim.MoveFileA("C:\\x.inf", "C:\\y.inf"), 0);
   EXPECT_EQ(sim.DeleteFileA("C:\\x.inf"), 0);
-  EXPECT_EQ(sim.OpenFileCount(), 1u);
-  EXPECT_EQ(sim.OpenFilePaths(), std::vector<std::string>{"C:\\x.inf"});
+  EXPECT_EQ(sim.Files().OpenFileCount(), 1u);
+  EXPECT_EQ(sim.Files().OpenFilePaths(), std::vector<std::string>{"C:\\x.inf"});
   EXPECT_EQ(sim.CloseHandle(f), 1);
   EXPECT_EQ(sim.CloseHandle(f), 0);
-  EXPECT_EQ(sim.OpenFileCount(), 0u);
+  EXPECT_EQ(sim.Files().OpenFileCount(), 0u);
   EXPECT_EQ(sim.DeleteFileA("C:\\x.inf"), 1);
 }
 
 TEST(SimFiles, AFileHeldByAnotherProgramBlocksEverythingUntilReleased) {
   SimSystem sim;
-  sim.WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", "[Strings]\r\n");
-  sim.HoldOpen("C:\\WINDOWS\\INF\\IRMINI.INF");
+  sim.Files().WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", "[Strings]\r\n");
+  sim.Files().HoldOpen("C:\\WINDOWS\\INF\\IRMINI.INF");
   EXPECT_EQ(OpenFor(sim, "C:\\WINDOWS\\INF\\IRMINI.INF", kGenericRead), kInvalidFileHandle);
   EXPECT_EQ(sim.MoveFileA("C:\\WINDOWS\\INF\\IRMINI.INF", "C:\\WINDOWS\\INF\\IRMINI.BAK"), 0);
   EXPECT_EQ(sim.CopyFileA("C:\\WINDOWS\\INF\\IRMINI.INF", "C:\\copy.inf", 0), 0);
   EXPECT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\WINDOWS\\INF\\IRMINI.INF"), 0);
-  sim.Release("C:\\WINDOWS\\INF\\IRMINI.INF");
+  sim.Files().Release("C:\\WINDOWS\\INF\\IRMINI.INF");
   EXPECT_EQ(sim.MoveFileA("C:\\WINDOWS\\INF\\IRMINI.INF", "C:\\WINDOWS\\INF\\IRMINI.BAK"), 1);
 }
 
 TEST(SimFiles, ReadOnlyFilesCannotBeWrittenOrDeletedButCanBeMoved) {
   SimSystem sim;
-  sim.WriteFileText("C:\\ro.inf", "keep");
-  sim.SetReadOnly("C:\\ro.inf");
+  sim.Files().WriteFileText("C:\\ro.inf", "keep");
+  sim.Files().SetReadOnly("C:\\ro.inf");
   EXPECT_EQ(sim.GetFileAttributesA("C:\\ro.inf"), kFileAttributeReadOnly);
   EXPECT_EQ(OpenFor(sim, "C:\\ro.inf", kGenericWrite), kInvalidFileHandle);
   EXPECT_EQ(sim.DeleteFileA("C:\\ro.inf"), 0);
@@ -106,38 +106,38 @@ TEST(SimFiles, ReadOnlyFilesCannotBeWrittenOrDeletedButCanBeMoved) {
   sim.CloseHandle(f);
   EXPECT_EQ(sim.MoveFileA("C:\\ro.inf", "C:\\moved.inf"), 1);
   EXPECT_EQ(sim.GetFileAttributesA("C:\\moved.inf"), kFileAttributeReadOnly);
-  EXPECT_EQ(sim.ReadFileText("C:\\moved.inf"), "keep");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\moved.inf"), "keep");
 }
 
 TEST(SimFiles, MoveFailsOnAnExistingTargetOrAMissingSource) {
   SimSystem sim;
-  sim.WriteFileText("C:\\a.inf", "a");
-  sim.WriteFileText("C:\\b.bak", "b");
+  sim.Files().WriteFileText("C:\\a.inf", "a");
+  sim.Files().WriteFileText("C:\\b.bak", "b");
   EXPECT_EQ(sim.MoveFileA("C:\\a.inf", "C:\\B.BAK"), 0);
   EXPECT_EQ(sim.MoveFileA("C:\\missing.inf", "C:\\c.bak"), 0);
   EXPECT_EQ(sim.MoveFileA("C:\\a.inf", "C:\\c.bak"), 1);
   EXPECT_EQ(sim.GetFileAttributesA("C:\\a.inf"), kInvalidFileAttributes);
-  EXPECT_EQ(sim.ReadFileText("C:\\c.bak"), "a");
-  EXPECT_EQ(sim.ReadFileText("C:\\b.bak"), "b");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\c.bak"), "a");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\b.bak"), "b");
   EXPECT_EQ(sim.MoveFileA("C:\\c.bak", "C:\\C.BAK"), 1);  // a change of case only
-  EXPECT_EQ(sim.HostPath("C:\\c.bak"), sim.HostRoot() + "/drive_c/C.BAK");
+  EXPECT_EQ(sim.Files().HostPath("C:\\c.bak"), sim.Files().HostRoot() + "/drive_c/C.BAK");
 }
 
 TEST(SimFiles, CopyOverwritesUnlessAskedNotTo) {
   SimSystem sim;
-  sim.WriteFileText("C:\\NLSETUP\\nl-430.sys", "new");
-  sim.WriteFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", "old");
+  sim.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "new");
+  sim.Files().WriteFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", "old");
   EXPECT_EQ(sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", 1), 0);
-  EXPECT_EQ(sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"), "old");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"), "old");
   EXPECT_EQ(sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys", 0), 1);
-  EXPECT_EQ(sim.ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"), "new");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys"), "new");
   EXPECT_EQ(sim.CopyFileA("C:\\NLSETUP\\missing.sys", "C:\\x.sys", 0), 0);
   EXPECT_EQ(sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "C:\\NOFOLDER\\x.sys", 0), 0);
 }
 
 TEST(SimFiles, SeekingBackRereadsTheSameBytes) {
   SimSystem sim;
-  sim.WriteFileText("C:\\s.txt", "abcdef");
+  sim.Files().WriteFileText("C:\\s.txt", "abcdef");
   FileHandle f = OpenFor(sim, "C:\\s.txt", kGenericRead);
   char buf[4] = {};
   std::uint32_t done = 0;
@@ -171,13 +171,13 @@ TEST(SimFiles, WritesAndReadsThroughOneHandleStayConsistent) {
   sim.SetFilePointer(f, 4, kFileBegin);
   sim.ReadFile(f, buf, 3, &done);
   EXPECT_EQ(std::string(buf, 3), "4X6");
-  EXPECT_EQ(sim.ReadFileText("C:\\rw.bin"), "01234X6789");  // pending writes are visible
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\rw.bin"), "01234X6789");  // pending writes are visible
   sim.CloseHandle(f);
 }
 
 TEST(SimFiles, HandlesThatShareAFileSeeEachOthersWrites) {
   SimSystem sim;
-  sim.WriteFileText("C:\\shared.txt", "aaaa");
+  sim.Files().WriteFileText("C:\\shared.txt", "aaaa");
   const std::uint32_t share = kFileShareRead | kFileShareWrite;
   FileHandle reader = sim.CreateFileA("C:\\shared.txt", kGenericRead, share, kOpenExisting, 0);
   FileHandle writer = sim.CreateFileA("C:\\shared.txt", kGenericWrite, share, kOpenExisting, 0);
@@ -196,7 +196,7 @@ TEST(SimFiles, HandlesThatShareAFileSeeEachOthersWrites) {
 
 TEST(SimFiles, AccessIsCheckedPerHandle) {
   SimSystem sim;
-  sim.WriteFileText("C:\\a.txt", "a");
+  sim.Files().WriteFileText("C:\\a.txt", "a");
   FileHandle f = OpenFor(sim, "C:\\a.txt", kGenericRead);
   std::uint32_t done = 9;
   EXPECT_EQ(sim.WriteFile(f, "b", 1, &done), 0);
@@ -211,7 +211,7 @@ TEST(SimFiles, AMissingDriveFailsEveryOperation) {
   EXPECT_EQ(sim.GetFileAttributesA("D:\\"), kInvalidFileAttributes);
   EXPECT_EQ(sim.CopyFileA("C:\\nothing", "D:\\x", 0), 0);
   EXPECT_EQ(sim.WritePrivateProfileStringA("S", "K", "V", "D:\\x.ini"), 0);
-  sim.AddDrive('d');
+  sim.Files().AddDrive('d');
   EXPECT_EQ(sim.GetFileAttributesA("D:\\"), kFileAttributeDirectory);
   EXPECT_EQ(sim.WritePrivateProfileStringA("S", "K", "V", "D:\\x.ini"), 1);
 }

@@ -9,7 +9,7 @@
 #include "main/install_sequence.h"
 #include "regfile/reg_account.h"
 #include "regfile/reg_file.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 #include "platform/sim/sim_system.h"
 
 namespace nl::sim {
@@ -39,19 +39,19 @@ TEST(SimImage, TheSampleRegistryRoundTripsByteForByte) {
 
 TEST(SimImage, EveryKindOfValueRoundTrips) {
   SimSystem sim;
-  sim.SetText("A\\B", "", "quote \" and backslash \\ and \xE4");
-  sim.SetValue("A\\B", "NoZero", kRegSz, "abc");
-  sim.SetValue("A\\B", "Inner", kRegSz, std::string("a\0b\0", 4));
-  sim.SetValue("A\\B", "Tab", kRegSz, "a\tb\0");
-  sim.SetValue("A\\B", "Empty", kRegSz, "");
-  sim.SetValue("A\\B", "Expand", kRegExpandSz, std::string("%WINDIR%\0", 9));
-  sim.SetValue("A\\B", "Multi", kRegMultiSz, std::string("IRMINI\0\0", 8));
-  sim.SetValue("A\\B", "Dword", kRegDword, std::string("\x14\0\0\0", 4));
-  sim.SetValue("A\\B", "ShortDword", kRegDword, std::string("\x01", 1));
-  sim.SetValue("A\\B", "Long", kRegBinary, std::string(100, '\x7F'));
-  sim.SetValue("A\\B", "None", 0, "");
-  sim.SetValue("A\\B", "na\"me\\", kRegSz, std::string("v\0", 2));
-  sim.CreateKey("A\\Empty Key");
+  sim.Registry().SetText("A\\B", "", "quote \" and backslash \\ and \xE4");
+  sim.Registry().SetValue("A\\B", "NoZero", kRegSz, "abc");
+  sim.Registry().SetValue("A\\B", "Inner", kRegSz, std::string("a\0b\0", 4));
+  sim.Registry().SetValue("A\\B", "Tab", kRegSz, "a\tb\0");
+  sim.Registry().SetValue("A\\B", "Empty", kRegSz, "");
+  sim.Registry().SetValue("A\\B", "Expand", kRegExpandSz, std::string("%WINDIR%\0", 9));
+  sim.Registry().SetValue("A\\B", "Multi", kRegMultiSz, std::string("IRMINI\0\0", 8));
+  sim.Registry().SetValue("A\\B", "Dword", kRegDword, std::string("\x14\0\0\0", 4));
+  sim.Registry().SetValue("A\\B", "ShortDword", kRegDword, std::string("\x01", 1));
+  sim.Registry().SetValue("A\\B", "Long", kRegBinary, std::string(100, '\x7F'));
+  sim.Registry().SetValue("A\\B", "None", 0, "");
+  sim.Registry().SetValue("A\\B", "na\"me\\", kRegSz, std::string("v\0", 2));
+  sim.Registry().CreateKey("A\\Empty Key");
   const std::string exported = sim.ExportRegistry();
   EXPECT_EQ(RoundTrip(exported), exported);
   EXPECT_NE(exported.find("@=\"quote \\\" and backslash \\\\ and \xE4\"\n"), std::string::npos);
@@ -86,17 +86,17 @@ TEST(SimImage, ImportReadsContinuationsCommentsAndCrlf) {
 TEST(SimImage, LoadImageCopiesTheDriveAndSaveImageWritesItBack) {
   SimSystem sim;
   sim.LoadImage(kSample);
-  EXPECT_EQ(sim.ValueText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "SetupScratchDir"),
+  EXPECT_EQ(sim.Registry().ValueText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup", "SetupScratchDir"),
             "C:\\WINDOWS\\INF");
   EXPECT_EQ(sim.GetFileAttributesA("C:\\WINDOWS\\OPTIONS\\CABS"), kFileAttributeDirectory);
-  EXPECT_EQ(sim.ReadFileText("C:\\NLSETUP\\NL-430.SYS").substr(0, 2), "MZ");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\NLSETUP\\NL-430.SYS").substr(0, 2), "MZ");
 
   SimSystem copy;
-  sim.SetText("Enum\\INFRARED\\KnownDevices", "IRMINI", "IRMINI");
-  sim.SaveImage(copy.HostRoot() + "/image");
-  copy.LoadImage(copy.HostRoot() + "/image");
+  sim.Registry().SetText("Enum\\INFRARED\\KnownDevices", "IRMINI", "IRMINI");
+  sim.SaveImage(copy.Files().HostRoot() + "/image");
+  copy.LoadImage(copy.Files().HostRoot() + "/image");
   EXPECT_EQ(copy.ExportRegistry(), sim.ExportRegistry());
-  EXPECT_EQ(copy.ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF"),
+  EXPECT_EQ(copy.Files().ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF"),
             ReadHostFile(kSample + "/drive_c/WINDOWS/INF/IRMINI.INF"));
 }
 
@@ -131,12 +131,12 @@ TEST(SimImage, TheSampleInfFilesHoldTheEditedTextsInNormalForm) {
 
 TEST(RegImport, TheImageRegistryIsFoundIgnoringCaseAndIsRequired) {
   SimSystem sim;
-  const std::filesystem::path image = sim.HostRoot() + "/image";
+  const std::filesystem::path image = sim.Files().HostRoot() + "/image";
   std::filesystem::create_directories(image);
   EXPECT_THROW(sim.LoadImage(image.string()), regfile::RegFileError);
   std::ofstream(image / "SYSTEM.REG") << "REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\nbad\n";
   const RegImportReport report = sim.LoadImage(image.string());
-  EXPECT_NE(sim.RegistryRoot().FindSubkey("K"), nullptr);
+  EXPECT_NE(sim.Registry().Root().FindSubkey("K"), nullptr);
   ASSERT_EQ(report.warnings.size(), 1u);
   EXPECT_EQ(report.warnings[0].substr(0, 18), "SYSTEM.REG line 3:");
 }

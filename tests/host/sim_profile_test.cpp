@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 #include "platform/sim/sim_system.h"
 
 namespace nl::sim {
@@ -26,7 +26,7 @@ std::string Get(SimSystem& sim, const char* section, const char* key,
 
 TEST(SimProfile, ReaderFindsSectionsAndKeysIgnoringCaseAndBlanks) {
   SimSystem sim;
-  sim.WriteFileText(kInf,
+  sim.Files().WriteFileText(kInf,
                     "[Version]\r\nClass=Net\r\n  [ strings ]  \r\n"
                     "  Class.Desc  =  Infrarotger\xE4te  \r\n"
                     "Quoted=\"Norvik NL-470\"\r\nHalf=\"open\r\nEmpty=\r\n");
@@ -40,11 +40,11 @@ TEST(SimProfile, ReaderFindsSectionsAndKeysIgnoringCaseAndBlanks) {
 
 TEST(SimProfile, ReaderCutsToTheBufferAndFallsBackOnUnreadableFiles) {
   SimSystem sim;
-  sim.WriteFileText(kInf, "[Strings]\r\nK=abcdef\r\n");
+  sim.Files().WriteFileText(kInf, "[Strings]\r\nK=abcdef\r\n");
   EXPECT_EQ(Get(sim, "Strings", "K", "", 4), "abc");
-  sim.HoldOpen(kInf);
+  sim.Files().HoldOpen(kInf);
   EXPECT_EQ(Get(sim, "Strings", "K", "dflt"), "dflt");
-  sim.Release(kInf);
+  sim.Files().Release(kInf);
   char buf[16];
   EXPECT_EQ(sim.GetPrivateProfileStringA("Strings", "K", "d", buf, sizeof buf, "C:\\none.inf"), 1u);
   EXPECT_STREQ(buf, "d");
@@ -54,36 +54,36 @@ TEST(SimProfile, WriterReplacesTheKeyLineAndKeepsEveryOtherByte) {
   SimSystem sim;
   const std::string before =
       "; comment  \r\n[Strings]\r\nA = 1 \r\n  standardexpl =  old  \r\nB=2\r\n\r\n[Other]\r\nC=3";
-  sim.WriteFileText(kInf, before);
+  sim.Files().WriteFileText(kInf, before);
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "StandardExpl", "\"Norvik\"", kInf), 1);
   Flush(sim);
-  EXPECT_EQ(sim.ReadFileText(kInf),
+  EXPECT_EQ(sim.Files().ReadFileText(kInf),
             "; comment  \r\n[Strings]\r\nA = 1 \r\nstandardexpl=\"Norvik\"\r\nB=2\r\n\r\n[Other]\r\nC=3");
   EXPECT_EQ(Get(sim, "strings", "STANDARDEXPL"), "Norvik");
 }
 
 TEST(SimProfile, WriterAddsAMissingKeyAfterTheSectionsLastLine) {
   SimSystem sim;
-  sim.WriteFileText(kInf, "[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n");
+  sim.Files().WriteFileText(kInf, "[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
   Flush(sim);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n");
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n");
   // The last section of a file without a final line end.
-  sim.WriteFileText(kInf, "[Strings]\r\nA=1");
+  sim.Files().WriteFileText(kInf, "[Strings]\r\nA=1");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
   Flush(sim);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n");
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n");
 }
 
 TEST(SimProfile, WriterAppendsAMissingSectionOrCreatesTheFile) {
   SimSystem sim;
-  sim.WriteFileText(kInf, "[Version]\nClass=Net\n");
+  sim.Files().WriteFileText(kInf, "[Version]\nClass=Net\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
   Flush(sim);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Version]\nClass=Net\n[Strings]\nK=v\n");  // LF file stays LF
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Version]\nClass=Net\n[Strings]\nK=v\n");  // LF file stays LF
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\WINDOWS\\INF\\NEW.INF"), 1);
   Flush(sim);
-  EXPECT_EQ(sim.ReadFileText("C:\\WINDOWS\\INF\\NEW.INF"), "[Strings]\r\nK=v\r\n");
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\WINDOWS\\INF\\NEW.INF"), "[Strings]\r\nK=v\r\n");
   EXPECT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\NOFOLDER\\NEW.INF"), 0);
 }
 
@@ -92,32 +92,32 @@ TEST(SimProfile, WriterAppendsAMissingSectionOrCreatesTheFile) {
 TEST(SimProfile, WritesWaitInTheCacheUntilFlushedOrAnotherFileIsUsed) {
   constexpr const char* kOther = "C:\\WINDOWS\\INF\\OTHER.INF";
   SimSystem sim;
-  sim.WriteFileText(kInf, "[Strings]\r\n");
-  sim.WriteFileText(kOther, "[Strings]\r\nO=1\r\n");
+  sim.Files().WriteFileText(kInf, "[Strings]\r\n");
+  sim.Files().WriteFileText(kOther, "[Strings]\r\nO=1\r\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\n");
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\n");
   EXPECT_EQ(Get(sim, "Strings", "K"), "v");  // the program's own reads see the copy
   EXPECT_EQ(sim.WritePrivateProfileStringA(nullptr, nullptr, nullptr, kInf), 0);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\n");
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nK=v\r\n");
 
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "L", "w", kInf), 1);
   char buf[16];
   sim.GetPrivateProfileStringA("Strings", "O", "", buf, sizeof buf, kOther);
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\n");
-  EXPECT_FALSE(sim.HasUnwrittenProfile());
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\n");
+  EXPECT_FALSE(sim.Files().HasUnwrittenProfile());
 
   // Left unflushed, the copy goes back over the file at the program's end,
   // undoing what file calls wrote meanwhile; a copy that cannot be written
   // back is lost.
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "M", "x", kInf), 1);
-  sim.WriteFileText(kInf, "rewritten by file calls\r\n");
-  sim.ProgramEnded();
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
+  sim.Files().WriteFileText(kInf, "rewritten by file calls\r\n");
+  sim.Files().ProgramEnded();
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "N", "y", kInf), 1);
-  sim.SetReadOnly(kInf);
-  sim.ProgramEnded();
-  EXPECT_EQ(sim.ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
-  EXPECT_FALSE(sim.HasUnwrittenProfile());
+  sim.Files().SetReadOnly(kInf);
+  sim.Files().ProgramEnded();
+  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nK=v\r\nL=w\r\nM=x\r\n");
+  EXPECT_FALSE(sim.Files().HasUnwrittenProfile());
 }
 
 TEST(SimProfile, NullValueRemovesTheKeyAndNullKeyTheSection) {

@@ -44,14 +44,14 @@ TEST(SimRegistry, NamesAreFoundIgnoringCaseAndKeepTheirSpelling) {
   ASSERT_EQ(sim.RegCreateKeyExA(kHkeyLocalMachine, "enum\\Infrared", 0, kKeyAllAccess, &key),
             kErrorSuccess);
   sim.RegCloseKey(key);
-  EXPECT_EQ(sim.SubkeyNames("Enum"), std::vector<std::string>{"INFRARED"});
-  EXPECT_EQ(sim.RegistryRoot().FindSubkey("ENUM")->FindSubkey("infrared")->values.size(), 0u);
-  EXPECT_EQ(sim.FindValue("Enum\\INFRARED\\KnownDevices", "irmini")->name, "IrMini");
+  EXPECT_EQ(sim.Registry().SubkeyNames("Enum"), std::vector<std::string>{"INFRARED"});
+  EXPECT_EQ(sim.Registry().Root().FindSubkey("ENUM")->FindSubkey("infrared")->values.size(), 0u);
+  EXPECT_EQ(sim.Registry().FindValue("Enum\\INFRARED\\KnownDevices", "irmini")->name, "IrMini");
 }
 
 TEST(SimRegistry, QueryOfATooSmallBufferLeavesItUntouchedAndNamesTheSize) {
   SimSystem sim;
-  sim.SetText("SOFTWARE\\Setup", "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS\\");
+  sim.Registry().SetText("SOFTWARE\\Setup", "SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS\\");
   RegKey key = Open(sim, "SOFTWARE\\Setup");
   const std::uint32_t needed = sizeof("C:\\WINDOWS\\OPTIONS\\CABS\\");
   std::uint8_t buf[8];
@@ -79,7 +79,7 @@ TEST(SimRegistry, ValuesKeepTypeAndRawBytes) {
   const std::uint8_t bytes[] = {0x00, 0xFF, 0x31};
   sim.RegSetValueExA(key, "", kRegBinary, bytes, sizeof bytes);
   sim.RegCloseKey(key);
-  const RegValue* v = sim.FindValue("K", "");
+  const RegValue* v = sim.Registry().FindValue("K", "");
   ASSERT_NE(v, nullptr);
   EXPECT_EQ(v->type, kRegBinary);
   EXPECT_EQ(v->data, std::string("\x00\xFF\x31", 3));
@@ -87,7 +87,7 @@ TEST(SimRegistry, ValuesKeepTypeAndRawBytes) {
 
 TEST(SimRegistry, SubkeysEnumerateInCaseFoldedOrderUntilNoMoreItems) {
   SimSystem sim;
-  for (const char* name : {"b", "_x", "A", "0001", "C"}) sim.CreateKey(std::string("Net\\") + name);
+  for (const char* name : {"b", "_x", "A", "0001", "C"}) sim.Registry().CreateKey(std::string("Net\\") + name);
   RegKey key = Open(sim, "Net");
   std::vector<std::string> seen;
   for (std::uint32_t i = 0;; ++i) {
@@ -111,32 +111,32 @@ TEST(SimRegistry, SubkeysEnumerateInCaseFoldedOrderUntilNoMoreItems) {
 
 TEST(SimRegistry, DeleteRemovesTheWholeSubtreeOn9x) {
   SimSystem sim;
-  sim.SetText("Class\\NetTrans\\0001\\Ndi", "HelpText", "x");
-  sim.SetText("Class\\NetTrans\\0000", "DeviceVxDs", "vtdi.386");
+  sim.Registry().SetText("Class\\NetTrans\\0001\\Ndi", "HelpText", "x");
+  sim.Registry().SetText("Class\\NetTrans\\0000", "DeviceVxDs", "vtdi.386");
   RegKey key = Open(sim, "Class\\NetTrans");
   EXPECT_EQ(sim.RegDeleteKeyA(key, "0001"), kErrorSuccess);
   EXPECT_EQ(sim.RegDeleteKeyA(key, "0001"), kErrorFileNotFound);
   sim.RegCloseKey(key);
-  EXPECT_FALSE(sim.KeyExists("Class\\NetTrans\\0001"));
-  EXPECT_TRUE(sim.KeyExists("Class\\NetTrans\\0000"));
+  EXPECT_FALSE(sim.Registry().KeyExists("Class\\NetTrans\\0001"));
+  EXPECT_TRUE(sim.Registry().KeyExists("Class\\NetTrans\\0000"));
 }
 
 TEST(SimRegistry, NtModeRefusesAKeyWithSubkeys) {
   SimSystem sim;
-  sim.SetNtKeyDeletion(true);
-  sim.CreateKey("Net\\0001\\Ndi");
+  sim.Registry().SetNtKeyDeletion(true);
+  sim.Registry().CreateKey("Net\\0001\\Ndi");
   RegKey key = Open(sim, "Net");
   EXPECT_EQ(sim.RegDeleteKeyA(key, "0001"), kErrorAccessDenied);
-  EXPECT_TRUE(sim.KeyExists("Net\\0001\\Ndi"));
+  EXPECT_TRUE(sim.Registry().KeyExists("Net\\0001\\Ndi"));
   EXPECT_EQ(sim.RegDeleteKeyA(key, "0001\\Ndi"), kErrorSuccess);
   EXPECT_EQ(sim.RegDeleteKeyA(key, "0001"), kErrorSuccess);
-  EXPECT_FALSE(sim.KeyExists("Net\\0001"));
+  EXPECT_FALSE(sim.Registry().KeyExists("Net\\0001"));
   sim.RegCloseKey(key);
 }
 
 TEST(SimRegistry, HandlesAreTrackedAndDeletedKeysStopWorking) {
   SimSystem sim;
-  sim.CreateKey("A\\B");
+  sim.Registry().CreateKey("A\\B");
   RegKey a = Open(sim, "A");
   RegKey b = Open(sim, "a\\b");
   RegKey again = 0;
@@ -145,8 +145,8 @@ TEST(SimRegistry, HandlesAreTrackedAndDeletedKeysStopWorking) {
   RegKey created = 0;
   EXPECT_EQ(sim.RegCreateKeyExA(b, "", 0, kKeyAllAccess, &created), kErrorSuccess);
   EXPECT_EQ(sim.RegCloseKey(created), kErrorSuccess);
-  EXPECT_EQ(sim.OpenKeyCount(), 3u);
-  const std::vector<OpenKeyInfo> open = sim.OpenKeys();
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 3u);
+  const std::vector<OpenKeyInfo> open = sim.Registry().OpenKeys();
   ASSERT_EQ(open.size(), 3u);
   EXPECT_EQ(open[1].path, "A\\B");
 
@@ -159,12 +159,12 @@ TEST(SimRegistry, HandlesAreTrackedAndDeletedKeysStopWorking) {
   EXPECT_EQ(sim.RegCloseKey(0x1234), kErrorInvalidHandle);
   sim.RegCloseKey(a);
   sim.RegCloseKey(again);
-  EXPECT_EQ(sim.OpenKeyCount(), 0u);
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u);
 }
 
 TEST(SimRegistry, MissingKeysAndBadPathsFailToOpen) {
   SimSystem sim;
-  sim.CreateKey("A");
+  sim.Registry().CreateKey("A");
   RegKey key = 77;
   EXPECT_EQ(sim.RegOpenKeyExA(kHkeyLocalMachine, "A\\Missing", 0, 0, &key), kErrorFileNotFound);
   EXPECT_EQ(sim.RegOpenKeyExA(kHkeyLocalMachine, "A\\\\B", 0, 0, &key), kErrorBadPathname);

@@ -72,8 +72,8 @@ std::string ExportOf(SimSystem& sim, const std::string& path) {
 void Write(SimSystem& sim, std::int32_t port = 0) {
   InstallRun run = MakeInstallRun(sim, 0x400000);
   WriteVirtualPortEntries(run, port);
-  EXPECT_EQ(sim.OpenKeyCount(), 0u) << "a key was left open";
-  for (const sim::JournalEntry& entry : sim.Journal()) {
+  EXPECT_EQ(sim.Registry().OpenKeyCount(), 0u) << "a key was left open";
+  for (const sim::JournalEntry& entry : sim.Journal().Entries()) {
     if ((entry.operation == "RegCloseKey" || entry.operation == "RegSetValueExA") &&
         entry.result.find("[injected") == std::string::npos) {
       EXPECT_EQ(entry.result, "0") << "a handle used after it was closed: " << entry.Text();
@@ -85,7 +85,7 @@ void Write(SimSystem& sim, std::int32_t port = 0) {
 std::vector<std::string> OpenedInstances(SimSystem& sim) {
   std::vector<std::string> opened;
   const std::string prefix = "HKLM, \"" + std::string(kNet) + "\\";
-  for (const sim::JournalEntry& entry : sim.Journal())
+  for (const sim::JournalEntry& entry : sim.Journal().Entries())
     if (entry.operation == "RegOpenKeyExA" && entry.arguments.rfind(prefix, 0) == 0)
       opened.push_back(entry.arguments.substr(prefix.size(), 4));
   return opened;
@@ -100,11 +100,11 @@ std::vector<std::string> Instances(int from, int to) {
 // An adapter instance as the network setup leaves it.
 void AddAdapter(SimSystem& sim, const std::string& instance, const std::string& adapterName,
                 bool withPortParams = true) {
-  sim.SetText(NetKey(instance), "AdapterName", adapterName);
-  sim.SetText(NetKey(instance), "DriverDesc", "Adapter " + instance);
+  sim.Registry().SetText(NetKey(instance), "AdapterName", adapterName);
+  sim.Registry().SetText(NetKey(instance), "DriverDesc", "Adapter " + instance);
   if (withPortParams) {
-    sim.SetText(NetKey(instance) + "\\Ndi\\Params\\Port", "", "1");
-    sim.SetText(NetKey(instance) + "\\Ndi\\Params\\Port", "ParamDesc", "Port");
+    sim.Registry().SetText(NetKey(instance) + "\\Ndi\\Params\\Port", "", "1");
+    sim.Registry().SetText(NetKey(instance) + "\\Ndi\\Params\\Port", "ParamDesc", "Port");
   }
 }
 
@@ -115,7 +115,7 @@ std::uint64_t CallNumber(SetUp setUp, const std::string& prefix) {
   SimSystem dry;
   setUp(dry);
   Write(dry);
-  for (const sim::JournalEntry& entry : dry.Journal())
+  for (const sim::JournalEntry& entry : dry.Journal().Entries())
     if (entry.Text().rfind(prefix, 0) == 0) return entry.index;
   ADD_FAILURE() << "no call " << prefix;
   return 0;
@@ -126,7 +126,7 @@ TEST(VirtualPorts, WithoutAnIrminiAdapterOnlyTheInfraredEntriesAreWritten) {
   AddAdapter(sim, "0000", "NDISWAN");
   AddAdapter(sim, "0001", "IRMINIX");
   AddAdapter(sim, "0002", "IRMINI ");
-  sim.CreateKey(NetKey("0003"));  // no AdapterName at all
+  sim.Registry().CreateKey(NetKey("0003"));  // no AdapterName at all
   const std::string netBefore = ExportOf(sim, kNet);
   Write(sim);
 
@@ -199,7 +199,7 @@ TEST(VirtualPorts, CallsAreMadeInOrderWithTheirExactArguments) {
       "RegCloseKey(key#8) = 0",
   };
   expected.insert(expected.end(), rest.begin(), rest.end());
-  EXPECT_EQ(sim.JournalCalls(), expected) << sim.JournalText();
+  EXPECT_EQ(sim.Journal().Calls(), expected) << sim.Journal().Text();
 }
 
 TEST(VirtualPorts, TheIrminiAdapterGetsItsPortAndKeepsEverythingElse) {
@@ -226,8 +226,8 @@ TEST(VirtualPorts, OfTwoIrminiAdaptersOnlyTheLowerInstanceIsChanged) {
   const std::string second = ExportOf(sim, NetKey("0005"));
   Write(sim);
 
-  EXPECT_EQ(sim.ValueText(NetKey("0002"), "Port"), "0");
-  EXPECT_EQ(sim.ValueText(NetKey("0002") + "\\Ndi\\Params\\Port", ""), "0");
+  EXPECT_EQ(sim.Registry().ValueText(NetKey("0002"), "Port"), "0");
+  EXPECT_EQ(sim.Registry().ValueText(NetKey("0002") + "\\Ndi\\Params\\Port", ""), "0");
   EXPECT_EQ(ExportOf(sim, NetKey("0005")), second);
   EXPECT_EQ(OpenedInstances(sim), Instances(0, 2));
 }
@@ -247,13 +247,13 @@ TEST(VirtualPorts, InstancesFrom0010OnAreNeverLookedAt) {
 TEST(VirtualPorts, AnAdapterWithoutPortParametersStillGetsItsPortAndEndsTheSearch) {
   SimSystem sim;
   AddAdapter(sim, "0001", "IRMINI", /*withPortParams=*/false);
-  sim.CreateKey(NetKey("0001") + "\\Ndi\\Params");  // but no "Port" below it
+  sim.Registry().CreateKey(NetKey("0001") + "\\Ndi\\Params");  // but no "Port" below it
   AddAdapter(sim, "0004", "IRMINI");
   const std::string later = ExportOf(sim, NetKey("0004"));
   Write(sim);
 
-  EXPECT_EQ(sim.ValueText(NetKey("0001"), "Port"), "0");
-  EXPECT_FALSE(sim.KeyExists(NetKey("0001") + "\\Ndi\\Params\\Port"));
+  EXPECT_EQ(sim.Registry().ValueText(NetKey("0001"), "Port"), "0");
+  EXPECT_FALSE(sim.Registry().KeyExists(NetKey("0001") + "\\Ndi\\Params\\Port"));
   EXPECT_EQ(ExportOf(sim, NetKey("0004")), later);
   EXPECT_EQ(OpenedInstances(sim), Instances(0, 1));
 }
@@ -262,18 +262,18 @@ TEST(VirtualPorts, AdapterNameIsTextUpToItsFirstZeroWithinItsBuffer) {
   SimSystem sim;
   // Exactly the buffer's size without a zero: the whole 512 bytes are the
   // text, which is not "IRMINI".
-  sim.SetValue(NetKey("0000"), "AdapterName", kRegSz, "IRMINI" + std::string(506, ' '));
+  sim.Registry().SetValue(NetKey("0000"), "AdapterName", kRegSz, "IRMINI" + std::string(506, ' '));
   // One byte more than the buffer: unreadable, whatever its start.
-  sim.SetValue(NetKey("0001"), "AdapterName", kRegSz, Sz("IRMINI") + std::string(506, 'x'));
+  sim.Registry().SetValue(NetKey("0001"), "AdapterName", kRegSz, Sz("IRMINI") + std::string(506, 'x'));
   // Any type counts; the text ends at the first zero.
-  sim.SetValue(NetKey("0002"), "AdapterName", kRegBinary, std::string("IRMINI\0junk", 11));
+  sim.Registry().SetValue(NetKey("0002"), "AdapterName", kRegBinary, std::string("IRMINI\0junk", 11));
   AddAdapter(sim, "0003", "IRMINI");
   Write(sim);
 
-  EXPECT_EQ(sim.FindValue(NetKey("0000"), "Port"), nullptr);
-  EXPECT_EQ(sim.FindValue(NetKey("0001"), "Port"), nullptr);
-  EXPECT_EQ(sim.ValueText(NetKey("0002"), "Port"), "0");
-  EXPECT_EQ(sim.FindValue(NetKey("0003"), "Port"), nullptr);
+  EXPECT_EQ(sim.Registry().FindValue(NetKey("0000"), "Port"), nullptr);
+  EXPECT_EQ(sim.Registry().FindValue(NetKey("0001"), "Port"), nullptr);
+  EXPECT_EQ(sim.Registry().ValueText(NetKey("0002"), "Port"), "0");
+  EXPECT_EQ(sim.Registry().FindValue(NetKey("0003"), "Port"), nullptr);
 }
 
 TEST(VirtualPorts, AnInstanceThatCannotBeOpenedOrReadIsPassedOver) {
@@ -285,21 +285,21 @@ TEST(VirtualPorts, AnInstanceThatCannotBeOpenedOrReadIsPassedOver) {
   {
     SimSystem sim;
     setUp(sim);
-    sim.FailCall(CallNumber(setUp, "RegOpenKeyExA(HKLM, \"System\\CurrentControlSet\\Services"
+    sim.Journal().FailCall(CallNumber(setUp, "RegOpenKeyExA(HKLM, \"System\\CurrentControlSet\\Services"
                                    "\\Class\\Net\\0000\""));
     Write(sim);
-    EXPECT_EQ(sim.FindValue(NetKey("0000"), "Port"), nullptr);
-    EXPECT_EQ(sim.ValueText(NetKey("0001"), "Port"), "0");
-    EXPECT_EQ(sim.FindValue(NetKey("0002"), "Port"), nullptr);
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0000"), "Port"), nullptr);
+    EXPECT_EQ(sim.Registry().ValueText(NetKey("0001"), "Port"), "0");
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0002"), "Port"), nullptr);
   }
   {
     SimSystem sim;
     setUp(sim);
-    sim.FailCall(CallNumber(setUp, "RegQueryValueExA("));
+    sim.Journal().FailCall(CallNumber(setUp, "RegQueryValueExA("));
     Write(sim);
-    EXPECT_EQ(sim.FindValue(NetKey("0000"), "Port"), nullptr);
-    EXPECT_EQ(sim.ValueText(NetKey("0001"), "Port"), "0");
-    EXPECT_EQ(sim.FindValue(NetKey("0002"), "Port"), nullptr);
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0000"), "Port"), nullptr);
+    EXPECT_EQ(sim.Registry().ValueText(NetKey("0001"), "Port"), "0");
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0002"), "Port"), nullptr);
   }
 }
 
@@ -312,12 +312,12 @@ TEST(VirtualPorts, PortNumberIsWrittenInDecimal) {
     SimSystem sim;
     AddAdapter(sim, "0000", "IRMINI");
     Write(sim, c.number);
-    EXPECT_EQ(sim.FindValue("Enum\\INFRARED\\Framer", "PortName")->data,
+    EXPECT_EQ(sim.Registry().FindValue("Enum\\INFRARED\\Framer", "PortName")->data,
               Sz(std::string("COM") + c.text));
-    EXPECT_EQ(sim.FindValue(NetKey("0000"), "Port")->data, Sz(c.text));
-    EXPECT_EQ(sim.FindValue(NetKey("0000") + "\\Ndi\\Params\\Port", "")->data, Sz(c.text));
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0000"), "Port")->data, Sz(c.text));
+    EXPECT_EQ(sim.Registry().FindValue(NetKey("0000") + "\\Ndi\\Params\\Port", "")->data, Sz(c.text));
     // The virtual serial port stays COM4 whatever the number.
-    EXPECT_EQ(sim.ValueText(kComNode, "PortName"), "COM4");
+    EXPECT_EQ(sim.Registry().ValueText(kComNode, "PortName"), "COM4");
   }
 }
 
@@ -339,40 +339,40 @@ TEST(VirtualPorts, AKeyThatCannotBeCreatedSkipsOnlyItsOwnEntries) {
   for (const Case& c : cases) {
     SimSystem sim;
     setUp(sim);
-    sim.FailCall(CallNumber(setUp, c.failing));
+    sim.Journal().FailCall(CallNumber(setUp, c.failing));
     Write(sim);
     if (c.missing) {
-      EXPECT_FALSE(sim.KeyExists(c.missing)) << c.failing;
+      EXPECT_FALSE(sim.Registry().KeyExists(c.missing)) << c.failing;
     } else {
-      EXPECT_EQ(sim.FindValue("Enum\\INFRARED", "Installed"), nullptr);
+      EXPECT_EQ(sim.Registry().FindValue("Enum\\INFRARED", "Installed"), nullptr);
     }
     const std::string failing = c.failing;
     // Everything else is still written.
     if (failing.find("\\COM") == std::string::npos) ExpectValues(sim, kComNode, kComValues);
     if (failing.find("\\LPT") == std::string::npos) ExpectValues(sim, kLptNode, kLptValues);
     if (failing.find("VirtualPorts") == std::string::npos) {
-      EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName"), "LPT3")
+      EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\VirtualPorts", "VirtualLptPortName"), "LPT3")
           << c.failing;
     }
     if (failing.find("Framer") == std::string::npos) {
-      EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\Framer", "PortName"), "COM0") << c.failing;
+      EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\Framer", "PortName"), "COM0") << c.failing;
     }
-    EXPECT_EQ(sim.ValueText(NetKey("0000"), "Port"), "0") << c.failing;
+    EXPECT_EQ(sim.Registry().ValueText(NetKey("0000"), "Port"), "0") << c.failing;
   }
 }
 
 TEST(VirtualPorts, ExistingEntriesKeepTheirOtherValues) {
   SimSystem sim;
-  sim.SetText("Enum\\INFRARED\\KnownDevices", "IRMINI", "IRMINI");
-  sim.SetText(kComNode, "PortName", "COM9");
-  sim.SetText(kComNode, "Extra", "kept");
-  sim.SetValue("Enum\\INFRARED", "Installed", kRegDword, std::string(4, '\0'));
+  sim.Registry().SetText("Enum\\INFRARED\\KnownDevices", "IRMINI", "IRMINI");
+  sim.Registry().SetText(kComNode, "PortName", "COM9");
+  sim.Registry().SetText(kComNode, "Extra", "kept");
+  sim.Registry().SetValue("Enum\\INFRARED", "Installed", kRegDword, std::string(4, '\0'));
   Write(sim);
 
-  EXPECT_EQ(sim.ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
-  EXPECT_EQ(sim.FindValue(kComNode, "PortName")->data, Sz("COM4"));
-  EXPECT_EQ(sim.ValueText(kComNode, "Extra"), "kept");
-  const sim::RegValue* installed = sim.FindValue("Enum\\INFRARED", "Installed");
+  EXPECT_EQ(sim.Registry().ValueText("Enum\\INFRARED\\KnownDevices", "IRMINI"), "IRMINI");
+  EXPECT_EQ(sim.Registry().FindValue(kComNode, "PortName")->data, Sz("COM4"));
+  EXPECT_EQ(sim.Registry().ValueText(kComNode, "Extra"), "kept");
+  const sim::RegValue* installed = sim.Registry().FindValue("Enum\\INFRARED", "Installed");
   ASSERT_NE(installed, nullptr);
   EXPECT_EQ(installed->type, kRegBinary);
   EXPECT_EQ(installed->data, std::string("1\0", 2));

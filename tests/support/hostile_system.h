@@ -9,9 +9,9 @@
 
 #include "../support/substitution_model.h"
 #include "main/install_sequence.h"
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 #include "platform/sim/sim_system.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 
 namespace nl::testing {
 
@@ -38,9 +38,9 @@ inline std::string InDir(const std::string& dir, const std::string& name) {
 // The sample system with the stand-in tools, in the given user locale.
 inline void PrepareSampleSystem(sim::SimSystem& sim, std::uint32_t lcid) {
   sim.LoadImage(SampleImage());
-  sim.SetUserDefaultLcid(lcid);
+  sim.Processes().SetUserDefaultLcid(lcid);
   // A healthy run takes seconds of virtual time; only a hang gets near this.
-  sim.SetTimeLimit(30u * 60u * 1000u);
+  sim.Clock().SetTimeLimit(30u * 60u * 1000u);
   sim::InstallStandInTools(sim);
 }
 
@@ -66,9 +66,9 @@ inline RunOutcome RunWholeProgram(sim::SimSystem& sim) {
     outcome.ending = RunEnding::kThrew;
     outcome.error = thrown.what();
   }
-  sim.ProgramEnded();
-  outcome.openKeys = sim.OpenKeyCount();
-  outcome.openFiles = sim.OpenFileCount();
+  sim.Files().ProgramEnded();
+  outcome.openKeys = sim.Registry().OpenKeyCount();
+  outcome.openFiles = sim.Files().OpenFileCount();
   return outcome;
 }
 

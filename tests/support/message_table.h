@@ -168,7 +168,7 @@ inline std::vector<std::string> WindowTimeline(const sim::SimSystem& system,
     }
     runLength = 0;
   };
-  for (const sim::JournalEntry& entry : system.Journal()) {
+  for (const sim::JournalEntry& entry : system.Journal().Entries()) {
     if (!kShown.count(entry.operation)) continue;
     if (entry.operation == "SendMessageA" || entry.operation == "PostMessageA") {
       if (runLength == 0 || runOp != entry.operation) {

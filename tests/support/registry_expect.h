@@ -24,7 +24,7 @@ inline std::string Sz(const std::string& text) { return text + '\0'; }
 inline const sim::RegNode* Node(sim::SimSystem& system, const std::string& path) {
   std::vector<std::string> names;
   if (!regfile::SplitKeyPath(path.c_str(), &names)) return nullptr;
-  return regfile::WalkKeys(&system.RegistryRoot(), names);
+  return regfile::WalkKeys(&system.Registry().Root(), names);
 }
 
 // Compares a key's values, in their stored order, with `expected`.

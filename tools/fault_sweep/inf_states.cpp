@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "../../tests/support/substitution_model.h"
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 
 namespace sweep {
 

@@ -125,7 +125,7 @@ class Sweep {
     std::string label = Label(shortened ? "short" : "failing", n, operation);
     SweepSystem system(image_, locale_);
     RunOutcome run = system.Run([&](nl::sim::SimSystem& sim) {
-      if (shortened) sim.ShortCall(n); else sim.FailCall(n);
+      if (shortened) sim.Journal().ShortCall(n); else sim.Journal().FailCall(n);
     });
     if (run.ending != Ending::kReturned || run.exitCode != 0) {
       Violation(label, std::string("the program ") + EndingName(run.ending) + " " + run.error);
@@ -140,7 +140,7 @@ class Sweep {
     ++report_.interruptions;
     std::string label = Label("killed after", n, operation);
     SweepSystem system(image_, locale_);
-    RunOutcome run = system.Run([&](nl::sim::SimSystem& sim) { sim.StopAfterCall(n); });
+    RunOutcome run = system.Run([&](nl::sim::SimSystem& sim) { sim.Journal().StopAfterCall(n); });
     if (run.ending != Ending::kStopped) {
       Violation(label, std::string("the program ") + EndingName(run.ending) + " " + run.error);
     }

@@ -6,7 +6,7 @@
 
 #include "main/install_sequence.h"
 #include "regfile/reg_file.h"
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 
 namespace fs = std::filesystem;
 
@@ -32,7 +32,7 @@ SystemState Capture(nl::sim::SimSystem& sim) {
   SystemState state;
   state.registry = sim.ExportRegistry();
   for (const std::string& path : kWatchedFiles) {
-    if (sim.FileExists(path)) state.files[path] = sim.ReadFileText(path);
+    if (sim.Files().FileExists(path)) state.files[path] = sim.Files().ReadFileText(path);
   }
   return state;
 }
@@ -53,10 +53,10 @@ SweepSystem::~SweepSystem() {
 
 RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
   nl::sim::SimSystem sim(hostRoot_);
-  nl::regfile::ImportRegFile(registry_, &sim.RegistryRoot());
-  sim.SetUserDefaultLcid(locale_);
-  sim.SetTimeLimit(kVirtualTimeLimitMs);
-  sim.SetJournalEnabled(recordOperations);
+  nl::regfile::ImportRegFile(registry_, &sim.Registry().Root());
+  sim.Processes().SetUserDefaultLcid(locale_);
+  sim.Clock().SetTimeLimit(kVirtualTimeLimitMs);
+  sim.Journal().SetEnabled(recordOperations);
   nl::sim::InstallStandInTools(sim);
   if (disturb) disturb(sim);
 
@@ -73,14 +73,14 @@ RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
   }
   // Killed or not, the program has ended: the system writes back what it
   // left in the profile cache.
-  sim.ProgramEnded();
-  outcome.openKeys = sim.OpenKeyCount();
-  outcome.openFiles = sim.OpenFileCount();
-  outcome.calls = sim.CallCount();
+  sim.Files().ProgramEnded();
+  outcome.openKeys = sim.Registry().OpenKeyCount();
+  outcome.openFiles = sim.Files().OpenFileCount();
+  outcome.calls = sim.Journal().CallCount();
   if (recordOperations) {
-    for (const auto& entry : sim.Journal()) outcome.operations.push_back(entry.operation);
+    for (const auto& entry : sim.Journal().Entries()) outcome.operations.push_back(entry.operation);
   }
-  sim.ClearFaults();
+  sim.Journal().ClearFaults();
   outcome.state = Capture(sim);
   registry_ = outcome.state.registry;
   return outcome;
@@ -88,13 +88,13 @@ RunOutcome SweepSystem::Run(const Disturbance& disturb, bool recordOperations) {
 
 SystemState SweepSystem::State() {
   nl::sim::SimSystem sim(hostRoot_);
-  nl::regfile::ImportRegFile(registry_, &sim.RegistryRoot());
+  nl::regfile::ImportRegFile(registry_, &sim.Registry().Root());
   return Capture(sim);
 }
 
 void SweepSystem::PlaceFile(const std::string& path, const std::string& bytes) {
   nl::sim::SimSystem sim(hostRoot_);
-  sim.WriteFileText(path, bytes);
+  sim.Files().WriteFileText(path, bytes);
 }
 
 }  // namespace sweep

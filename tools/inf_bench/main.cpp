@@ -96,8 +96,8 @@ Sample MeasureRewrite(const std::string& master, const Folder& folder,
   return inf_bench::MeasureInChild(
       [&] {
         sim = std::make_unique<nl::sim::SimSystem>(folder.root);
-        sim->SetJournalEnabled(false);
-        sim->SetText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup",
+        sim->Journal().SetEnabled(false);
+        sim->Registry().SetText("SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup",
                      "SetupScratchDir", "C:\\INF");
         run = std::make_unique<nl::InstallRun>(nl::MakeInstallRun(*sim, 0));
         char path[nl::kMaxPath];

@@ -20,8 +20,9 @@
 //
 // Prints the findings (each goal of the installation, reached or not and
 // why; findings/findings.h), the processes started, the account of the
-// registry changes (regfile/reg_account.h) and the file changes. Command lines of the system tools
-// fail to start unless stand-ins for them are built in.
+// registry changes (regfile/reg_account.h) and the file changes. The system tools the program
+// starts are played by the stand-ins (src/standins), in the behaviours
+// --standin chooses.
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -43,12 +44,7 @@
 #include "regfile/reg_account.h"
 #include "regfile/reg_decode.h"
 #include "platform/sim/sim_system.h"
-// The stand-ins are picked up when their header exists at compile time (a
-// build made before it appeared needs this file rebuilt).
-#if __has_include("platform/sim/stand_in_tools.h")
-#include "platform/sim/stand_in_tools.h"
-#define SIMRUN_HAS_STAND_INS 1
-#endif
+#include "standins/stand_in_tools.h"
 
 namespace fs = std::filesystem;
 
@@ -220,17 +216,11 @@ int RunImage(const Options& options) {
       std::fprintf(stderr, "simrun: %s\n", warning.c_str());
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
     if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
-    sim.SetUserDefaultLcid(options.locale);
-#ifdef SIMRUN_HAS_STAND_INS
+    sim.Processes().SetUserDefaultLcid(options.locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
     nl::sim::InstallStandInTools(sim, standIns);
-#else
-    if (!options.standIn.empty()) Usage("no stand-ins for the system tools are built in");
-    std::cerr << "simrun: no stand-ins for the system tools are built in; their "
-                 "command lines fail to start\n";
-#endif
     const std::string registryBefore = sim.ExportRegistry();
     simrun::CopyDrives(work + "/system", work + "/before");
     nl::findings::RunFacts facts;
@@ -242,7 +232,7 @@ int RunImage(const Options& options) {
     try {
       for (int run = 1; run <= options.runs; ++run) {
         const int code = nl::InstallerMain(sim, kInstance);
-        sim.ProgramEnded();
+        sim.Files().ProgramEnded();
         ending += (run > 1 ? ", " : "") + std::to_string(code);
       }
     } catch (const nl::sim::SimTimeLimit& e) {
@@ -256,34 +246,34 @@ int RunImage(const Options& options) {
     }
     // A stopped program has ended too: what it left in the profile cache
     // reaches the disk.
-    sim.ProgramEnded();
+    sim.Files().ProgramEnded();
     nl::findings::RecordRunFacts(sim, nl::findings::RunMoment::kAfter, &facts);
 
     nl::findings::RunReport report;
     report.image = options.image;
     report.locale = options.locale;
     report.ending = ending;
-    report.calls = sim.CallCount();
-    report.virtualMs = sim.Now();
+    report.calls = sim.Journal().CallCount();
+    report.virtualMs = sim.Clock().Now();
     report.findings = nl::findings::DecideFindings(facts);
-    for (const nl::sim::ProcessStart& start : sim.Starts())
+    for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
     // From the two exports, as any pair of .reg files is compared.
     std::vector<std::string> notes;
     report.registryChanges = nl::regfile::RegistryAccountOfFiles(
         registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
         &notes);
-    sim.HostPath("C:\\");  // lands writes still held back by open files
+    sim.Files().HostPath("C:\\");  // lands writes still held back by open files
     report.fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
 
     if (options.json) {
       std::cout << nl::findings::ReportJson(report);
     } else {
-      PrintText(options, report, options.journal ? sim.JournalText() : "");
+      PrintText(options, report, options.journal ? sim.Journal().Text() : "");
     }
     std::ostream& notesOut = options.json ? std::cerr : std::cout;
-    if (sim.OpenFileCount() || sim.OpenKeyCount())
-      notesOut << "\nleft open: " << sim.OpenFileCount() << " files, " << sim.OpenKeyCount()
+    if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
+      notesOut << "\nleft open: " << sim.Files().OpenFileCount() << " files, " << sim.Registry().OpenKeyCount()
                << " registry keys\n";
     if (!options.keep.empty()) {
       sim.SaveImage(options.keep);

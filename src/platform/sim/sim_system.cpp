@@ -1,10 +1,10 @@
+// The face of the simulated system: its parts, and the end of a stopped
+// program.
 #include "platform/sim/sim_system.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <filesystem>
+#include <stdexcept>
 
 namespace nl::sim {
 
@@ -20,24 +20,24 @@ std::string MakeTempRoot() {
 
 }  // namespace
 
-SimSystem::SimSystem() : SimSystem(MakeTempRoot()) { ownsHostRoot_ = true; }
+SimSystem::SimSystem() : SimSystem(MakeTempRoot(), true) {}
 
-SimSystem::SimSystem(std::string hostRoot)
-    : hostRoot_(std::move(hostRoot)), registry_(std::make_shared<RegNode>()) {
-  registry_->name = "HKEY_LOCAL_MACHINE";
-  currentDir_.drive = 'C';
-  std::filesystem::create_directories(DriveFolder(hostRoot_, 'C'));
-}
+SimSystem::SimSystem(std::string hostRoot) : SimSystem(std::move(hostRoot), false) {}
 
-SimSystem::~SimSystem() {
-  for (auto& entry : files_) {
-    Flush(entry.second);
-    ::close(entry.second.fd);
-  }
-  if (ownsHostRoot_) {
-    std::error_code ignored;
-    std::filesystem::remove_all(hostRoot_, ignored);
-  }
+SimSystem::SimSystem(std::string hostRoot, bool ownsHostRoot)
+    : clock_(*this),
+      desktop_(*this, clock_),
+      processes_(*this, clock_, desktop_),
+      files_(std::move(hostRoot), ownsHostRoot) {}
+
+SimSystem::~SimSystem() = default;
+
+void SimSystem::StopIfDue(const SimJournal::Call& call) {
+  if (!journal_.StopsAfter(call)) return;
+  files_.CloseProgramFiles();
+  registry_.CloseProgramKeys();
+  processes_.CloseProgramHandles();
+  throw SimStopped("program stopped after call " + std::to_string(call.number));
 }
 
 }  // namespace nl::sim

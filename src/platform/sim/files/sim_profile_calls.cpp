@@ -1,13 +1,15 @@
 // GetPrivateProfileStringA and WritePrivateProfileStringA of the simulated
-// system, with the profile cache of the 9x family (see sim_system.h). The
+// system, with the profile cache of the 9x family (see sim_files.h). The
 // file is opened the way Windows opens it (sharing reads and writes), so a
 // file another handle holds without sharing cannot be used.
 #include <sys/stat.h>
 
 #include <cstring>
 
-#include "platform/sim/sim_profile_text.h"
-#include "platform/sim/sim_system.h"
+#include "platform/sim/files/host_io.h"
+#include "platform/sim/files/sim_files.h"
+#include "platform/sim/files/sim_profile_text.h"
+#include "platform/sim/sim_text.h"
 
 namespace nl::sim {
 
@@ -23,20 +25,17 @@ bool WritableOrAbsent(const std::string& host, bool* onDisk) {
 
 }  // namespace
 
-std::uint32_t SimSystem::GetPrivateProfileStringA(const char* section,
-                                                  const char* key,
-                                                  const char* defaultText,
-                                                  char* buffer,
-                                                  std::uint32_t size,
-                                                  const char* path) {
-  const Call call = BeginCall("GetPrivateProfileStringA");
+std::uint32_t SimFiles::GetPrivateProfileStringA(Fault fault, const char* section,
+                                                 const char* key, const char* defaultText,
+                                                 char* buffer, std::uint32_t size,
+                                                 const char* path, Described* out) {
   FlushAll();
   // The default loses its trailing blanks, as Windows does.
   std::string text = defaultText ? defaultText : "";
   while (!text.empty() && text.back() == ' ') text.pop_back();
   bool fromFile = false;
   std::string host, bytes, value;
-  if (call.fault != Fault::kFail && section && key && Resolve(path, &host, nullptr)) {
+  if (fault != Fault::kFail && section && key && Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
     const bool cached = profileCopy_.has_value();
     if (cached) {
@@ -55,26 +54,27 @@ std::uint32_t SimSystem::GetPrivateProfileStringA(const char* section,
     std::memcpy(buffer, text.data(), r);
     buffer[r] = '\0';
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{QuotedOrNull(section) + ", " + QuotedOrNull(key) + ", " +
-                         QuotedOrNull(defaultText) + ", buffer, " +
-                         std::to_string(size) + ", " + QuotedOrNull(path),
-                     std::to_string(r) + " -> " + Quoted(std::string(buffer ? buffer : "", r)) +
+                         QuotedOrNull(defaultText) + ", buffer, " + std::to_string(size) +
+                         ", " + QuotedOrNull(path),
+                     std::to_string(r) + " -> " +
+                         Quoted(std::string(buffer ? buffer : "", r)) +
                          (fromFile ? "" : " (default)")};
   });
   return r;
 }
 
-int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
-                                          const char* value, const char* path) {
-  const Call call = BeginCall("WritePrivateProfileStringA");
+int SimFiles::WritePrivateProfileStringA(Fault fault, const char* section,
+                                         const char* key, const char* value,
+                                         const char* path, Described* out) {
   FlushAll();
   int r = 0;
   std::string host, bytes;
   if (!section && !key && !value) {
     // The flush: the cached copy goes to disk; the call answers 0.
-    if (call.fault != Fault::kFail) WriteBackProfile();
-  } else if (call.fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
+    if (fault != Fault::kFail) WriteBackProfile();
+  } else if (fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
     const bool cached = profileCopy_.has_value();
     bool onDisk = false;
@@ -98,7 +98,7 @@ int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
       }
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{QuotedOrNull(section) + ", " + QuotedOrNull(key) + ", " +
                          QuotedOrNull(value) + ", " + QuotedOrNull(path),
                      std::to_string(r)};
@@ -106,11 +106,11 @@ int SimSystem::WritePrivateProfileStringA(const char* section, const char* key,
   return r;
 }
 
-void SimSystem::WriteBackOtherProfile(const std::string& host) {
+void SimFiles::WriteBackOtherProfile(const std::string& host) {
   if (profileCopy_ && profileCopy_->host != host) WriteBackProfile();
 }
 
-bool SimSystem::WriteBackProfile() {
+bool SimFiles::WriteBackProfile() {
   if (!profileCopy_) return true;
   const ProfileCopy copy = std::move(*profileCopy_);
   profileCopy_.reset();
@@ -124,7 +124,7 @@ bool SimSystem::WriteBackProfile() {
   return true;
 }
 
-void SimSystem::ProgramEnded() {
+void SimFiles::ProgramEnded() {
   FlushAll();
   WriteBackProfile();
 }

@@ -1,8 +1,11 @@
-// Windows of the simulated system's scripted processes, and the messages the
-// program sends and posts to them.
+// The desktop of the simulated system: windows of its scripted processes,
+// and the messages the program sends and posts to them.
+#include "platform/sim/desktop/sim_desktop.h"
+
 #include <cstring>
 
-#include "platform/sim/sim_system.h"
+#include "platform/sim/clock/sim_clock.h"
+#include "platform/sim/sim_text.h"
 
 namespace nl::sim {
 
@@ -27,27 +30,27 @@ std::string MessageArgs(WindowHandle w, std::uint32_t m, std::uintptr_t wp,
 
 }  // namespace
 
-SimSystem::SimWindow* SimSystem::LiveWindow(WindowHandle window) {
+SimDesktop::SimWindow* SimDesktop::LiveWindow(WindowHandle window) {
   auto it = windows_.find(window);
   return it != windows_.end() && it->second.alive ? &it->second : nullptr;
 }
 
-const SimSystem::SimWindow* SimSystem::LiveWindow(WindowHandle window) const {
+const SimDesktop::SimWindow* SimDesktop::LiveWindow(WindowHandle window) const {
   auto it = windows_.find(window);
   return it != windows_.end() && it->second.alive ? &it->second : nullptr;
 }
 
-std::intptr_t SimSystem::Deliver(const SimMessage& message) {
+std::intptr_t SimDesktop::Deliver(const SimMessage& message) {
   SimWindow* w = LiveWindow(message.window);
   if (!w) return 0;
   if (w->handler) {
     MessageHandler handler = w->handler;  // the handler may replace itself
-    return handler(*this, message);
+    return handler(system_, message);
   }
   return message.message == kLvmGetItemCount ? w->itemCount : 0;
 }
 
-void SimSystem::DeliverPosted() {
+void SimDesktop::DeliverPosted() {
   while (!posted_.empty()) {
     const SimMessage message = posted_.front();
     posted_.pop_front();
@@ -57,10 +60,10 @@ void SimSystem::DeliverPosted() {
 
 // ---- Platform calls ----
 
-WindowHandle SimSystem::FindWindowA(const char* className, const char* title) {
-  const Call call = BeginCall("FindWindowA");
+WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className,
+                                     const char* title, Described* out) {
   WindowHandle r = 0;
-  if (call.fault != Fault::kFail) {
+  if (fault != Fault::kFail) {
     for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
       const SimWindow* w = LiveWindow(*it);
       if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
@@ -69,18 +72,18 @@ WindowHandle SimSystem::FindWindowA(const char* className, const char* title) {
       break;
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{QuotedOrNull(className) + ", " + QuotedOrNull(title), Hex(r)};
   });
   return r;
 }
 
-int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
-                                std::intptr_t data) {
-  const Call call = BeginCall("EnumChildWindows");
+int SimDesktop::EnumChildWindows(Fault fault, WindowHandle parent,
+                                 ChildWindowCallback callback, std::intptr_t data,
+                                 Described* out) {
   int r = 0;
   std::size_t visited = 0;
-  if (call.fault != Fault::kFail && LiveWindow(parent) && callback) {
+  if (fault != Fault::kFail && LiveWindow(parent) && callback) {
     std::vector<WindowHandle> order;
     std::vector<WindowHandle> stack(LiveWindow(parent)->children.rbegin(),
                                     LiveWindow(parent)->children.rend());
@@ -99,7 +102,7 @@ int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callbac
       if (!callback(h, data)) break;
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     (void)data;  // a host address: left out so journals compare across runs
     return Described{Hex(parent) + ", callback, data",
                      std::to_string(r) + " (" + std::to_string(visited) + " visited)"};
@@ -107,18 +110,17 @@ int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callbac
   return r;
 }
 
-int SimSystem::GetDlgCtrlID(WindowHandle window) {
-  const Call call = BeginCall("GetDlgCtrlID");
+int SimDesktop::GetDlgCtrlID(Fault fault, WindowHandle window, Described* out) {
   const SimWindow* w = LiveWindow(window);
-  const int r = call.fault != Fault::kFail && w ? w->controlId : 0;
-  EndCall(call, [&] { return Described{Hex(window), std::to_string(r)}; });
+  const int r = fault != Fault::kFail && w ? w->controlId : 0;
+  DescribeTo(out, [&] { return Described{Hex(window), std::to_string(r)}; });
   return r;
 }
 
-WindowHandle SimSystem::GetDlgItem(WindowHandle dialog, int controlId) {
-  const Call call = BeginCall("GetDlgItem");
+WindowHandle SimDesktop::GetDlgItem(Fault fault, WindowHandle dialog, int controlId,
+                                    Described* out) {
   WindowHandle r = 0;
-  if (call.fault != Fault::kFail) {
+  if (fault != Fault::kFail) {
     if (const SimWindow* d = LiveWindow(dialog)) {
       for (WindowHandle h : d->children) {
         const SimWindow* child = LiveWindow(h);
@@ -129,75 +131,76 @@ WindowHandle SimSystem::GetDlgItem(WindowHandle dialog, int controlId) {
       }
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{Hex(dialog) + ", " + std::to_string(controlId), Hex(r)};
   });
   return r;
 }
 
-std::intptr_t SimSystem::SendMessageA(WindowHandle window, std::uint32_t message,
-                                      std::uintptr_t wParam, std::intptr_t lParam) {
-  const Call call = BeginCall("SendMessageA");
+std::intptr_t SimDesktop::SendMessageA(Fault fault, WindowHandle window,
+                                       std::uint32_t message, std::uintptr_t wParam,
+                                       std::intptr_t lParam, Described* out) {
   std::intptr_t r = 0;
-  if (call.fault != Fault::kFail && LiveWindow(window)) {
-    const SimMessage sent{now_, window, message, wParam, lParam, false};
+  if (fault != Fault::kFail && LiveWindow(window)) {
+    const SimMessage sent{clock_.Now(), window, message, wParam, lParam, false};
     messages_.push_back(sent);
     r = Deliver(sent);
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{MessageArgs(window, message, wParam, lParam), std::to_string(r)};
   });
   return r;
 }
 
-int SimSystem::PostMessageA(WindowHandle window, std::uint32_t message,
-                            std::uintptr_t wParam, std::intptr_t lParam) {
-  const Call call = BeginCall("PostMessageA");
+int SimDesktop::PostMessageA(Fault fault, WindowHandle window, std::uint32_t message,
+                             std::uintptr_t wParam, std::intptr_t lParam,
+                             Described* out) {
   int r = 0;
-  if (call.fault != Fault::kFail && LiveWindow(window)) {
-    const SimMessage posted{now_, window, message, wParam, lParam, true};
+  if (fault != Fault::kFail && LiveWindow(window)) {
+    const SimMessage posted{clock_.Now(), window, message, wParam, lParam, true};
     messages_.push_back(posted);
     posted_.push_back(posted);
     r = 1;
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{MessageArgs(window, message, wParam, lParam), std::to_string(r)};
   });
   return r;
 }
 
-int SimSystem::ShowWindow(WindowHandle window, int showCommand) {
-  const Call call = BeginCall("ShowWindow");
+int SimDesktop::ShowWindow(Fault fault, WindowHandle window, int showCommand,
+                           Described* out) {
   int r = 0;
-  if (SimWindow* w = LiveWindow(window); w && call.fault != Fault::kFail) {
+  if (SimWindow* w = LiveWindow(window); w && fault != Fault::kFail) {
     r = w->visible ? 1 : 0;  // whether it was visible before
     w->visible = showCommand != kSwHide;
   }
-  EndCall(call, [&] {
-    return Described{Hex(window) + ", " + (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
-                     std::to_string(r)};
+  DescribeTo(out, [&] {
+    return Described{
+        Hex(window) + ", " +
+            (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
+        std::to_string(r)};
   });
   return r;
 }
 
-WindowHandle SimSystem::SetFocus(WindowHandle window) {
-  const Call call = BeginCall("SetFocus");
+WindowHandle SimDesktop::SetFocus(Fault fault, WindowHandle window, Described* out) {
   WindowHandle r = 0;
-  if (call.fault != Fault::kFail && (window == 0 || LiveWindow(window))) {
+  if (fault != Fault::kFail && (window == 0 || LiveWindow(window))) {
     r = focus_;
     focus_ = window;
   }
-  EndCall(call, [&] { return Described{Hex(window), Hex(r)}; });
+  DescribeTo(out, [&] { return Described{Hex(window), Hex(r)}; });
   return r;
 }
 
-int SimSystem::GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
-  const Call call = BeginCall("GetWindowTextA");
+int SimDesktop::GetWindowTextA(Fault fault, WindowHandle window, char* buffer,
+                               int capacity, Described* out) {
   int r = 0;
   if (buffer && capacity > 0) {
     buffer[0] = '\0';
     const SimWindow* w = LiveWindow(window);
-    if (call.fault != Fault::kFail && w) {
+    if (fault != Fault::kFail && w) {
       const std::size_t room = static_cast<std::size_t>(capacity - 1);
       const std::size_t n = w->title.size() < room ? w->title.size() : room;
       std::memcpy(buffer, w->title.data(), n);
@@ -205,21 +208,21 @@ int SimSystem::GetWindowTextA(WindowHandle window, char* buffer, int capacity) {
       r = static_cast<int>(n);
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{Hex(window) + ", buffer, " + std::to_string(capacity),
                      std::to_string(r) + (r ? " -> " + Quoted(buffer) : "")};
   });
   return r;
 }
 
-int SimSystem::InvalidateRect(WindowHandle window, int erase) {
-  const Call call = BeginCall("InvalidateRect");
+int SimDesktop::InvalidateRect(Fault fault, WindowHandle window, int erase,
+                               Described* out) {
   int r = 0;
-  if (SimWindow* w = LiveWindow(window); w && call.fault != Fault::kFail) {
+  if (SimWindow* w = LiveWindow(window); w && fault != Fault::kFail) {
     ++w->invalidated;
     r = 1;
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{Hex(window) + ", NULL, " + std::to_string(erase), std::to_string(r)};
   });
   return r;
@@ -227,7 +230,7 @@ int SimSystem::InvalidateRect(WindowHandle window, int erase) {
 
 // ---- setup and inspection ----
 
-WindowHandle SimSystem::CreateWindow(const std::string& className,
+WindowHandle SimDesktop::CreateWindow(const std::string& className,
                                      const std::string& title, WindowHandle parent,
                                      int controlId, ProcessId ownerPid) {
   SimWindow* up = nullptr;
@@ -251,7 +254,7 @@ WindowHandle SimSystem::CreateWindow(const std::string& className,
   return w.handle;
 }
 
-void SimSystem::DestroyWindow(WindowHandle window) {
+void SimDesktop::DestroyWindow(WindowHandle window) {
   SimWindow* w = LiveWindow(window);
   if (!w) return;
   w->alive = false;
@@ -260,35 +263,44 @@ void SimSystem::DestroyWindow(WindowHandle window) {
   for (WindowHandle child : children) DestroyWindow(child);
 }
 
-bool SimSystem::IsWindow(WindowHandle window) const { return LiveWindow(window) != nullptr; }
+void SimDesktop::DestroyWindowsOf(ProcessId pid) {
+  std::vector<WindowHandle> owned;
+  for (const auto& entry : windows_)
+    if (entry.second.alive && entry.second.owner == pid) owned.push_back(entry.first);
+  for (WindowHandle w : owned) DestroyWindow(w);
+}
 
-bool SimSystem::IsVisible(WindowHandle window) const {
+bool SimDesktop::IsWindow(WindowHandle window) const {
+  return LiveWindow(window) != nullptr;
+}
+
+bool SimDesktop::IsVisible(WindowHandle window) const {
   const SimWindow* w = LiveWindow(window);
   return w && w->visible;
 }
 
-void SimSystem::SetWindowVisible(WindowHandle window, bool visible) {
+void SimDesktop::SetWindowVisible(WindowHandle window, bool visible) {
   if (SimWindow* w = LiveWindow(window)) w->visible = visible;
 }
 
-void SimSystem::SetWindowTitle(WindowHandle window, const std::string& title) {
+void SimDesktop::SetWindowTitle(WindowHandle window, const std::string& title) {
   if (SimWindow* w = LiveWindow(window)) w->title = title;
 }
 
-int SimSystem::InvalidateCount(WindowHandle window) const {
+int SimDesktop::InvalidateCount(WindowHandle window) const {
   auto it = windows_.find(window);
   return it == windows_.end() ? 0 : it->second.invalidated;
 }
 
-void SimSystem::SetMessageHandler(WindowHandle window, MessageHandler handler) {
+void SimDesktop::SetMessageHandler(WindowHandle window, MessageHandler handler) {
   if (SimWindow* w = LiveWindow(window)) w->handler = std::move(handler);
 }
 
-void SimSystem::SetItemCount(WindowHandle window, std::intptr_t count) {
+void SimDesktop::SetItemCount(WindowHandle window, std::intptr_t count) {
   if (SimWindow* w = LiveWindow(window)) w->itemCount = count;
 }
 
-std::vector<SimMessage> SimSystem::MessagesTo(WindowHandle window) const {
+std::vector<SimMessage> SimDesktop::MessagesTo(WindowHandle window) const {
   std::vector<SimMessage> out;
   for (const SimMessage& m : messages_)
     if (m.window == window) out.push_back(m);

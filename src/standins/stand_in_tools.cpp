@@ -1,10 +1,10 @@
-#include "platform/sim/stand_in_tools.h"
+#include "standins/stand_in_tools.h"
 
 #include <memory>
 #include <set>
 #include <sstream>
 
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 
 namespace nl::sim {
 
@@ -46,33 +46,33 @@ struct InstallerState {
 void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> state,
                          const StandInOptions& options) {
   ++state->dialogsShown;
-  WindowHandle dialog = system.CreateWindow(
+  WindowHandle dialog = system.Desktop().CreateWindow(
       "#32770", "Hardware-Installation", 0, 0, state->pid);
   if (!Plays(options.installer, "noforward")) {
-    system.CreateWindow("Button", "Weiter >", dialog, kForwardButton,
+    system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton,
                         state->pid);
   }
-  WindowHandle page = system.CreateWindow("#32770", "", dialog, 0, state->pid);
-  system.CreateWindow("Button", "Infrarotgeraet suchen", page,
+  WindowHandle page = system.Desktop().CreateWindow("#32770", "", dialog, 0, state->pid);
+  system.Desktop().CreateWindow("Button", "Infrarotgeraet suchen", page,
                       kInstallerPageControl, state->pid);
-  system.SetMessageHandler(
+  system.Desktop().SetMessageHandler(
       dialog, [state, options, dialog](SimSystem& sys,
                                        const SimMessage& message) {
         if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
         ++state->presses;
         ProcessId pid = state->pid;
         if (Plays(options.installer, "twice") && state->dialogsShown == 1) {
-          sys.DestroyWindow(dialog);
+          sys.Desktop().DestroyWindow(dialog);
           ShowInstallerDialog(sys, state, options);
           return std::intptr_t{0};
         }
-        sys.After(300, [pid](SimSystem& s) { s.EndProcess(pid); });
+        sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
         return std::intptr_t{0};
       });
   // Without a press on this dialog it gives up after a few seconds.
   int pressesBefore = state->presses;
-  system.After(3000, [state, pressesBefore](SimSystem& sys) {
-    if (state->presses == pressesBefore) sys.EndProcess(state->pid);
+  system.Clock().After(3000, [state, pressesBefore](SimSystem& sys) {
+    if (state->presses == pressesBefore) sys.Processes().EndProcess(state->pid);
   });
 }
 
@@ -82,12 +82,12 @@ void ReadDisplayName(SimSystem& system, StandInRecord* record) {
   ++record->installerStarts;
   record->installerFoundDisplayName = false;
   record->installerDisplayName.clear();
-  const std::string dir = system.ValueText(kSetupKey, "SetupScratchDir");
+  const std::string dir = system.Registry().ValueText(kSetupKey, "SetupScratchDir");
   const std::string inf = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "IRMINI.INF";
-  if (dir.empty() || !system.FileExists(inf)) return;
+  if (dir.empty() || !system.Files().FileExists(inf)) return;
   std::string bytes;
   try {
-    bytes = system.ReadFileText(inf);
+    bytes = system.Files().ReadFileText(inf);
   } catch (const std::runtime_error&) {
     return;  // held or unreadable: the installer finds no models there
   }
@@ -103,18 +103,18 @@ void StartClassInstaller(SimSystem& system, ProcessId pid,
   // A lingering RunDll window belongs to a helper that outlives the process.
   bool linger = Plays(options.installer, "linger");
   WindowHandle runDll =
-      system.CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
-  system.SetWindowVisible(runDll, false);
+      system.Desktop().CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
+  system.Desktop().SetWindowVisible(runDll, false);
   if (linger) {
-    system.After(3000 + 4000, [runDll](SimSystem& sys) {
-      sys.DestroyWindow(runDll);
+    system.Clock().After(3000 + 4000, [runDll](SimSystem& sys) {
+      sys.Desktop().DestroyWindow(runDll);
     });
   }
   if (Plays(options.installer, "absent")) {
-    system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    system.Clock().After(3000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
   } else if (Plays(options.installer, "late")) {
-    system.After(2500, [state, options](SimSystem& sys) {
-      if (sys.IsAlive(state->pid)) ShowInstallerDialog(sys, state, options);
+    system.Clock().After(2500, [state, options](SimSystem& sys) {
+      if (sys.Processes().IsAlive(state->pid)) ShowInstallerDialog(sys, state, options);
     });
   } else {
     ShowInstallerDialog(system, state, options);
@@ -134,48 +134,48 @@ struct WizardState {
 };
 
 void GrowModels(SimSystem& system, std::shared_ptr<WizardState> state) {
-  if (!system.IsWindow(state->models)) return;
-  system.SetItemCount(state->models, ++state->modelCount);
-  if (system.Now() < state->growUntil) {
-    system.After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
+  if (!system.Desktop().IsWindow(state->models)) return;
+  system.Desktop().SetItemCount(state->models, ++state->modelCount);
+  if (system.Clock().Now() < state->growUntil) {
+    system.Clock().After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
   }
 }
 
 void ShowModelPage(SimSystem& system, std::shared_ptr<WizardState> state,
                    const StandInOptions& options) {
   state->pageNumber = 2;
-  state->page = system.CreateWindow("#32770", "", state->dialog, 0, state->pid);
+  state->page = system.Desktop().CreateWindow("#32770", "", state->dialog, 0, state->pid);
   if (Plays(options.wizard, "no1580")) return;
-  system.CreateWindow("ListBox", "", state->page, kManufacturerList,
+  system.Desktop().CreateWindow("ListBox", "", state->page, kManufacturerList,
                       state->pid);
-  state->models = system.CreateWindow("SysListView32", "", state->page,
+  state->models = system.Desktop().CreateWindow("SysListView32", "", state->page,
                                       kModelList, state->pid);
   state->modelCount = 1;
-  system.SetItemCount(state->models, state->modelCount);
-  state->growUntil = system.Now() + static_cast<std::uint64_t>(options.growMs);
-  system.After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
+  system.Desktop().SetItemCount(state->models, state->modelCount);
+  state->growUntil = system.Clock().Now() + static_cast<std::uint64_t>(options.growMs);
+  system.Clock().After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
 }
 
 void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
                 const StandInOptions& options) {
   ProcessId pid = state->pid;
   WindowHandle dialog =
-      system.CreateWindow("#32770", "Hardware-Assistent", 0, 0, pid);
+      system.Desktop().CreateWindow("#32770", "Hardware-Assistent", 0, 0, pid);
   state->dialog = dialog;
-  system.CreateWindow("Button", "Weiter >", dialog, kForwardButton, pid);
-  system.CreateWindow("Button", "Fertig stellen", dialog, kFinishButton, pid);
-  state->page = system.CreateWindow("#32770", "", dialog, 0, pid);
-  system.CreateWindow("Edit", "", state->page, kWizardFirstControl, pid);
+  system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton, pid);
+  system.Desktop().CreateWindow("Button", "Fertig stellen", dialog, kFinishButton, pid);
+  state->page = system.Desktop().CreateWindow("#32770", "", dialog, 0, pid);
+  system.Desktop().CreateWindow("Edit", "", state->page, kWizardFirstControl, pid);
   state->pageNumber = 1;
-  system.SetMessageHandler(
+  system.Desktop().SetMessageHandler(
       dialog, [state, options](SimSystem& sys, const SimMessage& message) {
         if (IsCommandFor(message, kForwardButton)) {
           if (state->pageNumber == 1) {
-            sys.DestroyWindow(state->page);
+            sys.Desktop().DestroyWindow(state->page);
             if (Plays(options.wizard, "slowpage")) {
               state->pageNumber = 0;
-              sys.After(2500, [state, options](SimSystem& s) {
-                if (s.IsWindow(state->dialog)) ShowModelPage(s, state, options);
+              sys.Clock().After(2500, [state, options](SimSystem& s) {
+                if (s.Desktop().IsWindow(state->dialog)) ShowModelPage(s, state, options);
               });
             } else {
               ShowModelPage(sys, state, options);
@@ -184,29 +184,29 @@ void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
             state->pageNumber = 3;
           }
         } else if (IsCommandFor(message, kFinishButton)) {
-          sys.EndProcess(state->pid);
+          sys.Processes().EndProcess(state->pid);
         }
         return std::intptr_t{0};
       });
   // Without a finish command it ends by itself.
-  system.After(15000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+  system.Clock().After(15000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
 }
 
 void StartHardwareWizard(SimSystem& system, ProcessId pid,
                          const StandInOptions& options) {
   if (Plays(options.wizard, "exit")) {
-    system.EndProcess(pid);
+    system.Processes().EndProcess(pid);
     return;
   }
-  WindowHandle runDll = system.CreateWindow("RunDll", "", 0, 0, pid);
-  system.SetWindowVisible(runDll, false);
+  WindowHandle runDll = system.Desktop().CreateWindow("RunDll", "", 0, 0, pid);
+  system.Desktop().SetWindowVisible(runDll, false);
   auto state = std::make_shared<WizardState>();
   state->pid = pid;
   if (Plays(options.wizard, "absent")) {
-    system.After(3000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    system.Clock().After(3000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
   } else if (Plays(options.wizard, "late")) {
-    system.After(1200, [state, options](SimSystem& sys) {
-      if (sys.IsAlive(state->pid)) ShowWizard(sys, state, options);
+    system.Clock().After(1200, [state, options](SimSystem& sys) {
+      if (sys.Processes().IsAlive(state->pid)) ShowWizard(sys, state, options);
     });
   } else {
     ShowWizard(system, state, options);
@@ -218,24 +218,24 @@ void StartHardwareWizard(SimSystem& system, ProcessId pid,
 void StartNetworkPanel(SimSystem& system, ProcessId pid,
                        const StandInOptions& options) {
   if (Plays(options.panel, "absent")) {
-    system.After(2000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    system.Clock().After(2000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
     return;
   }
   bool untitled = Plays(options.panel, "notitle");
   WindowHandle dialog =
-      system.CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
-  system.CreateWindow("Button", "OK", dialog, kOkButton, pid);
-  system.CreateWindow("Button", "Abbrechen", dialog, kCancelButton, pid);
+      system.Desktop().CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
+  system.Desktop().CreateWindow("Button", "OK", dialog, kOkButton, pid);
+  system.Desktop().CreateWindow("Button", "Abbrechen", dialog, kCancelButton, pid);
   if (untitled) {
-    system.After(4000, [pid](SimSystem& sys) { sys.EndProcess(pid); });
+    system.Clock().After(4000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
     return;
   }
   auto presses = std::make_shared<int>(0);
   int needed = Plays(options.panel, "stubborn") ? 3 : 1;
-  system.SetMessageHandler(
+  system.Desktop().SetMessageHandler(
       dialog, [pid, presses, needed](SimSystem& sys, const SimMessage& message) {
         if (IsCommandFor(message, kOkButton) && ++*presses >= needed) {
-          sys.EndProcess(pid);
+          sys.Processes().EndProcess(pid);
         }
         return std::intptr_t{0};
       });
@@ -244,10 +244,10 @@ void StartNetworkPanel(SimSystem& system, ProcessId pid,
 void Script(SimSystem& system, const char* commandLine,
             const std::string& behaviour, ProgramScript start) {
   if (Plays(behaviour, "failstart")) {
-    system.FailStart(commandLine);
+    system.Processes().FailStart(commandLine);
     return;
   }
-  system.ScriptProgram(commandLine, std::move(start));
+  system.Processes().ScriptProgram(commandLine, std::move(start));
 }
 
 }  // namespace

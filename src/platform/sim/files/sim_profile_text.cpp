@@ -1,4 +1,4 @@
-#include "platform/sim/sim_profile_text.h"
+#include "platform/sim/files/sim_profile_text.h"
 
 #include <vector>
 

@@ -1,4 +1,4 @@
-#include "platform/sim/sim_paths.h"
+#include "platform/sim/files/sim_paths.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

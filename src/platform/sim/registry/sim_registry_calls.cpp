@@ -1,7 +1,8 @@
-// The registry calls of the simulated system and its registry setup calls.
+// The registry calls of the simulated system.
 #include <cstring>
 
-#include "platform/sim/sim_system.h"
+#include "platform/sim/registry/sim_registry.h"
+#include "platform/sim/sim_text.h"
 
 namespace nl::sim {
 
@@ -10,8 +11,6 @@ using regfile::SplitKeyPath;
 using regfile::WalkKeys;
 
 namespace {
-
-constexpr RegKey kKeyHandleBase = 0x20000;
 
 std::string TypeName(std::uint32_t type) {
   switch (type) {
@@ -37,39 +36,16 @@ std::string Result(RegResult r) { return std::to_string(r); }
 
 }  // namespace
 
-RegNode* SimSystem::NodeOf(RegKey key, RegResult* error) {
-  if (key == kHkeyLocalMachine) return registry_.get();
-  auto it = keys_.find(key);
-  if (it == keys_.end() || it->second.node->deleted) {
-    *error = kErrorInvalidHandle;
-    return nullptr;
-  }
-  return it->second.node.get();
-}
-
-std::shared_ptr<RegNode> SimSystem::SharedNode(RegNode* node) {
-  if (!node->parent) return registry_;
-  return node->parent->subkeys.find(node->name)->second;
-}
-
-RegKey SimSystem::NewKeyHandle(RegNode* node) {
-  const std::uint64_t serial = ++keySerial_;
-  const RegKey handle = kKeyHandleBase + 4 * serial;
-  keys_[handle] = OpenKey{SharedNode(node), node->Path(), serial};
-  return handle;
-}
-
 // RegCreateKeyExA and RegOpenKeyExA differ only in what a missing key
 // means: made on the way, or kErrorFileNotFound.
-RegResult SimSystem::OpenKeyCall(const char* operation, bool create, RegKey key,
-                                 const char* subKey, std::uint32_t options,
-                                 std::uint32_t access, RegKey* result) {
-  const Call call = BeginCall(operation);
+RegResult SimRegistry::OpenKey(Fault fault, bool create, RegKey key, const char* subKey,
+                               std::uint32_t options, std::uint32_t access,
+                               RegKey* result, Described* out) {
   const std::string parentName = KeyName(key);
   RegResult r = kErrorSuccess;
   RegKey made = 0;
   std::vector<std::string> names;
-  if (call.fault == Fault::kFail) {
+  if (fault == Fault::kFail) {
     r = create ? kErrorAccessDenied : kErrorFileNotFound;
   } else if (RegNode* node = NodeOf(key, &r)) {
     if (!SplitKeyPath(subKey, &names)) {
@@ -88,7 +64,7 @@ RegResult SimSystem::OpenKeyCall(const char* operation, bool create, RegKey key,
       }
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{parentName + ", " + QuotedOrNull(subKey) + ", " +
                          std::to_string(options) + ", " + Hex(access),
                      Result(r) + (r == 0 ? " -> " + KeyName(made) : "")};
@@ -96,26 +72,13 @@ RegResult SimSystem::OpenKeyCall(const char* operation, bool create, RegKey key,
   return r;
 }
 
-RegResult SimSystem::RegCreateKeyExA(RegKey key, const char* subKey,
-                                     std::uint32_t options, std::uint32_t access,
-                                     RegKey* result) {
-  return OpenKeyCall("RegCreateKeyExA", true, key, subKey, options, access, result);
-}
-
-RegResult SimSystem::RegOpenKeyExA(RegKey key, const char* subKey,
-                                   std::uint32_t options, std::uint32_t access,
-                                   RegKey* result) {
-  return OpenKeyCall("RegOpenKeyExA", false, key, subKey, options, access, result);
-}
-
-RegResult SimSystem::RegQueryValueExA(RegKey key, const char* valueName,
-                                      std::uint32_t* type, std::uint8_t* data,
-                                      std::uint32_t* dataSize) {
-  const Call call = BeginCall("RegQueryValueExA");
+RegResult SimRegistry::RegQueryValueExA(Fault fault, RegKey key, const char* valueName,
+                                        std::uint32_t* type, std::uint8_t* data,
+                                        std::uint32_t* dataSize, Described* out) {
   const std::uint32_t capacity = dataSize ? *dataSize : 0;
   RegResult r = kErrorSuccess;
   const RegValue* value = nullptr;
-  if (call.fault == Fault::kFail) {
+  if (fault == Fault::kFail) {
     r = kErrorAccessDenied;
   } else if (RegNode* node = NodeOf(key, &r)) {
     value = node->FindValue(valueName ? valueName : "");
@@ -134,7 +97,7 @@ RegResult SimSystem::RegQueryValueExA(RegKey key, const char* valueName,
       if (type) *type = value->type;
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     std::string res = Result(r);
     if (r == kErrorSuccess && data)
       res += " -> " + DataText(value->type, value->data);
@@ -148,14 +111,13 @@ RegResult SimSystem::RegQueryValueExA(RegKey key, const char* valueName,
   return r;
 }
 
-RegResult SimSystem::RegSetValueExA(RegKey key, const char* valueName,
-                                    std::uint32_t type, const std::uint8_t* data,
-                                    std::uint32_t dataSize) {
-  const Call call = BeginCall("RegSetValueExA");
+RegResult SimRegistry::RegSetValueExA(Fault fault, RegKey key, const char* valueName,
+                                      std::uint32_t type, const std::uint8_t* data,
+                                      std::uint32_t dataSize, Described* out) {
   RegResult r = kErrorSuccess;
   const std::string bytes =
       data ? std::string(reinterpret_cast<const char*>(data), dataSize) : std::string();
-  if (call.fault == Fault::kFail) {
+  if (fault == Fault::kFail) {
     r = kErrorAccessDenied;
   } else if (RegNode* node = NodeOf(key, &r)) {
     if (!data && dataSize > 0)
@@ -163,7 +125,7 @@ RegResult SimSystem::RegSetValueExA(RegKey key, const char* valueName,
     else
       node->SetValue(valueName ? valueName : "", type, bytes);
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{KeyName(key) + ", " + QuotedOrNull(valueName) + ", " +
                          DataText(type, bytes),
                      Result(r)};
@@ -171,23 +133,21 @@ RegResult SimSystem::RegSetValueExA(RegKey key, const char* valueName,
   return r;
 }
 
-RegResult SimSystem::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
-                                   std::uint32_t* nameSize) {
-  const Call call = BeginCall("RegEnumKeyExA");
+RegResult SimRegistry::RegEnumKeyExA(Fault fault, RegKey key, std::uint32_t index,
+                                     char* name, std::uint32_t* nameSize,
+                                     Described* out) {
   const std::uint32_t capacity = nameSize ? *nameSize : 0;
   RegResult r = kErrorSuccess;
   std::string found;
-  if (call.fault == Fault::kFail) {
+  if (fault == Fault::kFail) {
     r = kErrorAccessDenied;
   } else if (RegNode* node = NodeOf(key, &r)) {
     if (!name || !nameSize) {
       r = kErrorInvalidParameter;
-    } else if (index >= node->subkeys.size()) {
+    } else if (const RegNode* subkey = SubkeyAt(*node, index); !subkey) {
       r = kErrorNoMoreItems;
     } else {
-      auto it = node->subkeys.begin();
-      std::advance(it, index);
-      found = it->second->name;
+      found = subkey->name;
       if (found.size() + 1 > capacity) {
         r = kErrorMoreData;
       } else {
@@ -196,7 +156,7 @@ RegResult SimSystem::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
       }
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{KeyName(key) + ", " + std::to_string(index) + ", buffer, " +
                          std::to_string(capacity),
                      Result(r) + (r == 0 ? " -> " + Quoted(found) : "")};
@@ -204,11 +164,11 @@ RegResult SimSystem::RegEnumKeyExA(RegKey key, std::uint32_t index, char* name,
   return r;
 }
 
-RegResult SimSystem::RegDeleteKeyA(RegKey key, const char* subKey) {
-  const Call call = BeginCall("RegDeleteKeyA");
+RegResult SimRegistry::RegDeleteKeyA(Fault fault, RegKey key, const char* subKey,
+                                     Described* out) {
   RegResult r = kErrorSuccess;
   std::vector<std::string> names;
-  if (call.fault == Fault::kFail) {
+  if (fault == Fault::kFail) {
     r = kErrorAccessDenied;
   } else if (RegNode* node = NodeOf(key, &r)) {
     if (!SplitKeyPath(subKey, &names)) {
@@ -222,20 +182,19 @@ RegResult SimSystem::RegDeleteKeyA(RegKey key, const char* subKey) {
       RegNode* target = parent ? parent->FindSubkey(last) : nullptr;
       if (!target)
         r = kErrorFileNotFound;
-      else if (ntKeyDeletion_ && !target->subkeys.empty())
+      else if (ntKeyDeletion_ && SubkeyAt(*target, 0))
         r = kErrorAccessDenied;
       else
         RemoveSubkey(parent, last);
     }
   }
-  EndCall(call, [&] {
+  DescribeTo(out, [&] {
     return Described{KeyName(key) + ", " + QuotedOrNull(subKey), Result(r)};
   });
   return r;
 }
 
-RegResult SimSystem::RegCloseKey(RegKey key) {
-  const Call call = BeginCall("RegCloseKey", FaultUse::kNone);
+RegResult SimRegistry::RegCloseKey(RegKey key, Described* out) {
   const std::string name = KeyName(key);
   RegResult r = kErrorSuccess;
   if (key == kHkeyLocalMachine) {
@@ -243,65 +202,8 @@ RegResult SimSystem::RegCloseKey(RegKey key) {
   } else if (keys_.erase(key) == 0) {
     r = kErrorInvalidHandle;
   }
-  EndCall(call, [&] { return Described{name, Result(r)}; });
+  DescribeTo(out, [&] { return Described{name, Result(r)}; });
   return r;
-}
-
-// ---- setup and inspection ----
-
-const RegNode* SimSystem::FindNode(const std::string& path) const {
-  std::vector<std::string> names;
-  if (!SplitKeyPath(path.c_str(), &names)) return nullptr;
-  return WalkKeys(registry_.get(), names);
-}
-
-void SimSystem::CreateKey(const std::string& path) {
-  std::vector<std::string> names;
-  if (!SplitKeyPath(path.c_str(), &names))
-    throw std::invalid_argument("bad key path: " + path);
-  RegNode* node = registry_.get();
-  for (const std::string& name : names) node = node->AddSubkey(name);
-}
-
-void SimSystem::SetValue(const std::string& path, const std::string& valueName,
-                         std::uint32_t type, const std::string& data) {
-  CreateKey(path);
-  const_cast<RegNode*>(FindNode(path))->SetValue(valueName, type, data);
-}
-
-void SimSystem::SetText(const std::string& path, const std::string& valueName,
-                        const std::string& text) {
-  SetValue(path, valueName, kRegSz, text + '\0');
-}
-
-bool SimSystem::KeyExists(const std::string& path) const {
-  return FindNode(path) != nullptr;
-}
-
-const RegValue* SimSystem::FindValue(const std::string& path,
-                                     const std::string& valueName) const {
-  const RegNode* node = FindNode(path);
-  return node ? node->FindValue(valueName) : nullptr;
-}
-
-std::string SimSystem::ValueText(const std::string& path,
-                                 const std::string& valueName) const {
-  const RegValue* v = FindValue(path, valueName);
-  if (!v) return std::string();
-  return v->data.substr(0, v->data.find('\0'));
-}
-
-std::vector<std::string> SimSystem::SubkeyNames(const std::string& path) const {
-  std::vector<std::string> out;
-  if (const RegNode* node = FindNode(path))
-    for (const auto& entry : node->subkeys) out.push_back(entry.second->name);
-  return out;
-}
-
-std::vector<OpenKeyInfo> SimSystem::OpenKeys() const {
-  std::vector<OpenKeyInfo> out;
-  for (const auto& entry : keys_) out.push_back({entry.first, entry.second.path});
-  return out;
 }
 
 }  // namespace nl::sim

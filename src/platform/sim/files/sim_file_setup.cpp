@@ -1,0 +1,152 @@
+// The simulated files' host folder, system image copies, and the setup and
+// inspection calls.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/sim/files/host_io.h"
+#include "platform/sim/files/sim_files.h"
+#include "platform/sim/sim_text.h"
+
+namespace fs = std::filesystem;
+
+namespace nl::sim {
+
+namespace {
+
+bool IsDriveFolder(const fs::path& p) {
+  const std::string name = p.filename().string();
+  return name.size() == 7 && name.compare(0, 6, "drive_") == 0 && name[6] >= 'a' &&
+         name[6] <= 'z';
+}
+
+void CopyTree(const fs::path& from, const fs::path& to) {
+  fs::create_directories(to);
+  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+SimFiles::SimFiles(std::string hostRoot, bool owned)
+    : hostRoot_(std::move(hostRoot)), ownsHostRoot_(owned) {
+  currentDir_.drive = 'C';
+  fs::create_directories(DriveFolder(hostRoot_, 'C'));
+}
+
+SimFiles::~SimFiles() {
+  for (auto& entry : files_) {
+    Flush(entry.second);
+    ::close(entry.second.fd);
+  }
+  if (ownsHostRoot_) {
+    std::error_code ignored;
+    fs::remove_all(hostRoot_, ignored);
+  }
+}
+
+void SimFiles::CopyDrivesFrom(const std::string& dir) {
+  FlushAll();
+  for (const auto& entry : fs::directory_iterator(dir))
+    if (entry.is_directory() && IsDriveFolder(entry.path()))
+      CopyTree(entry.path(), fs::path(hostRoot_) / entry.path().filename());
+  for (auto& entry : files_) entry.second.readLen = 0;
+}
+
+void SimFiles::CopyDrivesTo(const std::string& dir) {
+  FlushAll();
+  for (const auto& entry : fs::directory_iterator(hostRoot_))
+    if (entry.is_directory() && IsDriveFolder(entry.path()))
+      CopyTree(entry.path(), fs::path(dir) / entry.path().filename());
+}
+
+void SimFiles::AddDrive(char letter) {
+  fs::create_directories(DriveFolder(hostRoot_, FoldUpper(letter)));
+}
+
+void SimFiles::SetCurrentDirectory(const std::string& path) {
+  WinPath parsed;
+  if (!ParseWinPath(path, currentDir_, &parsed))
+    throw std::invalid_argument("bad path: " + path);
+  currentDir_ = parsed;
+}
+
+void SimFiles::MakeDirectory(const std::string& path) {
+  WinPath parsed;
+  if (!ParseWinPath(path, currentDir_, &parsed))
+    throw std::invalid_argument("bad path: " + path);
+  WinPath walk;
+  walk.drive = parsed.drive;
+  for (const std::string& name : parsed.names) {
+    walk.names.push_back(name);
+    std::string host;
+    if (!ResolveOnHost(hostRoot_, walk, &host))
+      throw std::runtime_error("cannot resolve " + FormatWinPath(walk));
+    struct stat st;
+    if (!StatPath(host, &st) && ::mkdir(host.c_str(), 0755) != 0)
+      throw std::runtime_error("cannot create " + FormatWinPath(walk));
+  }
+}
+
+void SimFiles::WriteFileText(const std::string& path, const std::string& bytes) {
+  WinPath parsed;
+  if (!ParseWinPath(path, currentDir_, &parsed) || parsed.names.empty())
+    throw std::invalid_argument("bad file path: " + path);
+  WinPath folder = parsed;
+  folder.names.pop_back();
+  MakeDirectory(FormatWinPath(folder));
+  FlushAll();
+  const std::string host = ResolveOrThrow(path);
+  DropReadAhead(host);
+  if (!WriteWholeFile(host, bytes)) throw std::runtime_error("cannot write " + path);
+}
+
+std::string SimFiles::ReadFileText(const std::string& path) {
+  FlushAll();
+  std::string bytes;
+  if (!ReadWholeFile(ResolveOrThrow(path), &bytes))
+    throw std::runtime_error("cannot read " + path);
+  return bytes;
+}
+
+bool SimFiles::FileExists(const std::string& path) {
+  std::string host;
+  struct stat st;
+  return Resolve(path.c_str(), &host, nullptr) && StatPath(host, &st);
+}
+
+std::string SimFiles::HostPath(const std::string& path) {
+  FlushAll();
+  std::string host;
+  return Resolve(path.c_str(), &host, nullptr) ? host : std::string();
+}
+
+void SimFiles::SetReadOnly(const std::string& path, bool readOnly) {
+  const std::string host = ResolveOrThrow(path);
+  struct stat st;
+  if (!StatPath(host, &st)) throw std::runtime_error("no such file: " + path);
+  const mode_t mode = readOnly ? (st.st_mode & 0555) : (st.st_mode | S_IWUSR);
+  ::chmod(host.c_str(), mode & 0777);
+}
+
+void SimFiles::HoldOpen(const std::string& path) {
+  const std::string host = ResolveOrThrow(path);
+  struct stat st;
+  if (!StatPath(host, &st)) throw std::runtime_error("no such file: " + path);
+  ++held_[host];
+}
+
+void SimFiles::Release(const std::string& path) {
+  const std::string host = ResolveOrThrow(path);
+  auto it = held_.find(host);
+  if (it != held_.end() && --it->second <= 0) held_.erase(it);
+}
+
+std::vector<std::string> SimFiles::OpenFilePaths() const {
+  std::vector<std::string> out;
+  for (const auto& entry : files_) out.push_back(entry.second.winPath);
+  return out;
+}
+
+}  // namespace nl::sim

@@ -1,0 +1,179 @@
+// The files of the simulated system: real host files below a host folder,
+// one folder per drive (sim_paths.h), the files the program has open, the
+// sharing and read-only rules of Windows, and the private-profile ("INI")
+// calls with the profile cache of the 9x family (sim_profile_text.h holds
+// the text rules).
+//
+// Rules worth knowing when writing tests:
+// - Setup and inspection calls take Windows paths; relative ones start at
+//   the current directory (default "C:\").
+// - A file another program holds open (HoldOpen) shares nothing: the
+//   program's opens, moves, copies from it and deletes of it fail until
+//   Release. Read-only files cannot be opened for writing, replaced or
+//   deleted.
+// - GetPrivateProfileStringA with a null section or key (the name listings)
+//   is not modelled: it answers with the default.
+// - The private-profile cache of Windows 95/98/Me: WritePrivateProfileStringA
+//   changes a cached copy of the most recently used profile file, not the
+//   file. The program's profile reads of that file see the copy; its file
+//   calls, the setup and inspection calls below and other processes (the
+//   stand-in tools) see the disk. A call with section, key and value all
+//   null (with or without a file name) writes the copy to disk and returns
+//   0; a profile call on another file first writes the copy back; and so
+//   does ProgramEnded, the latest moment the system may choose, so that a
+//   missing flush shows as a lost edit. A copy that cannot be written back
+//   is lost.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/sim/files/sim_paths.h"
+#include "platform/sim/sim_call.h"
+
+namespace nl::sim {
+
+// Creation dispositions and share flags beyond the ones the logic uses.
+constexpr std::uint32_t kCreateNew = 1;
+constexpr std::uint32_t kCreateAlways = 2;
+constexpr std::uint32_t kOpenExisting = 3;
+constexpr std::uint32_t kTruncateExisting = 5;
+constexpr std::uint32_t kFileShareRead = 1;
+constexpr std::uint32_t kFileShareWrite = 2;
+constexpr std::uint32_t kFileEnd = 2;
+constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+
+class SimFiles {
+ public:
+  // Files below `hostRoot`, removed again by the destructor when `owned`;
+  // drive C: is created when missing.
+  SimFiles(std::string hostRoot, bool owned);
+  ~SimFiles();
+  SimFiles(const SimFiles&) = delete;
+  SimFiles& operator=(const SimFiles&) = delete;
+
+  // ---- Platform calls (sim_file_calls.cpp, sim_profile_calls.cpp) ----
+  FileHandle CreateFileA(Fault fault, const char* path, std::uint32_t access,
+                         std::uint32_t shareMode, std::uint32_t creation,
+                         std::uint32_t attributes, Described* out);
+  int ReadFile(Fault fault, FileHandle file, void* buffer, std::uint32_t count,
+               std::uint32_t* done, Described* out);
+  int WriteFile(Fault fault, FileHandle file, const void* buffer, std::uint32_t count,
+                std::uint32_t* done, Described* out);
+  // CloseHandle of a file handle; false (and nothing described) when the
+  // handle is no open file.
+  bool CloseFile(FileHandle file);
+  std::uint32_t SetFilePointer(Fault fault, FileHandle file, std::int32_t distance,
+                               std::uint32_t method, Described* out);
+  int MoveFileA(Fault fault, const char* existingPath, const char* newPath,
+                Described* out);
+  int DeleteFileA(Fault fault, const char* path, Described* out);
+  int CopyFileA(Fault fault, const char* source, const char* destination,
+                int failIfExists, Described* out);
+  std::uint32_t GetFileAttributesA(Fault fault, const char* path, Described* out);
+  std::uint32_t GetPrivateProfileStringA(Fault fault, const char* section,
+                                         const char* key, const char* defaultText,
+                                         char* buffer, std::uint32_t size,
+                                         const char* path, Described* out);
+  int WritePrivateProfileStringA(Fault fault, const char* section, const char* key,
+                                 const char* value, const char* path, Described* out);
+
+  // ---- for the face ----
+
+  // "file#n" for the n-th file the program opened, else the handle.
+  std::string FileName(FileHandle file) const;
+  // The program was killed: its files are closed, what was written stays.
+  void CloseProgramFiles();
+  // Copies every drive_x folder of `dir` onto the host root (image load),
+  // or the host root's drive folders into `dir` (image save).
+  void CopyDrivesFrom(const std::string& dir);
+  void CopyDrivesTo(const std::string& dir);
+
+  // ---- setup and inspection (sim_file_setup.cpp; Windows paths) ----
+
+  // Creates the drive's host folder; drives without one are missing.
+  void AddDrive(char letter);
+  // Relative paths and paths without a drive start here; default "C:\".
+  void SetCurrentDirectory(const std::string& path);
+  // Writes the file, creating missing folders; throws when the drive is
+  // missing.
+  void WriteFileText(const std::string& path, const std::string& bytes);
+  // The file's bytes; throws std::runtime_error when it cannot be read.
+  std::string ReadFileText(const std::string& path);
+  void MakeDirectory(const std::string& path);  // with its parents
+  bool FileExists(const std::string& path);     // a file or a folder
+  // The host path the Windows path maps to (it may not exist yet); empty
+  // when the drive or a folder on the way is missing. Pending writes of open
+  // handles are flushed first, so the host file is current.
+  std::string HostPath(const std::string& path);
+  void SetReadOnly(const std::string& path, bool readOnly = true);
+  // Another program opens the file without sharing: opens, moves and
+  // deletes of it fail until Release. Throws when the file is missing.
+  void HoldOpen(const std::string& path);
+  void Release(const std::string& path);
+  std::size_t OpenFileCount() const { return files_.size(); }
+  // Windows paths of the program's open files, in handle order.
+  std::vector<std::string> OpenFilePaths() const;
+  const std::string& HostRoot() const { return hostRoot_; }
+  // The program's process has ended (returned or killed): a changed profile
+  // copy it left unflushed is written back over the file now.
+  void ProgramEnded();
+  // Whether a changed profile copy waits to be written to disk.
+  bool HasUnwrittenProfile() const { return profileCopy_.has_value(); }
+
+ private:
+  struct OpenFile {
+    int fd = -1;
+    std::string host;
+    std::string winPath;
+    std::uint64_t serial = 0;
+    bool canRead = false;
+    bool canWrite = false;
+    std::uint32_t share = 0;
+    std::uint64_t pos = 0;
+    // Read-ahead and write-behind, so byte-at-a-time use stays fast.
+    std::vector<char> readBuf;
+    std::uint64_t readStart = 0;
+    std::size_t readLen = 0;
+    std::string writeBuf;
+    std::uint64_t writeStart = 0;
+  };
+  struct ProfileCopy {
+    std::string host;
+    std::string bytes;
+  };
+
+  // Paths, sharing and buffered transfers (sim_open_files.cpp).
+  bool Resolve(const char* path, std::string* host, std::string* winPath);
+  std::string ResolveOrThrow(const std::string& path);
+  bool OpenAllows(const std::string& host, bool read, bool write,
+                  std::uint32_t share) const;
+  bool IsOpenOrHeld(const std::string& host) const;
+  bool Flush(OpenFile& file);
+  void FlushAll();
+  void DropReadAhead(const std::string& host);
+  std::size_t ReadAt(OpenFile& file, char* out, std::size_t count);
+  bool WriteAt(OpenFile& file, const char* in, std::size_t count);
+
+  // The profile cache (sim_profile_calls.cpp). Before a profile call on
+  // `host`: a copy of another file goes to disk.
+  void WriteBackOtherProfile(const std::string& host);
+  bool WriteBackProfile();
+
+  std::string hostRoot_;
+  bool ownsHostRoot_ = false;
+  WinPath currentDir_;
+  std::map<FileHandle, OpenFile> files_;
+  std::uint64_t fileSerial_ = 0;
+  std::map<std::string, int> held_;  // host path -> hold count
+  // The changed copy of the most recently used profile file, not yet on
+  // disk. (An unchanged copy answers as the disk would, so none is kept.)
+  std::optional<ProfileCopy> profileCopy_;
+};
+
+}  // namespace nl::sim
