@@ -26,6 +26,14 @@ file(GLOB NL_STANDIN_SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/stand
 add_library(nl_standins STATIC ${NL_STANDIN_SIM_SOURCES})
 target_link_libraries(nl_standins PUBLIC nl_sim)
 
+# The support tool's findings: each goal of the installation, reached or
+# not and why, decided from the facts of a simulated run.
+find_package(nlohmann_json 3 REQUIRED)
+file(GLOB NL_FINDINGS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/findings/*.cpp)
+add_library(nl_findings STATIC ${NL_FINDINGS_SOURCES})
+target_include_directories(nl_findings PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(nl_findings PUBLIC nl_sim nl_standins PRIVATE nlohmann_json::nlohmann_json)
+
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)
 foreach(tool_main ${NL_TOOL_MAINS})
@@ -33,7 +41,7 @@ foreach(tool_main ${NL_TOOL_MAINS})
   get_filename_component(tool_name ${tool_dir} NAME)
   file(GLOB tool_sources CONFIGURE_DEPENDS ${tool_dir}/*.cpp)
   add_executable(${tool_name} ${tool_sources})
-  target_link_libraries(${tool_name} PRIVATE nl_sim nl_standins)
+  target_link_libraries(${tool_name} PRIVATE nl_findings nl_standins)
 endforeach()
 
 enable_testing()
@@ -46,7 +54,7 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
   PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
              COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
 add_executable(host_tests ${NL_TEST_SOURCES})
-target_link_libraries(host_tests PRIVATE nl_sim nl_standins GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(host_tests PRIVATE nl_findings nl_standins nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60

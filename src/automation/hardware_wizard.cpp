@@ -1,19 +1,17 @@
 #include "automation/hardware_wizard.h"
 
 #include "automation/dialog_primitives.h"
+#include "automation/system_tool_table.h"
 
 namespace nl {
 
 namespace {
 
-constexpr const char* kWizardCommandLine =
-    "rundll32 sysdm.cpl,InstallDevice_Rundll";
-
-constexpr int kLetterControl = 1551;
-constexpr int kManufacturerList = 1580;
-constexpr int kModelList = 1581;
+constexpr int kLetterControl = kWizardLetterControl;
+constexpr int kManufacturerList = kWizardManufacturerList;
+constexpr int kModelList = kWizardModelList;
 constexpr int kForwardButton = 12324;
-constexpr int kFinishButton = 12325;
+constexpr int kFinishButton = kWizardFinishButton;
 
 constexpr char kManufacturer[] = "microsoft";
 // Set-1 make codes of the letters of "microsoft", in order.

@@ -1,20 +1,16 @@
 #include "automation/installer_runs.h"
 
 #include "automation/dialog_primitives.h"
+#include "automation/system_tool_table.h"
 #include "setup/setup_env.h"
 
 namespace nl {
 
 namespace {
 
-constexpr const char* kClassInstallerCommandLine =
-    "rundll32 sysdm.cpl,InstallDevice_Rundll Infrared";
-constexpr const char* kNetworkPanelCommandLine =
-    "rundll32.exe shell32.dll,Control_RunDLL Netcpl.cpl";
-
 constexpr int kInstallerPageMarker = 502;
 constexpr int kForwardButton = 12324;
-constexpr int kOkButton = 1;
+constexpr int kOkButton = kPanelOkButton;
 
 // On German systems the installer's page marked by control 502 needs one
 // press of its forward button; it is pressed at most once per run.

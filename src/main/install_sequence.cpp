@@ -5,6 +5,7 @@
 #include "registry/infrared_class.h"
 #include "registry/network_removal.h"
 #include "registry/virtual_ports.h"
+#include "registry/virtual_port_table.h"
 #include "setup/driver_prep.h"
 #include "setup/setup_env.h"
 
@@ -13,7 +14,7 @@ namespace nl {
 namespace {
 
 int WriteVirtualPortsForPortZero(InstallRun& run) {
-  WriteVirtualPortEntries(run, 0);
+  WriteVirtualPortEntries(run, kInstalledPortNumber);
   return 1;
 }
 

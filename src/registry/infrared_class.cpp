@@ -3,40 +3,17 @@
 #include <cstdint>
 
 #include "platform/common/registry_text.h"
+#include "registry/infrared_class_table.h"
 #include "setup/setup_env.h"
 
 namespace nl {
 
-namespace {
-
-constexpr const char* kClassKeyPath =
-    "System\\CurrentControlSet\\Services\\Class\\Infrared";
-constexpr const char* kDefaultClassDescription = "Infrared devices";
-
-struct TextValue {
-  const char* name;
-  const char* data;
-};
-
-// The class key's text values after its description, in the order written.
-const TextValue kClassValues[] = {
-    {"Installer", "infrared.dll"},
-    {"Icon", "0"},
-    {"SilentInstall", "1"},
-    {"DevLoader", "*configmg"},
-    {"Enumerator", "irenum.vxd"},
-    {"PortDriver", "ircomm.vxd"},
-    {"Link", "{6bdd1fc5-810f-11d0-bec7-08002be2092f}"},
-};
-
-}  // namespace
-
 int RegisterInfraredClass(InstallRun& run) {
   Platform& os = run.os;
   RegKey key = 0;
-  if (CreateMachineKey(os, "Enum\\INFRARED", &key)) os.RegCloseKey(key);
-  if (CreateMachineKey(os, "Enum\\INFRARED\\KnownDevices", &key)) {
-    SetTextValue(os, key, "IRMINI", "IRMINI");
+  if (CreateMachineKey(os, kInfraredEnumPath, &key)) os.RegCloseKey(key);
+  if (CreateMachineKey(os, kKnownDevicesPath, &key)) {
+    SetTextValue(os, key, kKnownDeviceName, kKnownDeviceName);
     os.RegCloseKey(key);
   }
   if (!CreateMachineKey(os, kClassKeyPath, &key)) return 1;
@@ -59,8 +36,8 @@ int RegisterInfraredClass(InstallRun& run) {
   for (const TextValue& value : kClassValues) {
     SetTextValue(os, key, value.name, value.data);
   }
-  const std::uint8_t portSubClass[1] = {0x00};
-  os.RegSetValueExA(key, "PortSubClass", kRegBinary, portSubClass, 1);
+  const std::uint8_t portSubClass[1] = {kPortSubClass};
+  os.RegSetValueExA(key, kPortSubClassName, kRegBinary, portSubClass, 1);
   os.RegCloseKey(key);
   return 1;
 }

@@ -4,28 +4,12 @@
 
 #include "platform/common/registry_text.h"
 #include "platform/common/registry_tree.h"
+#include "registry/network_entry_table.h"
 #include "setup/text.h"
 
 namespace nl {
 
 namespace {
-
-// At most this many subkeys are looked at under each key.
-constexpr std::uint32_t kSubkeysLookedAt = 10;
-
-struct NetworkEntry {
-  const char* keyPath;
-  const char* valueName;
-  const char* wanted;
-};
-
-const NetworkEntry kNetworkEntries[] = {
-    {"Enum\\Root\\Net", "CompatibleIDs", "IRMINI"},
-    {"System\\CurrentControlSet\\Services\\Class\\Net", "AdapterName",
-     "USB\\VID_1B4E&PID_0430"},
-    {"System\\CurrentControlSet\\Services\\Class\\NetTrans", "DeviceVxDs",
-     "IRDA.SYS"},
-};
 
 bool SubkeyMatches(Platform& os, RegKey parent, const char* name,
                    const char* valueName, const char* wanted) {

@@ -3,35 +3,12 @@
 #include <cstring>
 
 #include "platform/common/registry_text.h"
+#include "registry/virtual_port_table.h"
 #include "setup/text.h"
 
 namespace nl {
 
 namespace {
-
-constexpr const char* kPortsClassGuid = "{4d36e978-e325-11ce-bfc1-08002be10318}";
-constexpr const char* kNetClassPath =
-    "System\\CurrentControlSet\\Services\\Class\\Net\\";
-
-// One virtual port's device node and its display texts.
-struct PortNode {
-  const char* parentPath;
-  const char* nodePath;
-  const char* hardwareId;
-  const char* friendlyName;
-  const char* driver;
-  const char* portName;
-  const char* deviceDescription;
-};
-
-const PortNode kSerialPort = {
-    "Enum\\INFRARED\\COM", "Enum\\INFRARED\\COM\\ROOT&INFRARED&0000",
-    "Infrared\\COM", "Virtueller Infrarot-COM-Anschluss", "Infrared\\0001",
-    "COM4", "Infrarot-COM-Anschluss"};
-const PortNode kParallelPort = {
-    "Enum\\INFRARED\\LPT", "Enum\\INFRARED\\LPT\\ROOT&INFRARED&0000",
-    "Infrared\\LPT", "Virtueller Infrarot-LPT-Anschluss", "Infrared\\0002",
-    "LPT3", "Paralleler Infrarotanschluss (LPT)"};
 
 void SetBinary(Platform& os, RegKey key, const char* name,
                const std::uint8_t* data, std::uint32_t size) {
@@ -43,16 +20,20 @@ void WritePortNode(Platform& os, const PortNode& port) {
   if (!CreateMachineKey(os, port.parentPath, &key)) return;
   os.RegCloseKey(key);
   if (!CreateMachineKey(os, port.nodePath, &key)) return;
-  SetTextValue(os, key, "Class", "Ports");
+  SetTextValue(os, key, "Class", kPortsClass);
   SetTextValue(os, key, "HardwareID", port.hardwareId);
   SetTextValue(os, key, "FriendlyName", port.friendlyName);
   SetTextValue(os, key, "ClassGUID", kPortsClassGuid);
   SetTextValue(os, key, "Driver", port.driver);
   SetTextValue(os, key, "PortName", port.portName);
   SetTextValue(os, key, "DeviceDesc", port.deviceDescription);
-  SetTextValue(os, key, "Mfg", "Microsoft");
-  const std::uint8_t capabilities[4] = {0x14, 0x00, 0x00, 0x00};
-  const std::uint8_t configFlags[4] = {0x00, 0x00, 0x00, 0x00};
+  SetTextValue(os, key, "Mfg", kPortsMfg);
+  // Built on the stack from the table's bytes, as they always were.
+  const std::uint8_t capabilities[4] = {
+      kPortCapabilities[0], kPortCapabilities[1], kPortCapabilities[2],
+      kPortCapabilities[3]};
+  const std::uint8_t configFlags[4] = {kPortConfigFlags[0], kPortConfigFlags[1],
+                                       kPortConfigFlags[2], kPortConfigFlags[3]};
   SetBinary(os, key, "Capabilities", capabilities, 4);
   SetBinary(os, key, "ConfigFlags", configFlags, 4);
   os.RegCloseKey(key);
@@ -61,7 +42,7 @@ void WritePortNode(Platform& os, const PortNode& port) {
 // Gives the first generic infrared adapter among the network class instances
 // 0000 to 0009 its port number.
 void WriteAdapterPort(Platform& os, const char* portText) {
-  for (int n = 0; n <= 9; ++n) {
+  for (int n = 0; n < kAdapterInstancesLookedAt; ++n) {
     char path[96];
     std::strcpy(path, kNetClassPath);
     std::strcat(path, "000");
@@ -76,13 +57,13 @@ void WriteAdapterPort(Platform& os, const char* portText) {
     }
     char adapterName[kValueTextCapacity + 1];
     bool isAdapter =
-        ReadValueText(os, key, "AdapterName", kValueTextCapacity,
+        ReadValueText(os, key, kAdapterNameValue, kValueTextCapacity,
                       adapterName) &&
-        EqualsIgnoreAsciiCase(adapterName, "IRMINI");
+        EqualsIgnoreAsciiCase(adapterName, kGenericAdapterName);
     if (isAdapter) {
-      SetTextValue(os, key, "Port", portText);
+      SetTextValue(os, key, kAdapterPortValue, portText);
       RegKey params = 0;
-      if (os.RegOpenKeyExA(key, "Ndi\\Params\\Port", 0, kKeyAllAccess,
+      if (os.RegOpenKeyExA(key, kAdapterPortSubkey, 0, kKeyAllAccess,
                            &params) == kErrorSuccess) {
         SetTextValue(os, params, "", portText);
         os.RegCloseKey(params);
@@ -115,24 +96,24 @@ void WriteVirtualPortEntries(InstallRun& run, std::int32_t portNumber) {
   Platform& os = run.os;
   char portText[12];
   FormatDecimal(portNumber, portText);
-  char framerPort[16] = "COM";
+  char framerPort[16] = "COM";  // kFramerPortPrefix
   std::strcat(framerPort, portText);
 
   RegKey key = 0;
   if (CreateMachineKey(os, "Enum\\INFRARED", &key)) {
-    const std::uint8_t installed[2] = {0x31, 0x00};
-    SetBinary(os, key, "Installed", installed, 2);
+    const std::uint8_t installed[2] = {kInstalledFlag[0], kInstalledFlag[1]};
+    SetBinary(os, key, kInstalledName, installed, 2);
     os.RegCloseKey(key);
   }
   WritePortNode(os, kSerialPort);
   WritePortNode(os, kParallelPort);
-  if (CreateMachineKey(os, "Enum\\INFRARED\\VirtualPorts", &key)) {
-    SetTextValue(os, key, "VirtualComPortName", "COM4");
-    SetTextValue(os, key, "VirtualLptPortName", "LPT3");
+  if (CreateMachineKey(os, kVirtualPortsPath, &key)) {
+    SetTextValue(os, key, kVirtualComPortName, kSerialPort.portName);
+    SetTextValue(os, key, kVirtualLptPortName, kParallelPort.portName);
     os.RegCloseKey(key);
   }
-  if (CreateMachineKey(os, "Enum\\INFRARED\\Framer", &key)) {
-    SetTextValue(os, key, "PortName", framerPort);
+  if (CreateMachineKey(os, kFramerPath, &key)) {
+    SetTextValue(os, key, kPortNameValue, framerPort);
     os.RegCloseKey(key);
   }
   WriteAdapterPort(os, portText);

@@ -1,5 +1,6 @@
 #include "setup/driver_prep.h"
 
+#include "setup/inf_edit_table.h"
 #include "setup/inf_replace.h"
 #include "setup/setup_env.h"
 #include "setup/text.h"
@@ -8,50 +9,7 @@ namespace nl {
 
 namespace {
 
-constexpr const char* kIrminiInf = "IRMINI.INF";
-constexpr const char* kIrminiBak = "IRMINI.BAK";
-constexpr const char* kInfraredInf = "INFRARED.INF";
-constexpr const char* kInfraredBak = "INFRARED.BAK";
 constexpr std::size_t kSourcePathCapacity = 512;
-
-enum class EditGate { kAlways, kGerman };
-
-struct InfEdit {
-  const char* target;
-  const char* backup;  // null: through the temporary file
-  EditGate gate;
-  const char* search;
-  const char* replacement;
-};
-
-// Rows 1 to 9 run in phase 3; row 10 (kLateEdit) in phase 6.
-const InfEdit kInfEdits[] = {
-    {kIrminiInf, kIrminiBak, EditGate::kAlways, "irmini.sys", "nl-430.sys"},
-    {kIrminiInf, nullptr, EditGate::kAlways,
-     "InfraredTransceiverType,type,,enum",
-     "InfraredTransceiverType,type,,%GenericInfraredPort%"},
-    {kIrminiInf, nullptr, EditGate::kGerman, "DeviceID=IRMINI",
-     "DeviceID=USB\\VID_1B4E&PID_0430"},
-    {kIrminiInf, nullptr, EditGate::kGerman, "HKR,Ndi,DeviceID,,IRMINI",
-     "HKR,Ndi,DeviceID,,USB\\VID_1B4E&PID_0430"},
-    {kIrminiInf, nullptr, EditGate::kGerman, "HKR,,AdapterName,0,IRMINI",
-     "HKR,,AdapterName,0,USB\\VID_1B4E&PID_0430"},
-    {kIrminiInf, nullptr, EditGate::kGerman, "HKR,NDIS,LogDriverName,0,IRMINI",
-     "HKR,NDIS,LogDriverName,0,USB\\VID_1B4E&PID_0430"},
-    {kIrminiInf, nullptr, EditGate::kGerman, "HKR,Ndi\\Install,,0,IRMINI",
-     "HKR,Ndi\\Install,,0,USB\\VID_1B4E&PID_0430"},
-    {kIrminiInf, nullptr, EditGate::kGerman,
-     "AddReg=IRMINI_AddReg, IRMINI_NonPnP_AddReg, IRMINI.reg",
-     "AddReg=IRMINI_AddReg, IRMINI.reg"},
-    {kInfraredInf, kInfraredBak, EditGate::kAlways, "irmini.sys",
-     "nl-430.sys"},
-};
-const InfEdit kLateEdit = {kIrminiInf, nullptr, EditGate::kGerman,
-                           "%StandardExpl%=IRMINI_Install,IRMINI",
-                           "%StandardExpl%=IRMINI_Install,USB\\VID_1B4E&PID_0430"};
-
-const char kStandardExplValue[] =
-    "\"Norvik Lumens NL-470 USB Infrared Adapter\"";
 
 bool FileExists(Platform& os, const char* path) {
   return os.GetFileAttributesA(path) != kInvalidFileAttributes;
@@ -99,7 +57,7 @@ void RestoreBackup(InstallRun& run, const char* backup, const char* target) {
 void WriteStandardExpl(InstallRun& run) {
   char path[kMaxPath];
   if (!GetSetupScratchPath(run, kIrminiInf, path, sizeof path)) return;
-  run.os.WritePrivateProfileStringA("Strings", "StandardExpl",
+  run.os.WritePrivateProfileStringA(kDisplayNameSection, kDisplayNameKey,
                                     kStandardExplValue, path);
   run.os.WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
   run.os.WritePrivateProfileStringA(nullptr, nullptr, nullptr, nullptr);

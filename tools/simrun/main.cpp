@@ -2,7 +2,9 @@
 // loaded from a system image and shows what it did.
 //
 //   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
+//          [--json]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
+//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
 //
 // Text is shown as UTF-8 (registry text is code page 1252).
 // --image   the system image (default: samples/de-win98 of the source tree)
@@ -11,11 +13,14 @@
 // --keep    write the system as it is after the run as an image into DIR
 // --strict  a line of a .reg file that regedit would skip is an error
 //           rather than a warning
+// --json    print the whole report as one JSON document instead of text
 // --compare-reg  only print the account of the registry changes from one
 //           .reg file to another (how the Wine runs are reported too)
+// --make-image  lay out an image from what a customer sends (make_image.h)
 //
-// Prints the processes started, the account of the registry changes
-// (regfile/reg_account.h) and the file changes. The system tools the program
+// Prints the findings (each goal of the installation, reached or not and
+// why; findings/findings.h), the processes started, the account of the
+// registry changes (regfile/reg_account.h) and the file changes. The system tools the program
 // starts are played by the stand-ins (src/standins), in the behaviours
 // --standin chooses.
 #include <stdlib.h>
@@ -31,6 +36,10 @@
 #include <vector>
 
 #include "changes.h"
+#include "findings/findings.h"
+#include "findings/report_json.h"
+#include "findings/run_facts.h"
+#include "make_image.h"
 #include "main/install_sequence.h"
 #include "regfile/reg_account.h"
 #include "regfile/reg_decode.h"
@@ -51,15 +60,19 @@ struct Options {
   bool journal = false;
   std::string keep;
   bool strict = false;
+  bool json = false;
   std::string compareBefore, compareAfter;
+  simrun::MakeImageRequest makeImage;
 };
 
 [[noreturn]] void Usage(const char* problem) {
   if (problem) std::fprintf(stderr, "simrun: %s\n", problem);
   std::fprintf(stderr,
                "usage: simrun [--image DIR] [--locale 0x409] [--standin OPTIONS] [--runs N]\n"
-               "              [--journal] [--keep DIR] [--strict]\n"
-               "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n");
+               "              [--journal] [--keep DIR] [--strict] [--json]\n"
+               "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
+               "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
+               "              --inf INFRARED.INF [--no-disc]\n");
   std::exit(2);
 }
 
@@ -107,6 +120,16 @@ Options ParseOptions(int argc, char** argv) {
       options.keep = value();
     } else if (arg == "--strict") {
       options.strict = true;
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--make-image") {
+      options.makeImage.folder = value();
+    } else if (arg == "--reg") {
+      options.makeImage.registryExport = value();
+    } else if (arg == "--inf") {
+      options.makeImage.infFiles.push_back(value());
+    } else if (arg == "--no-disc") {
+      options.makeImage.sourceDriveWithoutDisc = true;
     } else if (arg == "--compare-reg") {
       options.compareBefore = value();
       options.compareAfter = value();
@@ -116,7 +139,14 @@ Options ParseOptions(int argc, char** argv) {
       Usage(("unknown argument " + arg).c_str());
     }
   }
-  if (options.image.empty() && options.compareBefore.empty()) options.image = DefaultImage();
+  if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty())
+    Usage("--make-image needs --reg EXPORT.reg");
+  if (options.makeImage.folder.empty() &&
+      (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
+       options.makeImage.sourceDriveWithoutDisc))
+    Usage("--reg, --inf and --no-disc go with --make-image");
+  if (options.image.empty() && options.compareBefore.empty() && options.makeImage.folder.empty())
+    options.image = DefaultImage();
   return options;
 }
 
@@ -149,11 +179,32 @@ int CompareRegFiles(const Options& options) {
   }
 }
 
-}  // namespace
+// The text report: the run, the findings, then what changed.
+void PrintText(const Options& options, const nl::findings::RunReport& report,
+               const std::string& journal) {
+  std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
+            << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+            << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
+            << report.ending << " after " << report.calls << " system calls and "
+            << report.virtualMs << " ms of virtual time\n";
+  std::cout << "\n== Findings ==\n"
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(report.findings));
+  if (options.journal) std::cout << "\n== Journal ==\n" << journal;
 
-int main(int argc, char** argv) {
-  const Options options = ParseOptions(argc, argv);
-  if (!options.compareBefore.empty()) return CompareRegFiles(options);
+  std::cout << "\n== Processes started ==\n";
+  for (const nl::findings::ReportedProcess& start : report.processes)
+    std::cout << start.time << "ms  " << nl::sim::Quoted(start.commandLine)
+              << (start.started ? " started, pid " + nl::sim::Hex(start.processId)
+                                : std::string(" failed to start"))
+              << "\n";
+  if (report.processes.empty()) std::cout << "(none)\n";
+
+  std::cout << "\n== Registry changes ==\n" << nl::regfile::Cp1252ToUtf8(report.registryChanges);
+  std::cout << "\n== File changes ==\n"
+            << (report.fileChanges.empty() ? "(none)\n" : report.fileChanges);
+}
+
+int RunImage(const Options& options) {
   const std::string work = MakeTempFolder();
   int status = 0;
   try {
@@ -172,6 +223,8 @@ int main(int argc, char** argv) {
     nl::sim::InstallStandInTools(sim, standIns);
     const std::string registryBefore = sim.ExportRegistry();
     simrun::CopyDrives(work + "/system", work + "/before");
+    nl::findings::RunFacts facts;
+    nl::findings::RecordRunFacts(sim, nl::findings::RunMoment::kBefore, &facts);
 
     // Only the program's sleeps move the virtual clock, so its reading is
     // the time the runs spent waiting.
@@ -184,48 +237,47 @@ int main(int argc, char** argv) {
       }
     } catch (const nl::sim::SimTimeLimit& e) {
       ending = std::string("stopped: ") + e.what();
+      facts.stopped = e.what();
       status = 1;
     } catch (const nl::sim::SimStopped& e) {
       ending = std::string("stopped: ") + e.what();
+      facts.stopped = e.what();
       status = 1;
     }
     // A stopped program has ended too: what it left in the profile cache
     // reaches the disk.
     sim.Files().ProgramEnded();
+    nl::findings::RecordRunFacts(sim, nl::findings::RunMoment::kAfter, &facts);
 
-    std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-              << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
-              << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-              << ending << " after " << sim.Journal().CallCount() << " system calls and "
-              << sim.Clock().Now() << " ms of virtual time\n";
-    if (options.journal) std::cout << "\n== Journal ==\n" << sim.Journal().Text();
-
-    std::cout << "\n== Processes started ==\n";
+    nl::findings::RunReport report;
+    report.image = options.image;
+    report.locale = options.locale;
+    report.ending = ending;
+    report.calls = sim.Journal().CallCount();
+    report.virtualMs = sim.Clock().Now();
+    report.findings = nl::findings::DecideFindings(facts);
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
-      std::cout << start.time << "ms  " << nl::sim::Quoted(start.commandLine)
-                << (start.started ? " started, pid " + nl::sim::Hex(start.processId)
-                                  : std::string(" failed to start"))
-                << "\n";
-    if (sim.Processes().Starts().empty()) std::cout << "(none)\n";
-
-    std::cout << "\n== Registry changes ==\n";
+      report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
     // From the two exports, as any pair of .reg files is compared.
     std::vector<std::string> notes;
-    std::cout << nl::regfile::Cp1252ToUtf8(nl::regfile::RegistryAccountOfFiles(
+    report.registryChanges = nl::regfile::RegistryAccountOfFiles(
         registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
-        &notes));
-
-    std::cout << "\n== File changes ==\n";
+        &notes);
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
-    const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
-    std::cout << (fileChanges.empty() ? "(none)\n" : fileChanges);
+    report.fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
 
+    if (options.json) {
+      std::cout << nl::findings::ReportJson(report);
+    } else {
+      PrintText(options, report, options.journal ? sim.Journal().Text() : "");
+    }
+    std::ostream& notesOut = options.json ? std::cerr : std::cout;
     if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
-      std::cout << "\nleft open: " << sim.Files().OpenFileCount() << " files, " << sim.Registry().OpenKeyCount()
-                << " registry keys\n";
+      notesOut << "\nleft open: " << sim.Files().OpenFileCount() << " files, " << sim.Registry().OpenKeyCount()
+               << " registry keys\n";
     if (!options.keep.empty()) {
       sim.SaveImage(options.keep);
-      std::cout << "\nkept the system after the run in " << options.keep << "\n";
+      notesOut << "\nkept the system after the run in " << options.keep << "\n";
     }
   } catch (const std::exception& e) {
     std::fprintf(stderr, "simrun: %s\n", e.what());
@@ -234,4 +286,17 @@ int main(int argc, char** argv) {
   std::error_code ignored;
   fs::remove_all(work, ignored);
   return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options options = ParseOptions(argc, argv);
+  if (!options.compareBefore.empty()) return CompareRegFiles(options);
+  if (!options.makeImage.folder.empty()) {
+    simrun::MakeImageRequest request = options.makeImage;
+    request.sampleImage = DefaultImage();
+    return simrun::MakeImageCommand(request);
+  }
+  return RunImage(options);
 }

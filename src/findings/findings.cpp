@@ -1,0 +1,97 @@
+#include "findings/findings.h"
+
+#include "findings/goals.h"
+
+namespace nl::findings {
+
+namespace {
+
+enum class Locale { kAny, kGermanOnly };
+// Whether the goal's work comes after the hardware wizard, so that the
+// run's early end there leaves it undone.
+enum class Timing { kBeforeWizard, kAfterWizard };
+
+struct Goal {
+  const char* id;
+  Locale locale;
+  Timing timing;
+  Decision (*decide)(const RunFacts&);
+};
+
+Decision DecideNetRoot(const RunFacts& facts) { return DecideNetworkEntry(facts, kNetworkEntries[0]); }
+Decision DecideNetClass(const RunFacts& facts) { return DecideNetworkEntry(facts, kNetworkEntries[1]); }
+Decision DecideNetTrans(const RunFacts& facts) { return DecideNetworkEntry(facts, kNetworkEntries[2]); }
+
+// The goals of the installation, in the order the run works on them.
+const Goal kGoals[] = {
+    {"infrared-class", Locale::kAny, Timing::kBeforeWizard, DecideInfraredClass},
+    {"known-device", Locale::kAny, Timing::kBeforeWizard, DecideKnownDevice},
+    {"inf-edits", Locale::kAny, Timing::kBeforeWizard, DecideInfEdits},
+    {"display-name", Locale::kAny, Timing::kBeforeWizard, DecideDisplayName},
+    {"driver-copy", Locale::kAny, Timing::kBeforeWizard, DecideDriverCopy},
+    {"class-installer", Locale::kAny, Timing::kBeforeWizard, DecideClassInstaller},
+    {"model-line", Locale::kGermanOnly, Timing::kBeforeWizard, DecideModelLine},
+    {"hardware-wizard", Locale::kGermanOnly, Timing::kBeforeWizard, DecideHardwareWizard},
+    {"virtual-ports", Locale::kGermanOnly, Timing::kAfterWizard, DecideVirtualPorts},
+    {"adapter-port", Locale::kGermanOnly, Timing::kAfterWizard, DecideAdapterPort},
+    {"network-panel", Locale::kAny, Timing::kAfterWizard, DecideNetworkPanel},
+    {"net-root", Locale::kAny, Timing::kAfterWizard, DecideNetRoot},
+    {"net-class", Locale::kAny, Timing::kAfterWizard, DecideNetClass},
+    {"net-trans", Locale::kAny, Timing::kAfterWizard, DecideNetTrans},
+};
+
+static_assert(sizeof kNetworkEntries / sizeof kNetworkEntries[0] == 3,
+              "one net-* goal per network entry");
+
+}  // namespace
+
+const char* StatusName(Status status) {
+  switch (status) {
+    case Status::kReached: return "reached";
+    case Status::kNotReached: return "not reached";
+    case Status::kNotApplicable: return "not applicable";
+  }
+  return "?";
+}
+
+std::vector<Finding> DecideFindings(const RunFacts& facts) {
+  const std::string earlyEnd = EarlyEndCause(facts);
+  std::vector<Finding> findings;
+  for (const Goal& goal : kGoals) {
+    Finding finding;
+    finding.goal = goal.id;
+    if (goal.locale == Locale::kGermanOnly && !facts.german) {
+      finding.status = Status::kNotApplicable;
+    } else if (goal.timing == Timing::kAfterWizard && !earlyEnd.empty()) {
+      finding.cause = earlyEnd;
+    } else {
+      const Decision decision = goal.decide(facts);
+      finding.status = decision.reached ? Status::kReached : Status::kNotReached;
+      finding.cause = decision.cause;
+      if (!decision.reached && !facts.stopped.empty())
+        finding.cause += "; the run was stopped (" + facts.stopped + ")";
+    }
+    findings.push_back(finding);
+  }
+  return findings;
+}
+
+const Finding* FindingFor(const std::vector<Finding>& findings, const std::string& goal) {
+  for (const Finding& finding : findings)
+    if (finding.goal == goal) return &finding;
+  return nullptr;
+}
+
+std::string FindingsText(const std::vector<Finding>& findings) {
+  std::string text;
+  for (const Finding& finding : findings) {
+    std::string line = finding.goal;
+    line.resize(17, ' ');
+    line += StatusName(finding.status);
+    if (!finding.cause.empty()) line += ": " + finding.cause;
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace nl::findings

@@ -1,0 +1,42 @@
+// The goal checks behind DecideFindings (findings.cpp holds the table of
+// goals). Each is a plain function of the run's facts.
+#pragma once
+
+#include <string>
+
+#include "findings/run_facts.h"
+#include "registry/network_entry_table.h"
+
+namespace nl::findings {
+
+// Reached, or not with the cause.
+struct Decision {
+  bool reached = false;
+  std::string cause;
+};
+
+inline Decision Reached() { return {true, ""}; }
+inline Decision NotReached(std::string cause) { return {false, std::move(cause)}; }
+
+// Registry (goal_registry.cpp).
+Decision DecideInfraredClass(const RunFacts& facts);
+Decision DecideKnownDevice(const RunFacts& facts);
+Decision DecideVirtualPorts(const RunFacts& facts);
+Decision DecideAdapterPort(const RunFacts& facts);
+Decision DecideNetworkEntry(const RunFacts& facts, const NetworkEntry& entry);
+
+// Files (goal_files.cpp).
+Decision DecideInfEdits(const RunFacts& facts);
+Decision DecideModelLine(const RunFacts& facts);
+Decision DecideDisplayName(const RunFacts& facts);
+Decision DecideDriverCopy(const RunFacts& facts);
+
+// Processes (goal_processes.cpp).
+Decision DecideClassInstaller(const RunFacts& facts);
+Decision DecideHardwareWizard(const RunFacts& facts);
+Decision DecideNetworkPanel(const RunFacts& facts);
+// Why the run ended before its last phases (the hardware wizard could not
+// be started); empty when it did not.
+std::string EarlyEndCause(const RunFacts& facts);
+
+}  // namespace nl::findings

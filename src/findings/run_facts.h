@@ -1,0 +1,92 @@
+// The facts a run's findings are decided from: the system before the run,
+// the system after it, and what happened in between (the calls the program
+// made, the processes it started, how the run ended). A plain record: the
+// goal checks are functions of it alone, and one function (RecordRunFacts)
+// fills it from the simulated system.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "regfile/reg_tree.h"
+
+namespace nl::sim {
+class SimSystem;
+}
+
+namespace nl::findings {
+
+// One file: whether it exists and, when it does, its bytes.
+struct FileFact {
+  bool exists = false;
+  std::string bytes;
+};
+
+// One call of the program, as the journal records it.
+struct CallFact {
+  std::uint64_t index = 0;
+  std::string operation;
+  std::string arguments;
+  std::string result;
+  std::string Text() const { return operation + "(" + arguments + ") = " + result; }
+};
+
+// One process the program asked to start.
+struct ProcessFact {
+  std::string commandLine;
+  bool started = false;
+  bool ended = false;  // had ended when the run was over
+};
+
+// The Setup key's folders as the program reads them: trailing backslashes
+// dropped; `known` false when the value is missing.
+struct SetupFolder {
+  bool known = false;
+  std::string path;
+};
+
+// What the driver copy found on the way to the setup source directory,
+// after the run.
+struct SourceFolderFacts {
+  bool driveExists = false;   // the drive of SourcePath (true without one)
+  bool folderExists = false;  // the SourcePath folder itself
+  bool driverThere = false;   // nl-430.sys in it
+};
+
+struct RunFacts {
+  bool german = false;  // the user locale was German
+  std::shared_ptr<regfile::RegNode> registryBefore;
+  std::shared_ptr<regfile::RegNode> registryAfter;
+  SetupFolder scratchDir;  // SetupScratchDir, before the run
+  SetupFolder sourcePath;  // SourcePath, before the run
+  // The INF files, their backups and the temporary file in the setup
+  // scratch directory, by upper-case file name ("IRMINI.BAK").
+  std::map<std::string, FileFact> scratchBefore;
+  std::map<std::string, FileFact> scratchAfter;
+  SourceFolderFacts source;
+  // The driver file the program copied from ("C:\NLSETUP\nl-430.sys") and
+  // whether it was there; empty when no copy was attempted.
+  std::string driverSource;
+  bool driverSourceExists = false;
+  std::vector<CallFact> calls;
+  std::vector<ProcessFact> processes;
+  // How the run was cut short from outside (a time limit, a stop); empty
+  // when the program returned.
+  std::string stopped;
+};
+
+// The file names RunFacts keeps of the setup scratch directory.
+const std::vector<std::string>& ScratchFileNames();
+
+enum class RunMoment { kBefore, kAfter };
+
+// Fills the facts of `moment` from the simulated system: call it once with
+// kBefore after the image is loaded and the locale set, and once with
+// kAfter when the program has ended. The only code of the findings that
+// looks at the simulated system.
+void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts);
+
+}  // namespace nl::findings

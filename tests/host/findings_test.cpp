@@ -1,0 +1,186 @@
+// The findings of whole runs on the German sample image, one change of the
+// image per cause: which goal is reached or not, and a word of the cause.
+// And the JSON report stays valid whatever bytes its texts hold.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "findings/findings.h"
+#include "findings/report_json.h"
+#include "findings/run_facts.h"
+#include "main/install_sequence.h"
+#include "platform/sim/sim_system.h"
+#include "standins/stand_in_tools.h"
+#include "regfile/reg_decode.h"
+#include "regfile/reg_file.h"
+
+namespace nl::findings {
+namespace {
+
+using sim::SimSystem;
+
+constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+constexpr const char* kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans";
+
+void Import(SimSystem& sim, const std::string& regText) {
+  regfile::ImportRegFile("REGEDIT4\r\n\r\n" + regText, &sim.Registry().Root());
+}
+
+void RemoveKey(SimSystem& sim, const std::string& parent, const std::string& name) {
+  std::vector<std::string> names;
+  regfile::SplitKeyPath(parent.c_str(), &names);
+  regfile::RemoveSubkey(regfile::WalkKeys(&sim.Registry().Root(), names), name);
+}
+
+regfile::RegNode* SetupKey(SimSystem& sim) {
+  std::vector<std::string> names;
+  regfile::SplitKeyPath(kSetupKey, &names);
+  return regfile::WalkKeys(&sim.Registry().Root(), names);
+}
+
+// The IrDA protocol removed and added again: its new key is listed after
+// NetTrans\0011, as regedit exports the keys in the order Windows keeps them.
+void ReinstallProtocolLast(SimSystem& sim, const std::string& number) {
+  RemoveKey(sim, kNetTrans, "0001");
+  std::string text;
+  for (const char* other : {"0001", "0002", "0004", "0005", "0006", "0007", "0008", "0009",
+                            "0010", "0011"})
+    text += "[HKEY_LOCAL_MACHINE\\" + std::string(kNetTrans) + "\\" + other +
+            "]\r\n\"DeviceVxDs\"=\"vnetbeui.386\"\r\n\r\n";
+  text += "[HKEY_LOCAL_MACHINE\\" + std::string(kNetTrans) + "\\" + number +
+          "]\r\n\"DeviceVxDs\"=\"IRDA.SYS\"\r\n";
+  Import(sim, text);
+}
+
+struct Case {
+  const char* name;
+  std::uint32_t locale;
+  const char* standIns;
+  std::function<void(SimSystem&)> change;
+  const char* goal;
+  Status status;
+  const char* causeWord;
+};
+
+const Case kCases[] = {
+    {"customer INF lacks a search text", 0x407, "",
+     [](SimSystem& s) {
+       std::string inf = s.Files().ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF");
+       inf.replace(inf.find("DeviceID=IRMINI"), 15, "DeviceID=OTHER");
+       s.Files().WriteFileText("C:\\WINDOWS\\INF\\IRMINI.INF", inf);
+     },
+     "inf-edits", Status::kNotReached, "does not hold \"DeviceID=IRMINI\""},
+    {"no scratch dir", 0x407, "",
+     [](SimSystem& s) { SetupKey(s)->RemoveValue("SetupScratchDir"); },
+     "display-name", Status::kNotReached, "SetupScratchDir"},
+    {"no SourcePath", 0x409, "",
+     [](SimSystem& s) { SetupKey(s)->RemoveValue("SourcePath"); },
+     "driver-copy", Status::kNotReached, "no SourcePath"},
+    {"SourcePath on a CD-ROM drive without disc", 0x409, "",
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\"); },
+     "driver-copy", Status::kNotReached, "CD-ROM"},
+    {"SourcePath folder missing", 0x409, "",
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "C:\\CABS"); },
+     "driver-copy", Status::kNotReached, "does not exist"},
+    {"driver file not beside the program", 0x409, "",
+     [](SimSystem& s) { s.Processes().SetProgramPath("C:\\ELSEWHERE\\NLSETUP.EXE"); },
+     "driver-copy", Status::kNotReached, "not beside the program"},
+    {"class installer cannot start", 0x409, "installer=failstart", nullptr,
+     "class-installer", Status::kNotReached, "could not be started"},
+    {"wizard cannot start: later goals undone", 0x407, "wizard=failstart", nullptr,
+     "net-trans", Status::kNotReached, "ended early"},
+    {"wizard lacks its manufacturer list", 0x407, "wizard=no1580", nullptr,
+     "hardware-wizard", Status::kNotReached, "1580"},
+    {"English: German-only goals", 0x409, "", nullptr,
+     "virtual-ports", Status::kNotApplicable, ""},
+    {"panel dialog without title", 0x409, "panel=notitle", nullptr,
+     "network-panel", Status::kNotReached, "no title"},
+    {"no IRMINI adapter among Net\\0000-0009", 0x407, "",
+     [](SimSystem& s) {
+       s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0001", "AdapterName", "OTHER");
+       s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0012", "AdapterName", "IRMINI");
+     },
+     "adapter-port", Status::kNotReached, "Net\\0012"},
+    {"no matching subkey", 0x409, "",
+     [](SimSystem& s) { RemoveKey(s, "Enum\\Root\\Net", "0000"); },
+     "net-root", Status::kNotReached, "no subkey"},
+    {"key cannot be opened", 0x409, "",
+     [](SimSystem& s) { s.Journal().FailOperation("RegOpenKeyExA"); },
+     "net-class", Status::kNotReached, "could not be opened"},
+    {"deletion fails", 0x409, "",
+     [](SimSystem& s) { s.Journal().FailOperation("RegDeleteKeyA"); },
+     "net-trans", Status::kNotReached, "deletion failed"},
+    {"match beyond the first ten by name", 0x409, "",
+     [](SimSystem& s) { ReinstallProtocolLast(s, "0012"); },
+     "net-trans", Status::kNotReached, "number 12 in enumeration order"},
+};
+
+std::vector<Finding> RunCase(const Case& c) {
+  SimSystem sim;
+  sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+  sim.Processes().SetUserDefaultLcid(c.locale);
+  sim::StandInOptions options;
+  EXPECT_TRUE(sim::ParseStandInOptions(c.standIns, &options));
+  sim::InstallStandInTools(sim, options);
+  if (c.change) c.change(sim);
+  RunFacts facts;
+  RecordRunFacts(sim, RunMoment::kBefore, &facts);
+  InstallerMain(sim, 0x400000);
+  sim.Files().ProgramEnded();
+  RecordRunFacts(sim, RunMoment::kAfter, &facts);
+  return DecideFindings(facts);
+}
+
+TEST(Findings, EachCauseNamesWhatWentWrong) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<Finding> findings = RunCase(c);
+    const Finding* finding = FindingFor(findings, c.goal);
+    ASSERT_NE(finding, nullptr);
+    EXPECT_EQ(StatusName(finding->status), std::string(StatusName(c.status)));
+    EXPECT_NE(finding->cause.find(c.causeWord), std::string::npos) << finding->cause;
+  }
+}
+
+// KNOWN TO FAIL while the simulated registry enumerates subkeys sorted by
+// name: there 0003 is the fourth subkey and is deleted. Windows enumerates
+// them in the order it keeps them, the order the export lists them, and so
+// never looks at the re-added protocol; this test holds once the simulated
+// registry keeps that order.
+TEST(Findings, ReinstalledProtocolListedLastIsBeyondTheFirstTen) {
+  const Case reinstalled = {"reinstalled protocol listed last", 0x409, "",
+                            [](SimSystem& s) { ReinstallProtocolLast(s, "0003"); },
+                            "net-trans", Status::kNotReached, "NetTrans\\0003, is number 12"};
+  const std::vector<Finding> findings = RunCase(reinstalled);
+  const Finding* finding = FindingFor(findings, reinstalled.goal);
+  ASSERT_NE(finding, nullptr);
+  EXPECT_EQ(finding->status, Status::kNotReached);
+  EXPECT_NE(finding->cause.find(reinstalled.causeWord), std::string::npos) << finding->cause;
+}
+
+TEST(Findings, TheSampleRunReachesEveryGoal) {
+  for (const Finding& finding : RunCase({"sample", 0x407, "", nullptr, "", {}, ""}))
+    EXPECT_EQ(finding.status, Status::kReached) << finding.goal << ": " << finding.cause;
+}
+
+TEST(Findings, JsonStaysValidForAnyBytes) {
+  std::string bytes;
+  for (int c = 1; c < 256; ++c) bytes += static_cast<char>(c);
+  bytes += "\"\\\\\"";
+  RunReport report;
+  report.findings.push_back({bytes, Status::kNotReached, bytes});
+  report.processes.push_back({0, bytes, true, 1});
+  report.registryChanges = bytes;
+  report.fileChanges = bytes;  // not UTF-8: replaced, still valid
+  report.image = bytes;
+  const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
+  EXPECT_EQ(parsed["findings"][0]["cause"], regfile::Cp1252ToUtf8(bytes));
+  EXPECT_EQ(parsed["registryChanges"], regfile::Cp1252ToUtf8(bytes));
+  EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
+}
+
+}  // namespace
+}  // namespace nl::findings
