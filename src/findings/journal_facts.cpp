@@ -141,7 +141,7 @@ std::string BinaryValueProblem(const regfile::RegNode* root, const std::string& 
 
 std::vector<std::string> SubkeysInOrder(const regfile::RegNode& key) {
   std::vector<std::string> names;
-  for (const auto& entry : key.subkeys) names.push_back(entry.second->name);
+  for (const auto& child : key.subkeys) names.push_back(child->name);
   return names;
 }
 
