@@ -21,13 +21,6 @@ bool IsDriveFolder(const fs::path& p) {
   return name.size() == 7 && name.compare(0, 6, "drive_") == 0;
 }
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
@@ -111,15 +104,15 @@ std::string DriveChanges(const std::string& beforeRoot, const std::string& after
   const auto before = ListFiles(beforeRoot);
   const auto after = ListFiles(afterRoot);
   std::map<std::string, std::string> originals;  // content -> first path, for copies
-  for (const auto& [rel, path] : before) originals.emplace(ReadBytes(path), rel);
+  for (const auto& [rel, path] : before) originals.emplace(ReadHostFile(path), rel);
   std::ostringstream out;
   std::map<std::string, int> all;
   for (const auto& entry : before) all[entry.first] |= 1;
   for (const auto& entry : after) all[entry.first] |= 2;
   for (const auto& [rel, where] : all) {
     const std::string name = WindowsPath(rel);
-    const std::string old = where & 1 ? ReadBytes(before.at(rel)) : std::string();
-    const std::string now = where & 2 ? ReadBytes(after.at(rel)) : std::string();
+    const std::string old = where & 1 ? ReadHostFile(before.at(rel)) : std::string();
+    const std::string now = where & 2 ? ReadHostFile(after.at(rel)) : std::string();
     if (where == 3 && old == now) continue;
     const char* what = where == 1 ? "removed" : where == 2 ? "added" : "changed";
     out << what << ": " << name << " (" << (where & 2 ? now.size() : old.size()) << " bytes)";
@@ -143,6 +136,14 @@ void CopyDrives(const std::string& from, const std::string& to) {
     if (drive.is_directory() && IsDriveFolder(drive.path()))
       fs::copy(drive.path(), fs::path(to) / drive.path().filename(),
                fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
 }
 
 }  // namespace simrun

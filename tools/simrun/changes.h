@@ -15,6 +15,10 @@ std::string TextDiff(const std::string& before, const std::string& after,
 // files by size. Paths are shown as Windows paths.
 std::string DriveChanges(const std::string& beforeRoot, const std::string& afterRoot);
 
+// The bytes of a host file; throws std::runtime_error when it cannot be
+// read.
+std::string ReadHostFile(const std::string& path);
+
 // Copies the drive folders of `from` into `to`.
 void CopyDrives(const std::string& from, const std::string& to);
 

@@ -156,19 +156,11 @@ std::string MakeTempFolder() {
   return folder;
 }
 
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 int CompareRegFiles(const Options& options) {
   try {
     std::vector<std::string> notes;
     const std::string account = nl::regfile::RegistryAccountOfFiles(
-        ReadFileBytes(options.compareBefore), ReadFileBytes(options.compareAfter),
+        simrun::ReadHostFile(options.compareBefore), simrun::ReadHostFile(options.compareAfter),
         options.compareBefore, options.compareAfter, options.strict, &notes);
     for (const std::string& note : notes) std::fprintf(stderr, "simrun: %s\n", note.c_str());
     std::cout << nl::regfile::Cp1252ToUtf8(account);

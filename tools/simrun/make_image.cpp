@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "changes.h"
 #include "regfile/ignore_case.h"
 #include "regfile/reg_decode.h"
 #include "regfile/reg_file.h"
@@ -24,14 +25,6 @@ namespace {
 constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 // Where the simulated system runs the program from (sim_system.h).
 constexpr const char* kProgramFolder = "C:\\NLSETUP";
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
@@ -96,7 +89,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
     nl::regfile::RegImportOptions importOptions;
     importOptions.fileName = fs::path(request.registryExport).filename().string();
     const nl::regfile::RegImportReport loaded =
-        nl::regfile::ImportRegFile(ReadBytes(request.registryExport), &root, importOptions);
+        nl::regfile::ImportRegFile(ReadHostFile(request.registryExport), &root, importOptions);
     for (const std::string& warning : loaded.warnings)
       std::fprintf(stderr, "simrun: %s\n", warning.c_str());
     WriteBytes(image / "system.reg", nl::regfile::ExportRegFile(root));
@@ -118,7 +111,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
       const std::string name = fs::path(inf).filename().string();
       given.push_back(Upper(name));
       if (scratchFolder.empty()) continue;
-      WriteBytes(scratchFolder / name, ReadBytes(inf));
+      WriteBytes(scratchFolder / name, ReadHostFile(inf));
       std::cout << "  " << scratchDir << "\\" << name << ": from " << inf << "\n";
     }
     for (const char* wanted : {nl::kIrminiInf, nl::kInfraredInf})
@@ -128,7 +121,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
       fs::create_directories(scratchFolder);
 
     const fs::path driver = fs::path(request.sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
-    WriteBytes(ImagePath(image, kProgramFolder) / nl::kDriverFileName, ReadBytes(driver.string()));
+    WriteBytes(ImagePath(image, kProgramFolder) / nl::kDriverFileName, ReadHostFile(driver.string()));
     std::cout << "  " << kProgramFolder << "\\" << nl::kDriverFileName
               << ": the adapter's driver file beside the program (from " << driver.string()
               << ")\n";
