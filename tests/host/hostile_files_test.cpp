@@ -283,7 +283,7 @@ std::vector<HostileCase> FilesCatalogue() {
       GiveSampleOriginals(run);
     };
     c.effects.infs = InfResult::kOwnCheck;
-    c.effects.Miss("inf-edits", "IRMINI.INF").Miss("model-line", "IRMINI.INF");
+    c.effects.Miss("inf-edits", "MoveFileA").Miss("model-line", "MoveFileA");
     c.extraCheck = [](HostileRun& run) {
       EXPECT_EQ(run.File(run.Inf("IRMINI.BAK")), run.irminiOriginal);
       EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
