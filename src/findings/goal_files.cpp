@@ -28,7 +28,7 @@ std::string ScratchDirProblem(const RunFacts& facts) {
            " bytes the program reads it into, so the INF files were not found";
   if (!dir.known || dir.path.empty()) return kNoScratchDir;
   if (!facts.scratchDirExists)
-    return "the SetupScratchDir folder \"" + dir.path + "\" does not exist";
+    return "the SetupScratchDir folder " + Quote(dir.path) + " does not exist";
   return "";
 }
 
@@ -73,7 +73,7 @@ std::string Evidence(const RunFacts& facts, const char* target) {
   for (const char* name : {target, backup ? backup : target, kTempInfName}) {
     const std::string path = ScratchPath(facts, name);
     if (path.size() > kLongestPath)
-      return "; the path " + path + " is too long (" + std::to_string(path.size()) +
+      return "; the path " + Quote(path) + " is too long (" + std::to_string(path.size()) +
              " characters, at most " + std::to_string(kLongestPath) + "), so " + target +
              " was left alone";
   }

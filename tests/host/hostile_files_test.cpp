@@ -135,7 +135,7 @@ std::vector<HostileCase> FilesCatalogue() {
     c.change = [](HostileRun& run) { CopyInfsTo(run, LongDirectory(247)); };
     c.effects.infs = InfResult::kOwnCheck;
     c.effects.description = kDefaultClassDescription;
-    c.effects.Miss("inf-edits", "INFRARED.INF is too long");
+    c.effects.Miss("inf-edits", "INFRARED.INF\" is too long");
     c.extraCheck = [](HostileRun& run) {
       ExpectInfEdited(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal,
                       IrminiAfterRun(run.irminiOriginal, run.German()));
