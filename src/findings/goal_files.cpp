@@ -1,18 +1,36 @@
 // The goals the installer reaches in files: the INF edits, the display name
 // and the driver copy.
+#include <cstdlib>
+
 #include "findings/goals.h"
 #include "findings/journal_facts.h"
+#include "platform/platform.h"
 #include "platform/sim/files/sim_profile_text.h"
 #include "regfile/ignore_case.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"
+#include "setup/inf_replace.h"
 
 namespace nl::findings {
 
 namespace {
 
 constexpr const char* kNoScratchDir =
-    "the Setup key has no SetupScratchDir, so the INF files were not found";
+    "the Setup key has no SetupScratchDir (or an empty one), so the INF files were not found";
+constexpr std::size_t kLongestPath = kMaxPath - 1;  // characters, before the zero
+constexpr std::size_t kSourcePathCapacity = 512;    // the program's SourcePath buffer
+
+// Why the program could not reach the scratch directory; "" when it could.
+std::string ScratchDirProblem(const RunFacts& facts) {
+  const SetupFolder& dir = facts.scratchDir;
+  if (dir.tooLong)
+    return "the Setup key's SetupScratchDir does not fit the " + std::to_string(kMaxPath) +
+           " bytes the program reads it into, so the INF files were not found";
+  if (!dir.known || dir.path.empty()) return kNoScratchDir;
+  if (!facts.scratchDirExists)
+    return "the SetupScratchDir folder " + Quote(dir.path) + " does not exist";
+  return "";
+}
 
 bool ContainsIgnoreCase(const std::string& text, const std::string& part) {
   if (part.size() > text.size()) return false;
@@ -50,6 +68,15 @@ std::string ScratchPath(const RunFacts& facts, const char* name) {
 // Why IRMINI.INF may have been left alone, or a failed call on the file.
 std::string Evidence(const RunFacts& facts, const char* target) {
   const char* backup = BackupOf(target);
+  // Every rewrite goes through the temporary file, and the first edit of a
+  // file makes its backup: the program cannot name a path that is too long.
+  for (const char* name : {target, backup ? backup : target, kTempInfName}) {
+    const std::string path = ScratchPath(facts, name);
+    if (path.size() > kLongestPath)
+      return "; the path " + Quote(path) + " is too long (" + std::to_string(path.size()) +
+             " characters, at most " + std::to_string(kLongestPath) + "), so " + target +
+             " was left alone";
+  }
   if (!FileIn(facts.scratchAfter, target).exists) return "; " + std::string(target) + " is missing";
   if (backup && !FileIn(facts.scratchAfter, backup).exists)
     return "; " + std::string(backup) + " could not be made, so " + target +
@@ -57,7 +84,7 @@ std::string Evidence(const RunFacts& facts, const char* target) {
   std::string text;
   if (const CallFact* failed = FirstFailedCallNaming(facts, ScratchPath(facts, target)))
     text += "; a call failed: " + failed->Text();
-  if (FileIn(facts.scratchBefore, "NL-TEMP.INF").exists)
+  if (FileIn(facts.scratchBefore, kTempInfName).exists)
     text += " (NL-TEMP.INF was left in " + facts.scratchDir.path + " by an earlier run)";
   return text;
 }
@@ -79,7 +106,8 @@ std::string EditProblem(const RunFacts& facts, const InfEdit& edit, int number) 
 }
 
 Decision FromEdits(const RunFacts& facts, const std::vector<std::string>& problems) {
-  if (!facts.scratchDir.known || facts.scratchDir.path.empty()) return NotReached(kNoScratchDir);
+  const std::string scratch = ScratchDirProblem(facts);
+  if (!scratch.empty()) return NotReached(scratch);
   std::string cause;
   for (const std::string& problem : problems)
     if (!problem.empty()) cause += (cause.empty() ? "" : "; ") + problem;
@@ -91,6 +119,27 @@ const CallFact* LastCall(const RunFacts& facts, const char* operation) {
   for (const CallFact& call : facts.calls)
     if (call.operation == operation) found = &call;
   return found;
+}
+
+// Why no copy was attempted although SourcePath was read: one of the two
+// paths of the copy does not fit the program's buffer for it.
+std::string NoCopyCause(const RunFacts& facts) {
+  const std::string name = std::string("\\") + kDriverFileName;
+  const std::string destination = facts.sourcePath.path + name;
+  if (destination.size() >= kSourcePathCapacity)
+    return "the copy's destination " + Quote(destination) + " does not fit the program's " +
+           std::to_string(kSourcePathCapacity) + " bytes";
+  const CallFact* module = LastCall(facts, "GetModuleFileNameA");
+  const std::vector<std::string> texts = module ? QuotedTexts(module->result) : std::vector<std::string>();
+  if (texts.empty()) return "the program's own path could not be obtained";
+  const std::string& program = texts[0];
+  if (std::strtoul(module->result.c_str(), nullptr, 10) >= kMaxPath)
+    return "the program's path " + Quote(program) + " is cut off at " +
+           std::to_string(kLongestPath) + " characters, so its directory is unknown";
+  const std::string source = program.substr(0, program.rfind('\\')) + name;
+  return "the path of " + std::string(kDriverFileName) + " in the program's directory, " +
+         Quote(source) + ", is too long (" + std::to_string(source.size()) +
+         " characters, at most " + std::to_string(kLongestPath) + ")";
 }
 
 }  // namespace
@@ -108,7 +157,8 @@ Decision DecideModelLine(const RunFacts& facts) {
 }
 
 Decision DecideDisplayName(const RunFacts& facts) {
-  if (!facts.scratchDir.known || facts.scratchDir.path.empty()) return NotReached(kNoScratchDir);
+  const std::string scratch = ScratchDirProblem(facts);
+  if (!scratch.empty()) return NotReached(scratch);
   const FileFact& inf = FileIn(facts.scratchAfter, kIrminiInf);
   std::string wanted = kStandardExplValue;
   wanted = wanted.substr(1, wanted.size() - 2);  // as a profile reader gives it
@@ -126,9 +176,15 @@ Decision DecideDriverCopy(const RunFacts& facts) {
   if (!facts.sourcePath.known)
     return NotReached("the Setup key has no SourcePath, so there was nowhere to copy " +
                       std::string(kDriverFileName) + " to");
+  if (facts.sourcePath.tooLong)
+    return NotReached("the Setup key's SourcePath does not fit the " +
+                      std::to_string(kSourcePathCapacity) + " bytes the program reads it into, so " +
+                      kDriverFileName + " was not copied");
   if (facts.source.driverThere) return Reached();
   const CallFact* copy = LastCall(facts, "CopyFileA");
-  if (!copy) return NotReached("no copy was attempted to SourcePath " + Quote(folder));
+  if (!copy)
+    return NotReached("no copy was attempted to SourcePath " + Quote(folder) + ": " +
+                      NoCopyCause(facts));
   if (!CallFailed(*copy))
     return NotReached(std::string(kDriverFileName) + " was copied but is not in " + folder +
                       " after the run");

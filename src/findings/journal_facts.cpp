@@ -123,9 +123,9 @@ const regfile::RegNode* FindKey(const regfile::RegNode* root, const std::string&
 std::optional<std::string> ValueText(const regfile::RegNode* key, const std::string& valueName) {
   if (!key) return std::nullopt;
   const regfile::RegValue* value = key->FindValue(valueName);
-  if (!value) return std::nullopt;
-  const std::string data = value->data.substr(0, kValueReadCapacity);
-  return data.substr(0, data.find('\0'));
+  // Longer than the program's buffer: the program cannot read it at all.
+  if (!value || value->data.size() > kValueReadCapacity) return std::nullopt;
+  return value->data.substr(0, value->data.find('\0'));
 }
 
 std::string TextValueProblem(const regfile::RegNode* root, const std::string& keyPath,

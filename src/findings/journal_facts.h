@@ -27,8 +27,9 @@ const CallFact* FirstFailedCallNaming(const RunFacts& facts, const std::string& 
 // there is no tree.
 const regfile::RegNode* FindKey(const regfile::RegNode* root, const std::string& path);
 
-// The value's text as the program reads it: up to its first zero byte, at
-// most 512 bytes. Empty when the value is missing.
+// The value's text as the program reads it: up to its first zero byte.
+// Empty when the value is missing or longer than the 512 bytes the program
+// reads (such a value is unreadable to it).
 std::optional<std::string> ValueText(const regfile::RegNode* key, const std::string& valueName);
 
 // "" when the key holds a text value `name` with exactly `text` (REG_SZ with

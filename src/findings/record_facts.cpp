@@ -4,6 +4,7 @@
 
 #include "findings/journal_facts.h"
 #include "findings/run_facts.h"
+#include "platform/platform.h"
 #include "platform/sim/sim_system.h"
 #include "regfile/reg_file.h"
 #include "setup/driver_prep.h"
@@ -23,13 +24,21 @@ std::shared_ptr<regfile::RegNode> RegistryCopy(const sim::SimSystem& system) {
   return root;
 }
 
-SetupFolder ReadSetupFolder(const regfile::RegNode* root, const char* valueName) {
+// The program reads SetupScratchDir into 260 bytes and SourcePath into 512.
+SetupFolder ReadSetupFolder(const regfile::RegNode* root, const char* valueName,
+                            std::size_t capacity) {
   SetupFolder folder;
-  const std::optional<std::string> text = ValueText(FindKey(root, kSetupKey), valueName);
-  if (!text) return folder;
+  const regfile::RegNode* key = FindKey(root, kSetupKey);
+  const regfile::RegValue* value = key ? key->FindValue(valueName) : nullptr;
+  if (!value) return folder;
   folder.known = true;
-  folder.path = *text;
+  const std::size_t zero = value->data.find('\0');
+  folder.path = value->data.substr(0, zero);
   while (!folder.path.empty() && folder.path.back() == '\\') folder.path.pop_back();
+  // A text that fills the buffer without a zero cannot be used either.
+  folder.tooLong = value->data.size() > capacity ||
+                   (zero == std::string::npos && folder.path.size() >= capacity);
+  if (folder.tooLong) folder.path.clear();
   return folder;
 }
 
@@ -73,8 +82,8 @@ const std::vector<std::string>& ScratchFileNames() {
 void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
   if (moment == RunMoment::kBefore) {
     facts->registryBefore = RegistryCopy(system);
-    facts->scratchDir = ReadSetupFolder(facts->registryBefore.get(), "SetupScratchDir");
-    facts->sourcePath = ReadSetupFolder(facts->registryBefore.get(), "SourcePath");
+    facts->scratchDir = ReadSetupFolder(facts->registryBefore.get(), "SetupScratchDir", kMaxPath);
+    facts->sourcePath = ReadSetupFolder(facts->registryBefore.get(), "SourcePath", 512);
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
     return;
   }
@@ -82,6 +91,9 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
   facts->registryAfter = RegistryCopy(system);
   facts->scratchAfter = ScratchFiles(system, facts->scratchDir);
   facts->source = SourceFolder(system, facts->sourcePath);
+  const std::string& scratch = facts->scratchDir.path;
+  facts->scratchDirExists =  // a drive alone is its root
+      !scratch.empty() && system.Files().FileExists(scratch.size() == 2 ? scratch + "\\" : scratch);
   facts->calls.clear();
   for (const sim::JournalEntry& entry : system.Journal().Entries()) {
     facts->calls.push_back({entry.index, entry.operation, entry.arguments, entry.result});

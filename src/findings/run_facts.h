@@ -42,9 +42,12 @@ struct ProcessFact {
 };
 
 // The Setup key's folders as the program reads them: trailing backslashes
-// dropped; `known` false when the value is missing.
+// dropped; `known` false when the value is missing; `tooLong` when the
+// value does not fit the program's buffer for it (then it is known but
+// unreadable, and `path` is empty).
 struct SetupFolder {
   bool known = false;
+  bool tooLong = false;
   std::string path;
 };
 
@@ -62,6 +65,7 @@ struct RunFacts {
   std::shared_ptr<regfile::RegNode> registryAfter;
   SetupFolder scratchDir;  // SetupScratchDir, before the run
   SetupFolder sourcePath;  // SourcePath, before the run
+  bool scratchDirExists = false;  // the SetupScratchDir folder, after the run
   // The INF files, their backups and the temporary file in the setup
   // scratch directory, by upper-case file name ("IRMINI.BAK").
   std::map<std::string, FileFact> scratchBefore;

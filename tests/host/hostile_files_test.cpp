@@ -35,6 +35,9 @@ std::string BinaryInf(unsigned seed) {
 }
 
 
+// IRMINI.INF left alone, as the only copy of the customer's file.
+void MissIrmini(Effects& effects) { MissInfFiles(effects, "only copy"); }
+
 std::vector<HostileCase> FilesCatalogue() {
   std::vector<HostileCase> cases;
 
@@ -47,6 +50,7 @@ std::vector<HostileCase> FilesCatalogue() {
     };
     c.effects.infs = InfResult::kUntouched;
     c.effects.description = kDefaultClassDescription;
+    MissInfFiles(c.effects, "SetupScratchDir folder");
     c.extraCheck = [](HostileRun& run) {
       EXPECT_FALSE(run.sim.Files().FileExists("C:\\NOWHERE"));
     };
@@ -59,6 +63,7 @@ std::vector<HostileCase> FilesCatalogue() {
       run.sim.Registry().SetText(kSetupKey, "SourcePath", "E:\\WIN98\\CABS\\");
     };
     c.effects.driverCopy = "";
+    c.effects.Miss("driver-copy", "drive E:");
     cases.push_back(c);
   }
   {
@@ -68,6 +73,7 @@ std::vector<HostileCase> FilesCatalogue() {
       std::filesystem::remove(run.sim.Files().HostPath(kProgramDriver));
     };
     c.effects.driverCopy = "";
+    c.effects.Miss("driver-copy", "beside the program");
     cases.push_back(c);
   }
   // The program's own directory near the path limit: at 248 characters the
@@ -84,7 +90,10 @@ std::vector<HostileCase> FilesCatalogue() {
       // A short program name, so the driver's path is what runs out.
       run.sim.Processes().SetProgramPath(InDir(dir, "N.EXE"));
     };
-    if (length != 248) c.effects.driverCopy = "";
+    if (length != 248) {
+      c.effects.driverCopy = "";
+      c.effects.Miss("driver-copy", length == 249 ? "too long" : "cut off");
+    }
     cases.push_back(c);
   }
   // Scratch directories near the path limit: no composed path fits at 259
@@ -99,6 +108,7 @@ std::vector<HostileCase> FilesCatalogue() {
     };
     c.effects.infs = InfResult::kUntouched;
     c.effects.description = kDefaultClassDescription;
+    MissInfFiles(c.effects, "too long");
     c.extraCheck = ExpectSampleInfsUntouched;
     cases.push_back(c);
   }
@@ -108,6 +118,7 @@ std::vector<HostileCase> FilesCatalogue() {
     c.change = [](HostileRun& run) { CopyInfsTo(run, LongDirectory(248)); };
     c.effects.infs = InfResult::kOwnCheck;
     c.effects.description = kDefaultClassDescription;
+    MissInfFiles(c.effects, "too long");
     c.extraCheck = [](HostileRun& run) {
       // The rewrite's temporary file does not fit, so no backup is made,
       // and without one the display name is not written either.
@@ -124,6 +135,7 @@ std::vector<HostileCase> FilesCatalogue() {
     c.change = [](HostileRun& run) { CopyInfsTo(run, LongDirectory(247)); };
     c.effects.infs = InfResult::kOwnCheck;
     c.effects.description = kDefaultClassDescription;
+    c.effects.Miss("inf-edits", "INFRARED.INF\" is too long");
     c.extraCheck = [](HostileRun& run) {
       ExpectInfEdited(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal,
                       IrminiAfterRun(run.irminiOriginal, run.German()));
@@ -143,6 +155,7 @@ std::vector<HostileCase> FilesCatalogue() {
       run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"), "");
       run.sim.Files().WriteFileText(run.Inf("INFRARED.INF"), "");
     };
+    c.effects.Miss("inf-edits", "does not hold").Miss("model-line", "does not hold");
     cases.push_back(c);
   }
   {
@@ -152,6 +165,8 @@ std::vector<HostileCase> FilesCatalogue() {
       run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"), BinaryInf(7));
       run.sim.Files().WriteFileText(run.Inf("INFRARED.INF"), BinaryInf(8));
     };
+    // Some texts of the German edits are not among the bytes.
+    c.effects.Miss("inf-edits", "does not hold", kGermanRunsOnly);
     cases.push_back(c);
   }
   {
@@ -183,6 +198,7 @@ std::vector<HostileCase> FilesCatalogue() {
     c.name = "IrminiHeldOpen";
     c.change = [](HostileRun& run) { run.sim.Files().HoldOpen(run.Inf("IRMINI.INF")); };
     c.effects.infs = InfResult::kOwnCheck;
+    MissIrmini(c.effects);
     c.extraCheck = [](HostileRun& run) {
       ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
       ExpectInfEdited(run, "INFRARED.INF", "INFRARED.BAK",
@@ -202,6 +218,7 @@ std::vector<HostileCase> FilesCatalogue() {
           run.lcid, "MoveFileA", "\"C:\\WINDOWS\\INF\\IRMINI.BAK\""));
     };
     c.effects.infs = InfResult::kOwnCheck;
+    MissIrmini(c.effects);
     c.extraCheck = [](HostileRun& run) {
       ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
       ExpectInfEdited(run, "INFRARED.INF", "INFRARED.BAK",
@@ -222,6 +239,7 @@ std::vector<HostileCase> FilesCatalogue() {
       run.sim.Clock().At(500, [path](sim::SimSystem& s) { s.Files().Release(path); });
     };
     c.effects.infs = InfResult::kOwnCheck;
+    MissIrmini(c.effects);
     c.extraCheck = [](HostileRun& run) {
       ExpectInfUntouched(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal);
       EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
@@ -265,6 +283,7 @@ std::vector<HostileCase> FilesCatalogue() {
       GiveSampleOriginals(run);
     };
     c.effects.infs = InfResult::kOwnCheck;
+    c.effects.Miss("inf-edits", "MoveFileA").Miss("model-line", "MoveFileA");
     c.extraCheck = [](HostileRun& run) {
       EXPECT_EQ(run.File(run.Inf("IRMINI.BAK")), run.irminiOriginal);
       EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
@@ -283,6 +302,7 @@ std::vector<HostileCase> FilesCatalogue() {
     c.effects.infs = InfResult::kOwnCheck;
     // The class name cannot be read from a file another program holds.
     c.effects.description = kDefaultClassDescription;
+    c.effects.Miss("inf-edits", "edit 9");
     c.extraCheck = [](HostileRun& run) {
       ExpectInfEdited(run, "IRMINI.INF", "IRMINI.BAK", run.irminiOriginal,
                       IrminiAfterRun(run.irminiOriginal, run.German()));

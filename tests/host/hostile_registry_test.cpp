@@ -36,19 +36,30 @@ std::vector<ValueUnderTest> ValuesUnderTest() {
        [](Effects& e, bool) {
          e.infs = InfResult::kUntouched;
          e.description = kDefaultClassDescription;
+         MissInfFiles(e, "SetupScratchDir");
        }},
       {"SourcePath", kSetupKey, "SourcePath", 512, "C:\\WINDOWS\\OPTIONS\\CABS",
        true,
        [](Effects& e, bool empty) {
          // An empty source directory is the root of the current drive.
          e.driverCopy = empty ? kRootDriverCopy : "";
+         if (!empty) e.Miss("driver-copy", "SourcePath");
        }},
       {"AdapterName", kIrminiAdapterKey, "AdapterName", 512, "IRMINI", false,
-       [](Effects& e, bool) { e.adapterPort = false; }},
+       [](Effects& e, bool) {
+         e.adapterPort = false;
+         e.Miss("adapter-port", "AdapterName");
+       }},
       {"CompatibleIds", kRootNetEntry, "CompatibleIDs", 512, "IRMINI", false,
-       [](Effects& e, bool) { e.rootNetEntryRemoved = false; }},
+       [](Effects& e, bool) {
+         e.rootNetEntryRemoved = false;
+         e.Miss("net-root", "CompatibleIDs");
+       }},
       {"DeviceVxDs", kNetTransEntry, "DeviceVxDs", 512, "IRDA.SYS", false,
-       [](Effects& e, bool) { e.netTransEntryRemoved = false; }},
+       [](Effects& e, bool) {
+         e.netTransEntryRemoved = false;
+         e.Miss("net-trans", "DeviceVxDs");
+       }},
   };
 }
 
@@ -180,6 +191,8 @@ std::vector<HostileCase> RegistryCatalogue() {
     c.effects.infs = InfResult::kUntouched;
     c.effects.description = kDefaultClassDescription;
     c.effects.driverCopy = "";
+    MissInfFiles(c.effects, "SetupScratchDir");
+    c.effects.Miss("driver-copy", "SourcePath");
     cases.push_back(c);
   }
   return cases;

@@ -6,7 +6,8 @@
 // Every run must return 0 without hanging, close every key and file, and keep
 // the original content of both INF files (in the file itself, its backup or
 // the temporary file); and it must still do everything the broken state does
-// not prevent.
+// not prevent. Its findings must agree: every goal reached but those the case
+// names, each with a cause that says why.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,6 +25,8 @@
 
 #include "../support/hostile_system.h"
 #include "../support/substitution_model.h"
+#include "findings/findings.h"
+#include "findings/run_facts.h"
 #include "platform/sim/files/sim_profile_text.h"
 
 namespace nl::testing {
@@ -50,6 +53,7 @@ struct HostileRun {
   std::string irminiOriginal;
   std::string infraredOriginal;
   RunOutcome outcome;
+  findings::RunFacts facts;  // before and after the run
 
   explicit HostileRun(std::uint32_t locale) : lcid(locale) {
     PrepareSampleSystem(sim, lcid);
@@ -68,7 +72,9 @@ struct HostileRun {
       irminiOriginal = sim.Files().ReadFileText(Inf("IRMINI.INF"));
       infraredOriginal = sim.Files().ReadFileText(Inf("INFRARED.INF"));
     }
+    findings::RecordRunFacts(sim, findings::RunMoment::kBefore, &facts);
     outcome = RunWholeProgram(sim);
+    findings::RecordRunFacts(sim, findings::RunMoment::kAfter, &facts);
   }
 };
 
@@ -107,6 +113,14 @@ enum class InfResult {
   kOwnCheck,   // the case checks the files itself
 };
 
+// A goal the run does not reach, and a word its finding's cause holds.
+struct Missed {
+  std::string goal;
+  std::string causeWord;
+  bool germanRunsOnly;  // reached on other locales
+};
+inline constexpr bool kGermanRunsOnly = true;
+
 struct Effects {
   InfResult infs = InfResult::kEdited;
   // Unset: the class name of INFRARED.INF as the system reads it.
@@ -115,7 +129,20 @@ struct Effects {
   bool adapterPort = true;                 // German runs only
   bool rootNetEntryRemoved = true;
   bool netTransEntryRemoved = true;
+  // The goals not reached; every other goal is reached (the German-only
+  // ones are not applicable on other locales).
+  std::vector<Missed> missed;
+  Effects& Miss(const std::string& goal, const std::string& causeWord,
+               bool germanRunsOnly = false) {
+    missed.push_back({goal, causeWord, germanRunsOnly});
+    return *this;
+  }
 };
+
+// No INF file edited and no display name written, for `cause`.
+inline void MissInfFiles(Effects& effects, const std::string& cause) {
+  effects.Miss("inf-edits", cause).Miss("display-name", cause).Miss("model-line", cause);
+}
 
 inline void ExpectInfEdited(HostileRun& run, const char* inf, const char* bak,
                      const std::string& original, const std::string& edited) {
@@ -183,7 +210,36 @@ inline void ExpectAdapterPort(HostileRun& run, bool written) {
   }
 }
 
+inline bool GermanOnlyGoal(const std::string& goal) {
+  for (const char* id : {"model-line", "hardware-wizard", "virtual-ports", "adapter-port"})
+    if (goal == id) return true;
+  return false;
+}
+
+// The run's findings against the goals the case says it misses.
+inline void ExpectFindings(const HostileRun& run, const Effects& effects) {
+  const std::vector<findings::Finding> found = findings::DecideFindings(run.facts);
+  SCOPED_TRACE("findings:\n" + findings::FindingsText(found));
+  for (const Missed& missed : effects.missed)
+    EXPECT_NE(findings::FindingFor(found, missed.goal), nullptr) << "no goal " << missed.goal;
+  for (const findings::Finding& finding : found) {
+    auto missed = std::find_if(effects.missed.begin(), effects.missed.end(), [&](const Missed& m) {
+      return m.goal == finding.goal && (run.German() || !m.germanRunsOnly);
+    });
+    if (!run.German() && GermanOnlyGoal(finding.goal)) {
+      EXPECT_EQ(finding.status, findings::Status::kNotApplicable) << finding.goal;
+    } else if (missed == effects.missed.end()) {
+      EXPECT_EQ(finding.status, findings::Status::kReached) << finding.goal;
+    } else {
+      EXPECT_EQ(finding.status, findings::Status::kNotReached) << finding.goal;
+      EXPECT_NE(finding.cause.find(missed->causeWord), std::string::npos)
+          << finding.goal << ": the cause does not mention " << missed->causeWord;
+    }
+  }
+}
+
 inline void ExpectEffects(HostileRun& run, const Effects& effects) {
+  ExpectFindings(run, effects);
   if (effects.infs == InfResult::kEdited) ExpectInfsEdited(run);
   if (effects.infs == InfResult::kUntouched) ExpectInfsUntouched(run);
 
