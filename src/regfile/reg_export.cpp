@@ -1,4 +1,4 @@
-// Export of the simulated registry as REGEDIT4 text.
+// Export of a registry tree as REGEDIT4 text.
 #include "regfile/reg_file.h"
 
 #include <algorithm>

@@ -1,4 +1,4 @@
-// .reg files of the simulated registry.
+// .reg files: reading them into a registry tree, and writing a tree out.
 //
 // Import reads a file as regedit imports it into an empty registry: REGEDIT4
 // (code page 1252 bytes as they stand) or "Windows Registry Editor Version

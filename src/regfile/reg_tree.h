@@ -1,4 +1,6 @@
-// The registry of the simulated system: one tree under HKEY_LOCAL_MACHINE.
+// A registry as .reg files hold it: one tree under HKEY_LOCAL_MACHINE. The
+// simulated system keeps its registry in one; simrun, the Wine report and
+// reg_bench load and compare .reg files with it.
 //
 // Key and value names are found ignoring ASCII letter case, in constant
 // time, and keep the case they were created with. Subkeys keep the order in
