@@ -18,7 +18,6 @@ namespace {
 constexpr const char* kNoScratchDir =
     "the Setup key has no SetupScratchDir (or an empty one), so the INF files were not found";
 constexpr std::size_t kLongestPath = kMaxPath - 1;  // characters, before the zero
-constexpr std::size_t kSourcePathCapacity = 512;    // the program's SourcePath buffer
 
 // Why the program could not reach the scratch directory; "" when it could.
 std::string ScratchDirProblem(const RunFacts& facts) {

@@ -4,15 +4,12 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/common/registry_text.h"
 #include "regfile/ignore_case.h"
 
 namespace nl::findings {
 
 namespace {
-
-constexpr std::size_t kValueReadCapacity = 512;
-constexpr std::uint32_t kRegSz = 1;
-constexpr std::uint32_t kRegBinary = 3;
 
 bool StartsWith(const std::string& text, const char* prefix) {
   return text.compare(0, std::strlen(prefix), prefix) == 0;
@@ -124,7 +121,7 @@ std::optional<std::string> ValueText(const regfile::RegNode* key, const std::str
   if (!key) return std::nullopt;
   const regfile::RegValue* value = key->FindValue(valueName);
   // Longer than the program's buffer: the program cannot read it at all.
-  if (!value || value->data.size() > kValueReadCapacity) return std::nullopt;
+  if (!value || value->data.size() > kValueTextCapacity) return std::nullopt;
   return value->data.substr(0, value->data.find('\0'));
 }
 

@@ -9,12 +9,12 @@
 #include "regfile/reg_file.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"
+#include "setup/setup_env.h"
 
 namespace nl::findings {
 
 namespace {
 
-constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 constexpr const char* kTempInf = "NL-TEMP.INF";
 
 // The registry as it stands, in a tree of its own.
@@ -24,11 +24,11 @@ std::shared_ptr<regfile::RegNode> RegistryCopy(const sim::SimSystem& system) {
   return root;
 }
 
-// The program reads SetupScratchDir into 260 bytes and SourcePath into 512.
+// A Setup folder as the program reads it, into a buffer of `capacity` bytes.
 SetupFolder ReadSetupFolder(const regfile::RegNode* root, const char* valueName,
                             std::size_t capacity) {
   SetupFolder folder;
-  const regfile::RegNode* key = FindKey(root, kSetupKey);
+  const regfile::RegNode* key = FindKey(root, kSetupKeyPath);
   const regfile::RegValue* value = key ? key->FindValue(valueName) : nullptr;
   if (!value) return folder;
   folder.known = true;
@@ -82,8 +82,8 @@ const std::vector<std::string>& ScratchFileNames() {
 void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
   if (moment == RunMoment::kBefore) {
     facts->registryBefore = RegistryCopy(system);
-    facts->scratchDir = ReadSetupFolder(facts->registryBefore.get(), "SetupScratchDir", kMaxPath);
-    facts->sourcePath = ReadSetupFolder(facts->registryBefore.get(), "SourcePath", 512);
+    facts->scratchDir = ReadSetupFolder(facts->registryBefore.get(), kScratchDirValue, kMaxPath);
+    facts->sourcePath = ReadSetupFolder(facts->registryBefore.get(), kSourcePathValue, kSourcePathCapacity);
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
     return;
   }

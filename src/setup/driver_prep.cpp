@@ -9,7 +9,6 @@ namespace nl {
 
 namespace {
 
-constexpr std::size_t kSourcePathCapacity = 512;
 
 bool FileExists(Platform& os, const char* path) {
   return os.GetFileAttributesA(path) != kInvalidFileAttributes;
@@ -87,7 +86,7 @@ int PatchInfFiles(InstallRun& run) {
 
 int CopyDriverToSource(InstallRun& run) {
   char sourceDir[kSourcePathCapacity];
-  if (!ReadSetupValue(run.os, "SourcePath", sourceDir, sizeof sourceDir)) {
+  if (!ReadSetupValue(run.os, kSourcePathValue, sourceDir, sizeof sourceDir)) {
     return 1;
   }
   char destination[kSourcePathCapacity];

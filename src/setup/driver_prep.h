@@ -2,12 +2,16 @@
 // files and the adapter's driver file.
 #pragma once
 
+#include <cstddef>
+
 #include "setup/install_run.h"
 
 namespace nl {
 
 constexpr const char* kDriverFileName = "nl-430.sys";
 constexpr const char* kAdapterHardwareId = "USB\\VID_1B4E&PID_0430";
+// The setup source directory is read into this many bytes.
+constexpr std::size_t kSourcePathCapacity = 512;
 
 // Phase 2: puts back IRMINI.INF and INFRARED.INF from an earlier run's .BAK.
 int RestoreInfBackups(InstallRun& run);

@@ -9,9 +9,6 @@ namespace nl {
 
 namespace {
 
-constexpr const char* kSetupKeyPath =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-
 void DropTrailingBackslashes(char* text) {
   std::size_t length = std::strlen(text);
   while (length > 0 && text[length - 1] == '\\') text[--length] = 0;
@@ -42,7 +39,7 @@ bool GetSetupScratchPath(InstallRun& run, const char* fileName, char* out,
                          std::size_t capacity) {
   if (run.scratchDir[0] == 0) {
     // A failed lookup is not remembered: the next request asks again.
-    ReadSetupValue(run.os, "SetupScratchDir", run.scratchDir,
+    ReadSetupValue(run.os, kScratchDirValue, run.scratchDir,
                    sizeof run.scratchDir);
   }
   if (run.scratchDir[0] == 0) return false;

@@ -8,6 +8,14 @@
 
 namespace nl {
 
+// The Setup key (below HKEY_LOCAL_MACHINE) and its values naming the setup
+// scratch directory, which holds the INF files, and the setup source
+// directory, which gets the driver file.
+constexpr const char* kSetupKeyPath =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+constexpr const char* kScratchDirValue = "SetupScratchDir";
+constexpr const char* kSourcePathValue = "SourcePath";
+
 // Reads a value of the Setup key as text into `buffer` (capacity in bytes),
 // whatever its registry type, and drops its trailing backslashes. A value that
 // does not fit, or that cannot be read, leaves the buffer as it was and gives

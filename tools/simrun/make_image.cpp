@@ -10,21 +10,19 @@
 #include <sstream>
 
 #include "changes.h"
+#include "platform/sim/processes/sim_processes.h"
 #include "regfile/ignore_case.h"
 #include "regfile/reg_decode.h"
 #include "regfile/reg_file.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"
+#include "setup/setup_env.h"
 
 namespace fs = std::filesystem;
 
 namespace simrun {
 
 namespace {
-
-constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-// Where the simulated system runs the program from (sim_system.h).
-constexpr const char* kProgramFolder = "C:\\NLSETUP";
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
@@ -37,7 +35,7 @@ void WriteBytes(const fs::path& path, const std::string& bytes) {
 // false when missing.
 bool SetupValue(const nl::regfile::RegNode& root, const char* name, std::string* text) {
   std::vector<std::string> names;
-  nl::regfile::SplitKeyPath(kSetupKey, &names);
+  nl::regfile::SplitKeyPath(nl::kSetupKeyPath, &names);
   const nl::regfile::RegNode* key =
       nl::regfile::WalkKeys(const_cast<nl::regfile::RegNode*>(&root), names);
   const nl::regfile::RegValue* value = key ? key->FindValue(name) : nullptr;
@@ -99,10 +97,10 @@ int MakeImageCommand(const MakeImageRequest& request) {
     std::cout << (otherRoots.empty() ? "" : " (" + otherRoots + ")") << "\n";
 
     std::string scratchDir;
-    const bool scratchKnown = SetupValue(root, "SetupScratchDir", &scratchDir);
+    const bool scratchKnown = SetupValue(root, nl::kScratchDirValue, &scratchDir);
     const fs::path scratchFolder = scratchKnown ? ImagePath(image, scratchDir) : fs::path();
     if (!scratchKnown)
-      missing.push_back("the export has no SetupScratchDir in " + std::string(kSetupKey) +
+      missing.push_back("the export has no SetupScratchDir in " + std::string(nl::kSetupKeyPath) +
                         ": the INF files have no place");
     else if (scratchFolder.empty())
       missing.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder on a drive");
@@ -121,13 +119,13 @@ int MakeImageCommand(const MakeImageRequest& request) {
       fs::create_directories(scratchFolder);
 
     const fs::path driver = fs::path(request.sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
-    WriteBytes(ImagePath(image, kProgramFolder) / nl::kDriverFileName, ReadHostFile(driver.string()));
-    std::cout << "  " << kProgramFolder << "\\" << nl::kDriverFileName
+    WriteBytes(ImagePath(image, nl::sim::kDefaultProgramFolder) / nl::kDriverFileName, ReadHostFile(driver.string()));
+    std::cout << "  " << nl::sim::kDefaultProgramFolder << "\\" << nl::kDriverFileName
               << ": the adapter's driver file beside the program (from " << driver.string()
               << ")\n";
 
     std::string sourcePath;
-    if (!SetupValue(root, "SourcePath", &sourcePath)) {
+    if (!SetupValue(root, nl::kSourcePathValue, &sourcePath)) {
       missing.push_back("the export has no SourcePath: the driver copy will have no place");
     } else if (ImagePath(image, sourcePath).empty()) {
       missing.push_back("SourcePath \"" + sourcePath + "\" is not a folder on a drive");

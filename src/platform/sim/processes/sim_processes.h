@@ -23,6 +23,9 @@
 
 namespace nl::sim {
 
+// The folder the program runs from unless SetProgramPath says otherwise.
+constexpr const char* kDefaultProgramFolder = "C:\\NLSETUP";
+
 class SimSystem;
 class SimClock;
 class SimDesktop;
@@ -81,7 +84,7 @@ class SimProcesses {
   const std::vector<ProcessStart>& Starts() const { return starts_; }
   // Process and thread handles returned by CreateProcessA and not closed.
   std::size_t OpenProcessHandleCount() const { return handles_.size(); }
-  // GetModuleFileNameA's answer; default "C:\NLSETUP\NLSETUP.EXE".
+  // GetModuleFileNameA's answer; default NLSETUP.EXE in kDefaultProgramFolder.
   void SetProgramPath(const std::string& path) { programPath_ = path; }
   // GetUserDefaultLCID's answer; default 0x407 (German).
   void SetUserDefaultLcid(std::uint32_t lcid) { lcid_ = lcid; }
@@ -103,7 +106,7 @@ class SimProcesses {
   std::vector<ProcessStart> starts_;
   ProcessId nextPid_ = 0x1000;
   std::uintptr_t nextProcessHandle_ = 0x40000;
-  std::string programPath_ = "C:\\NLSETUP\\NLSETUP.EXE";
+  std::string programPath_ = std::string(kDefaultProgramFolder) + "\\NLSETUP.EXE";
   std::uint32_t lcid_ = 0x407;
 };
 
