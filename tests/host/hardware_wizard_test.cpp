@@ -21,6 +21,7 @@ using testing::HandleNames;
 using testing::kPosted;
 using testing::kSent;
 using testing::LinesAre;
+using testing::Low32;
 using testing::MessageSequenceIs;
 using testing::WindowTimeline;
 
@@ -165,10 +166,6 @@ void AddSixDowns(std::vector<ExpectedMessage>& table, WindowHandle list) {
   for (int i = 0; i < 6; ++i) {
     AddKeystroke(table, list, 0x28, 0x28, 0x00D00001, 0xC0D00001);
   }
-}
-
-std::uint32_t Low32(WindowHandle handle) {
-  return static_cast<std::uint32_t>(handle);
 }
 
 TEST(HardwareWizard, StepsThroughTheWizardWithTheTabledKeystrokesAndWaits) {

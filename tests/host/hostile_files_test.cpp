@@ -252,10 +252,7 @@ std::vector<HostileCase> FilesCatalogue() {
     HostileCase c;
     c.name = "IrminiHeldOpenAfterEarlierRun";
     c.change = [](HostileRun& run) {
-      std::string original = run.sim.Files().ReadFileText(run.Inf("IRMINI.INF"));
-      run.sim.Files().WriteFileText(run.Inf("IRMINI.BAK"), original);
-      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"),
-                            IrminiAfterRun(original, run.German()));
+      LeaveEarlierRunEdit(run, "IRMINI");
       run.sim.Files().HoldOpen(run.Inf("IRMINI.INF"));
       GiveSampleOriginals(run);
     };
@@ -275,10 +272,7 @@ std::vector<HostileCase> FilesCatalogue() {
     HostileCase c;
     c.name = "IrminiBackupHeldOpen";
     c.change = [](HostileRun& run) {
-      std::string original = run.sim.Files().ReadFileText(run.Inf("IRMINI.INF"));
-      run.sim.Files().WriteFileText(run.Inf("IRMINI.BAK"), original);
-      run.sim.Files().WriteFileText(run.Inf("IRMINI.INF"),
-                            IrminiAfterRun(original, run.German()));
+      LeaveEarlierRunEdit(run, "IRMINI");
       run.sim.Files().HoldOpen(run.Inf("IRMINI.BAK"));
       GiveSampleOriginals(run);
     };
@@ -357,14 +351,8 @@ TEST(HostileStateReadOnly, EditedFileMadeReadOnlyLeavesNoTemporaryFileBehind) {
     HostileRun run(lcid);
     GiveSampleOriginals(run);
     for (const char* name : {"IRMINI", "INFRARED"}) {
-      const std::string inf = run.Inf((std::string(name) + ".INF").c_str());
-      const std::string original = run.sim.Files().ReadFileText(inf);
-      run.sim.Files().WriteFileText(run.Inf((std::string(name) + ".BAK").c_str()),
-                            original);
-      run.sim.Files().WriteFileText(inf, name == std::string("IRMINI")
-                                     ? IrminiAfterRun(original, run.German())
-                                     : InfraredAfterRun(original));
-      run.sim.Files().SetReadOnly(inf);
+      LeaveEarlierRunEdit(run, name);
+      run.sim.Files().SetReadOnly(run.Inf((std::string(name) + ".INF").c_str()));
     }
     run.Run();
     ExpectSoundEnd(run);

@@ -21,6 +21,7 @@ using sim::SimSystem;
 using testing::CountCalls;
 using testing::HandleNames;
 using testing::LinesAre;
+using testing::Low32;
 using testing::MessageSequenceIs;
 using testing::WindowTimeline;
 using testing::kPosted;
@@ -32,10 +33,6 @@ constexpr const char* kInstallerStart =
     "Infrared\", 1, 0x0, {cb 12, flags 0x1, show 1}) = 1 -> pid installer";
 constexpr std::uint32_t kGerman = 0x407;
 constexpr std::uint32_t kEnglish = 0x409;
-
-std::uint32_t Low32(WindowHandle handle) {
-  return static_cast<std::uint32_t>(handle);
-}
 
 // ---- The class installer ----
 

@@ -21,6 +21,7 @@ using sim::SimSystem;
 using testing::CountCalls;
 using testing::HandleNames;
 using testing::LinesAre;
+using testing::Low32;
 using testing::MessageSequenceIs;
 using testing::WindowTimeline;
 using testing::kSent;
@@ -30,10 +31,6 @@ constexpr const char* kPanelCommand =
 constexpr const char* kPanelStart =
     "0 CreateProcessA(NULL, \"rundll32.exe shell32.dll,Control_RunDLL "
     "Netcpl.cpl\", 1, 0x0, {cb 12, flags 0x1, show 1}) = 1 -> pid panelpid";
-
-std::uint32_t Low32(WindowHandle handle) {
-  return static_cast<std::uint32_t>(handle);
-}
 
 // ---- The network panel ----
 

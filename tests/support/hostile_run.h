@@ -322,6 +322,16 @@ inline void GiveSampleOriginals(HostileRun& run) {
   run.originalsGiven = true;
 }
 
+// IRMINI or INFRARED as an earlier run left it: the original in its .BAK,
+// the .INF edited.
+inline void LeaveEarlierRunEdit(HostileRun& run, const std::string& name) {
+  const std::string inf = run.Inf((name + ".INF").c_str());
+  const std::string original = run.sim.Files().ReadFileText(inf);
+  run.sim.Files().WriteFileText(run.Inf((name + ".BAK").c_str()), original);
+  run.sim.Files().WriteFileText(inf, name == "IRMINI" ? IrminiAfterRun(original, run.German())
+                                                      : InfraredAfterRun(original));
+}
+
 inline void ExpectSampleInfsUntouched(HostileRun& run) {
   for (const char* name : {"IRMINI.INF", "INFRARED.INF"}) {
     EXPECT_EQ(run.File(InDir(kSampleInfDir, name)), SampleInf(name));

@@ -34,6 +34,11 @@ struct ExpectedMessage {
   Delivery delivery;
 };
 
+// A window handle carried in an lParam, as the 32-bit program sends it.
+inline std::uint32_t Low32(WindowHandle handle) {
+  return static_cast<std::uint32_t>(handle);
+}
+
 // Names for window handles and process identifiers in reports and
 // timelines.
 using HandleNames = std::map<std::uint64_t, std::string>;
