@@ -31,7 +31,24 @@ RegImportReport SimSystem::LoadImage(const std::string& dir,
   named.fileName = reg.filename().string();
   RegImportReport report = ImportRegFile(text.str(), &registry_.Root(), named);
   files_.CopyDrivesFrom(dir);
+  description_ = ReadDescription(root);
+  for (const auto& [letter, kind] : description_.drives) files_.SetDriveKind(letter, kind);
+  if (description_.locale) processes_.SetUserDefaultLcid(*description_.locale);
   return report;
+}
+
+ImageDescription SimSystem::ReadDescription(const std::filesystem::path& root) {
+  for (const auto& entry : fs::directory_iterator(root)) {
+    if (!EqualsIgnoreCase(entry.path().filename().string(), kImageDescriptionFile)) continue;
+    if (!entry.is_regular_file())
+      throw std::runtime_error(entry.path().string() + " is not a plain file");
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (!in) throw std::runtime_error("cannot read " + entry.path().string());
+    return ParseImageDescription(text.str(), entry.path().filename().string());
+  }
+  return {};
 }
 
 std::string SimSystem::ExportRegistry() const { return ExportRegFile(registry_.Root()); }
@@ -45,6 +62,14 @@ void SimSystem::SaveImage(const std::string& dir) {
     if (!out) throw std::runtime_error("cannot write " + (root / "system.reg").string());
   }
   files_.CopyDrivesTo(dir);
+  // What the registry does not hold: the locale the run had, and every
+  // drive's kind.
+  ImageDescription description;
+  description.locale = processes_.UserDefaultLcid();
+  description.drives = files_.DriveKinds();
+  std::ofstream out(root / kImageDescriptionFile, std::ios::binary | std::ios::trunc);
+  out << FormatImageDescription(description);
+  if (!out) throw std::runtime_error("cannot write " + (root / kImageDescriptionFile).string());
 }
 
 }  // namespace nl::sim
