@@ -6,7 +6,9 @@
 #     Windows program uses (built without SSE2);
 #   regfile (20 s): the .reg loader and exporter (load, export, load,
 #     export: the same bytes).
-# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]
+#   case (20 s): simrun's reader of NLDIAG.EXE's case files and the image
+#     planned from one (every path inside the image).
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|case]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 target=${2:-substitution}
@@ -51,6 +53,15 @@ case "$target" in
     run_variant regfile_fuzz "$seconds" "$root/tests/fuzz/regfile_corpus" \
       "$root/tests/fuzz/regfile_fuzz.cpp" "$root"/src/regfile/*.cpp
     ;;
-  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]" >&2; exit 2 ;;
+  case)
+    seconds=${1:-20}
+    run_variant case_fuzz "$seconds" "$root/tests/fuzz/case_corpus" \
+      "$root/tests/fuzz/case_fuzz.cpp" "$root/tools/simrun/case_file.cpp" \
+      "$root/tools/simrun/case_image.cpp" "$root/tools/simrun/changes.cpp" \
+      "$root/src/diag/case_output.cpp" "$root/src/platform/sim/files/sim_drives.cpp" \
+      "$root/src/platform/sim/image_description.cpp" "$root/src/platform/sim/sim_text.cpp" \
+      "$root"/src/regfile/*.cpp -- -I"$root/tools/simrun"
+    ;;
+  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|case]" >&2; exit 2 ;;
 esac
 echo "fuzz $target: $seconds s without a finding"

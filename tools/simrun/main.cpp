@@ -39,6 +39,7 @@
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
+#include "case_image.h"
 #include "make_image.h"
 #include "main/install_sequence.h"
 #include "regfile/reg_account.h"
@@ -63,6 +64,7 @@ struct Options {
   bool json = false;
   std::string compareBefore, compareAfter;
   simrun::MakeImageRequest makeImage;
+  std::string caseFile;  // --make-image from NLDIAG.EXE's case file
 };
 
 [[noreturn]] void Usage(const char* problem) {
@@ -72,7 +74,8 @@ struct Options {
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
-               "              --inf INFRARED.INF [--no-disc]\n");
+               "              --inf INFRARED.INF [--no-disc]\n"
+               "       simrun --make-image DIR --case NLCASE.TXT\n");
   std::exit(2);
 }
 
@@ -128,6 +131,8 @@ Options ParseOptions(int argc, char** argv) {
       options.makeImage.registryExport = value();
     } else if (arg == "--inf") {
       options.makeImage.infFiles.push_back(value());
+    } else if (arg == "--case") {
+      options.caseFile = value();
     } else if (arg == "--no-disc") {
       options.makeImage.sourceDriveWithoutDisc = true;
     } else if (arg == "--compare-reg") {
@@ -139,8 +144,13 @@ Options ParseOptions(int argc, char** argv) {
       Usage(("unknown argument " + arg).c_str());
     }
   }
-  if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty())
-    Usage("--make-image needs --reg EXPORT.reg");
+  if (!options.caseFile.empty() &&
+      (options.makeImage.folder.empty() || !options.makeImage.registryExport.empty() ||
+       !options.makeImage.infFiles.empty() || options.makeImage.sourceDriveWithoutDisc))
+    Usage("--case goes with --make-image DIR alone: the case holds the rest");
+  if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty() &&
+      options.caseFile.empty())
+    Usage("--make-image needs --reg EXPORT.reg or --case NLCASE.TXT");
   if (options.makeImage.folder.empty() &&
       (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
        options.makeImage.sourceDriveWithoutDisc))
@@ -289,6 +299,8 @@ int RunImage(const Options& options) {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   if (!options.compareBefore.empty()) return CompareRegFiles(options);
+  if (!options.caseFile.empty())
+    return simrun::MakeImageFromCase(options.makeImage.folder, options.caseFile, DefaultImage());
   if (!options.makeImage.folder.empty()) {
     simrun::MakeImageRequest request = options.makeImage;
     request.sampleImage = DefaultImage();
