@@ -179,25 +179,54 @@ def run_simulated(simrun, setup, standin):
     subtrees before and after and the compared files after."""
     work = tempfile.mkdtemp(prefix="nl-sim-")
     try:
-        image, kept = os.path.join(work, "image"), os.path.join(work, "after")
+        image = os.path.join(work, "image")
         make_image(setup, image)
-        command = [simrun, "--image", image, "--locale", hex(locale_id(setup.locale)),
-                   "--runs", str(setup.runs), "--keep", kept]
-        if standin:
-            command += ["--standin", standin]
-        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                             timeout=120)
-        output = run.stdout.decode("utf-8", "replace")
-        if run.returncode != 0 or not os.path.isdir(kept):
-            return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
-        ending = re.search(r"and (\d+) ms of virtual time", output)
-        files = {}
-        for path in COMPARED_FILES:
-            host = winerun.find_case_insensitive(os.path.join(kept, "drive_c"), path[3:])
-            files[path] = open(host, "rb").read() if os.path.isfile(host) else None
-        return SimOutcome(True, "", int(ending.group(1)) if ending else 0,
-                          read_reg(os.path.join(image, "system.reg")),
-                          read_reg(os.path.join(kept, "system.reg")), files)
+        return _simulate(simrun, image, locale_id(setup.locale), setup.runs, standin, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def _simulate(simrun, image, locale, runs, standin, work):
+    kept = os.path.join(work, "after")
+    command = [simrun, "--image", image, "--locale", hex(locale),
+               "--runs", str(runs), "--keep", kept]
+    if standin:
+        command += ["--standin", standin]
+    run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         timeout=120)
+    output = run.stdout.decode("utf-8", "replace")
+    if run.returncode != 0 or not os.path.isdir(kept):
+        return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
+    ending = re.search(r"and (\d+) ms of virtual time", output)
+    files = {}
+    for path in COMPARED_FILES:
+        host = winerun.find_case_insensitive(os.path.join(kept, "drive_c"), path[3:])
+        files[path] = open(host, "rb").read() if os.path.isfile(host) else None
+    return SimOutcome(True, "", int(ending.group(1)) if ending else 0,
+                      read_reg(os.path.join(image, "system.reg")),
+                      read_reg(os.path.join(kept, "system.reg")), files)
+
+
+def predict_from_case(simrun, case_file, standin):
+    """What simrun predicts from a case NLDIAG.EXE wrote: the image made by
+    simrun --make-image --case, run with the locale the case gives (read
+    from the image's description, image.txt)."""
+    work = tempfile.mkdtemp(prefix="nl-case-")
+    try:
+        case_path, image = os.path.join(work, "NLCASE.TXT"), os.path.join(work, "image")
+        with open(case_path, "wb") as f:
+            f.write(case_file)
+        made = subprocess.run([simrun, "--make-image", image, "--case", case_path],
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+        output = made.stdout.decode("utf-8", "replace")
+        if made.returncode != 0:
+            return SimOutcome(False, "simrun --make-image --case exit %d: %s" % (
+                made.returncode, output[-600:]))
+        with open(os.path.join(image, "image.txt")) as f:
+            locale = re.search(r"^locale = (0x[0-9a-fA-F]+)$", f.read(), re.MULTILINE)
+        if not locale:
+            return SimOutcome(False, "the image from the case has no locale:\n" + output)
+        return _simulate(simrun, image, int(locale.group(1), 16), 1, standin, work)
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -299,6 +328,35 @@ class SimulatorAgrees(Check):
         if not self.outcome.ok:
             return False, self.outcome.problem
         found = differences(result, self.outcome)
+        if not found:
+            return True, "equal"
+        return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
+
+
+class CasePredictionAgrees(Check):
+    """NLDIAG.EXE collected the case in the Wine prefix before the program
+    ran; simrun's image made from that case alone, run on the simulated
+    system, predicted every registry change and file the Wine run left."""
+
+    def __init__(self, simrun, standin):
+        self.simrun, self.standin = simrun, standin
+
+    def paths(self):
+        return COMPARED_FILES
+
+    def describe(self):
+        return "the prediction from NLDIAG.EXE's case equals the outcome"
+
+    def evaluate(self, result):
+        if result.case_exit != 0 or result.case_file is None:
+            return False, "NLDIAG.EXE exit %s, case file %s" % (
+                result.case_exit, "missing" if result.case_file is None else "written")
+        if not self.simrun:
+            return False, "simrun not found: build the host preset or give --simrun"
+        outcome = predict_from_case(self.simrun, result.case_file, self.standin)
+        if not outcome.ok:
+            return False, outcome.problem
+        found = differences(result, outcome)
         if not found:
             return True, "equal"
         return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
