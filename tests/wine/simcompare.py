@@ -52,6 +52,13 @@ with it:
   first match), and the two runs may then differ in what they remove. The
   scenarios' images list the subkeys the installer looks at sorted, so
   both runs remove the same keys.
+- The collector's case (the case scenarios): Wine answers GetVersionExA
+  with Windows 98's version only for programs given that version
+  (winerun.WINE98_DEFAULTS names NLDIAG.EXE too); drive C: is a Unix folder
+  that Wine reports as a fixed disk with its medium. The case holds the
+  subkeys in Wine's sorted order, and the image made from it keeps that
+  order, so the prediction looks at the same subkeys as the Wine run; on
+  Windows 9x the case holds the PC's own order in the same way.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
   and not in the image. So the image's keys are compared with Wine's

@@ -5,6 +5,7 @@
 //          [--json]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
+//   simrun --make-image DIR --case NLCASE.TXT
 //
 // Text is shown as UTF-8 (registry text is code page 1252).
 // --image   the system image (default: samples/de-win98 of the source tree)
@@ -16,7 +17,8 @@
 // --json    print the whole report as one JSON document instead of text
 // --compare-reg  only print the account of the registry changes from one
 //           .reg file to another (how the Wine runs are reported too)
-// --make-image  lay out an image from what a customer sends (make_image.h)
+// --make-image  lay out an image from what a customer sends (make_image.h),
+//           or from the case NLDIAG.EXE wrote, given with --case (case_image.h)
 //
 // Prints the findings (each goal of the installation, reached or not and
 // why; findings/findings.h), the processes started, the account of the

@@ -121,10 +121,16 @@ std::uint32_t Win32DiagSystem::GetDriveTypeA(const char* root) {
   return ::GetDriveTypeA(root);
 }
 
-// Only whether the call succeeds is wanted: every buffer may be null.
+// Only whether the call succeeds is wanted; the buffers are given all the
+// same, each large enough, rather than relying on every 9x release taking
+// null pointers here.
 int Win32DiagSystem::GetVolumeInformationA(const char* root) {
-  return ::GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, nullptr,
-                                 nullptr, 0);
+  char volumeName[MAX_PATH + 1];
+  char fileSystem[MAX_PATH + 1];
+  DWORD serial = 0, longestName = 0, flags = 0;
+  return ::GetVolumeInformationA(root, volumeName, sizeof volumeName, &serial,
+                                 &longestName, &flags, fileSystem,
+                                 sizeof fileSystem);
 }
 
 std::uint32_t Win32DiagSystem::SetErrorMode(std::uint32_t mode) {
