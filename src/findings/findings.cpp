@@ -75,6 +75,8 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
           (waitSeen || decision.cause == facts.waiting)) {
         waitSeen = true;
         finding.cause = facts.waiting;
+      } else if (!decision.reached && !facts.waiting.empty()) {
+        finding.cause += "; then the run waits: " + facts.waiting;
       } else if (!decision.reached && !facts.stopped.empty()) {
         finding.cause += "; the run was stopped (" + facts.stopped + ")";
       }

@@ -201,7 +201,13 @@ TEST(HardwareWizard, StepsThroughTheWizardWithTheTabledKeystrokesAndWaits) {
           "4000 EnumChildWindows(wizard) = 1 (2 visited)",
           "4000 Sleep(1000) = void",
           "5000 EnumChildWindows(wizard) = 1 (4 visited)",
+          // The list is the wizard's thread's: the focus goes through its
+          // attached input.
+          "5000 GetCurrentThreadId() = 0xffe",
+          "5000 GetWindowThreadProcessId(manufacturers, NULL) = 0x1002",
+          "5000 AttachThreadInput(0xffe, 0x1002, 1) = 1",
           "5000 SetFocus(manufacturers) = 0x0",
+          "5000 AttachThreadInput(0xffe, 0x1002, 0) = 1",
           "5000 SendMessageA x27",  // microsoft
           "5000 EnumChildWindows(wizard) = 1 (5 visited)",
           "5000 SendMessageA x1",  // 5
