@@ -215,6 +215,21 @@ TEST(Findings, ARunWaitingForTheDiscSaysSoFromTheCopyOn) {
   }
 }
 
+// A retail PC whose SourcePath is the CD-ROM drive, its disc out: the copy
+// fails quietly and the run goes on to reach everything else.
+TEST(Findings, WithoutTheDiscOnlyTheDriverCopyIsMissed) {
+  const Case noDisc = {"no disc", 0x407, "",
+                       [](SimSystem& s) {
+                         s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98");
+                         s.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+                       },
+                       "", {}, ""};
+  for (const Finding& finding : RunCase(noDisc))
+    EXPECT_EQ(finding.status, finding.goal == "driver-copy" ? Status::kNotReached
+                                                            : Status::kReached)
+        << finding.goal << ": " << finding.cause;
+}
+
 TEST(Findings, TheSampleRunReachesEveryGoal) {
   for (const Finding& finding : RunCase({"sample", 0x407, "", nullptr, "", {}, ""}))
     EXPECT_EQ(finding.status, Status::kReached) << finding.goal << ": " << finding.cause;
