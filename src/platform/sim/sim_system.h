@@ -74,12 +74,16 @@ class SimSystem : public Platform {
   // the registry's, the drive folders are the files'.
 
   // Imports <dir>/system.reg (found ignoring letter case; an image without
-  // one is an error) into the registry and copies every <dir>/drive_x
-  // folder onto the host root. Returns the import's warnings.
+  // one, or with two spellings of it, is an error) into the registry and
+  // copies every <dir>/drive_x folder onto the host root. Returns the
+  // import's warnings. The image is a customer's: a link, device, FIFO or
+  // socket in it, or a file or image over the limits (files/plain_tree.h),
+  // is an error before anything is copied.
   RegImportReport LoadImage(const std::string& dir, const RegImportOptions& options = {});
   // The whole registry as REGEDIT4 text (see regfile/reg_file.h for the form).
   std::string ExportRegistry() const;
-  // Writes system.reg and copies the drive folders into `dir`.
+  // Writes system.reg and copies the drive folders into `dir`, which must be
+  // new or an empty folder.
   void SaveImage(const std::string& dir);
 
   // ---- Platform (sim_platform_calls.cpp) ----
