@@ -83,6 +83,19 @@ std::vector<std::string> FolderNames(const std::string& path) {
   return names;
 }
 
+// Two names that differ only in letter case are one name on Windows: which
+// file the program would meet would depend on the host's folder order.
+void RefuseCaseTwins(const std::string& folder, const std::vector<std::string>& names) {
+  std::vector<const std::string*> sorted;
+  for (const std::string& name : names) sorted.push_back(&name);
+  std::sort(sorted.begin(), sorted.end(),
+            [](const std::string* a, const std::string* b) { return CompareIgnoreCase(*a, *b) < 0; });
+  for (std::size_t i = 1; i < sorted.size(); ++i)
+    if (EqualsIgnoreCase(*sorted[i - 1], *sorted[i]))
+      throw CaseFileError(Quoted(folder + "/" + *sorted[i - 1]) + " and " + Quoted(*sorted[i]) +
+                          " differ only in letter case: Windows holds one of them");
+}
+
 // A folder to write into: made when missing, used when it is a real folder.
 void MakeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0755) == 0) return;
@@ -152,6 +165,7 @@ std::vector<PlainEntry> ListPlainTree(const std::string& root, TreeBudget* budge
     pending.pop_back();
     const std::string base = folder.empty() ? root : root + "/" + folder;
     const std::vector<std::string> names = FolderNames(base);
+    RefuseCaseTwins(base, names);
     std::vector<std::string> subfolders;
     for (const std::string& name : names) {
       const std::string path = base + "/" + name;

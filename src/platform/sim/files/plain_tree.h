@@ -5,7 +5,10 @@
 // registry export, INF files) is untrusted. A symbolic link, a device, a
 // FIFO, a socket or a file with other hard links anywhere in it is an error
 // naming it: it is never opened, so nothing outside the case is read, and
-// nothing is written through one. Writing refuses a target that already
+// nothing is written through one. Two names in one folder that differ only
+// in letter case are an error too: Windows holds one of them, and which one
+// the simulated system met would depend on the host's folder order. Writing
+// refuses a target that already
 // holds something, so a copy never lands on a link laid there beforehand.
 // Sizes are checked from the folder entries before a byte is copied.
 #pragma once
