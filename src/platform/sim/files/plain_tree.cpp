@@ -22,7 +22,10 @@ constexpr std::size_t kCopyChunk = 256 * 1024;
   throw CaseFileError(Quoted(path) + " " + why);
 }
 
-std::string Megabytes(std::uint64_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+// Rounded up, so that a size just over a limit does not read as the limit.
+std::string Megabytes(std::uint64_t bytes) {
+  return std::to_string((bytes + (1u << 20) - 1) >> 20) + " MB";
+}
 
 // Opens a customer's file without following a link and without waiting on
 // a FIFO, and checks that it is a plain file of bounded size.
