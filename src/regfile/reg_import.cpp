@@ -61,11 +61,11 @@ constexpr std::size_t kWarningsInFull = 100;
 
 // A warning's kind: its reason up to a quoted text or a number, which
 // differ from one line to the next.
-std::string WarningKind(const std::string& why) {
+std::string WarningKind(std::string_view why) {
   std::size_t end = why.find_first_of("\"0123456789");
-  if (end == std::string::npos) end = why.size();
+  if (end == std::string_view::npos) end = why.size();
   while (end > 0 && why[end - 1] == ' ') --end;
-  return why.substr(0, end);
+  return std::string(why.substr(0, end));
 }
 
 // "lines 3 and 4", "lines 3 to 7"
@@ -110,15 +110,21 @@ class Importer {
   // "file line N: why; consequence" (the consequence may be empty). The
   // first kWarningsInFull are kept in full, the rest only counted by kind,
   // so a file of millions of bad lines gives a short report.
-  void Warn(std::size_t lineNo, const std::string& why,
-            const std::string& consequence = "line skipped") {
+  void Warn(std::size_t lineNo, std::string_view why,
+            std::string_view consequence = "line skipped") {
     if (!options_.strict && report_.warnings.size() >= kWarningsInFull) {
-      ++moreWarnings_[WarningKind(why)];
+      // A flood is mostly one warning over and over.
+      if (why != lastWhy_) {
+        lastWhy_ = why;
+        lastCount_ = &moreWarnings_[WarningKind(lastWhy_)];
+      }
+      ++*lastCount_;
       return;
     }
-    std::string message = options_.fileName + " line " + std::to_string(lineNo) + ": " + why;
+    std::string message = options_.fileName + " line " + std::to_string(lineNo) + ": ";
+    message += why;
     if (options_.strict) throw RegFileError(message);
-    if (!consequence.empty()) message += "; " + consequence;
+    if (!consequence.empty()) (message += "; ") += consequence;
     report_.warnings.push_back(std::move(message));
   }
 
@@ -271,6 +277,8 @@ class Importer {
   RegKeyPath path_;  // kept, with their buffers, from one line to the next
   ValueLine value_;
   std::map<std::string, std::size_t> moreWarnings_;  // kind -> warnings not kept
+  std::string lastWhy_;
+  std::size_t* lastCount_ = nullptr;
   bool unicode_ = false;
   RegNode* key_ = nullptr;
   bool skipSection_ = false;

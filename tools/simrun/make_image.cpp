@@ -83,12 +83,17 @@ int MakeImageCommand(const MakeImageRequest& request) {
   std::vector<std::string> missing;
   try {
     const fs::path image = request.folder;
-    nl::sim::PrepareEmptyFolder(request.folder);
+    // Every input is read, and refused when it is no plain file, before
+    // anything of the image is written.
+    const std::string exportBytes = ReadHostFile(request.registryExport);
+    std::vector<std::string> infBytes;
+    for (const std::string& inf : request.infFiles) infBytes.push_back(ReadHostFile(inf));
     nl::regfile::RegNode root;
     nl::regfile::RegImportOptions importOptions;
     importOptions.fileName = fs::path(request.registryExport).filename().string();
     const nl::regfile::RegImportReport loaded =
-        nl::regfile::ImportRegFile(ReadHostFile(request.registryExport), &root, importOptions);
+        nl::regfile::ImportRegFile(exportBytes, &root, importOptions);
+    nl::sim::PrepareEmptyFolder(request.folder);
     for (const std::string& warning : loaded.warnings)
       std::fprintf(stderr, "simrun: %s\n", ShownText(warning).c_str());
     WriteBytes(image / "system.reg", nl::regfile::ExportRegFile(root));
@@ -106,11 +111,12 @@ int MakeImageCommand(const MakeImageRequest& request) {
     else if (scratchFolder.empty())
       missing.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder on a drive");
     std::vector<std::string> given;
-    for (const std::string& inf : request.infFiles) {
+    for (std::size_t i = 0; i < request.infFiles.size(); ++i) {
+      const std::string& inf = request.infFiles[i];
       const std::string name = fs::path(inf).filename().string();
       given.push_back(Upper(name));
       if (scratchFolder.empty()) continue;
-      WriteBytes(scratchFolder / name, ReadHostFile(inf));
+      WriteBytes(scratchFolder / name, infBytes[i]);
       std::cout << "  " << ShownText(scratchDir + "\\" + name) << ": from " << ShownText(inf) << "\n";
     }
     for (const char* wanted : {nl::kIrminiInf, nl::kInfraredInf})
