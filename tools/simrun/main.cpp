@@ -6,11 +6,15 @@
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
 //
-// Text is shown as UTF-8 (registry text is code page 1252).
+// Text is shown as UTF-8 (registry text, file names and INF lines are code
+// page 1252), every customer text with its control bytes escaped
+// (report_text.h). The case is untrusted input: see
+// platform/sim/files/plain_tree.h for what it may hold.
 // --image   the system image (default: samples/de-win98 of the source tree)
 // --locale  the user default locale identifier (default 0x407, German)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
+//           (a new or empty folder, checked before the run)
 // --strict  a line of a .reg file that regedit would skip is an error
 //           rather than a warning
 // --json    print the whole report as one JSON document instead of text
@@ -190,7 +194,7 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
             << " on " << simrun::ShownText(options.image) << ", locale " << nl::sim::Hex(options.locale)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-            << report.ending << " after " << report.calls << " system calls and "
+            << simrun::ShownText(report.ending) << " after " << report.calls << " system calls and "
             << report.virtualMs << " ms of virtual time\n";
   std::cout << "\n== Findings ==\n"
             << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
