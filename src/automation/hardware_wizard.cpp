@@ -2,6 +2,7 @@
 
 #include "automation/dialog_primitives.h"
 #include "automation/system_tool_table.h"
+#include "platform/common/thread_focus.h"
 
 namespace nl {
 
@@ -68,7 +69,7 @@ void StepThroughWizard(Platform& os) {
 
   if (!FindManufacturerList(os, wizard, search)) return;
   WindowHandle manufacturers = search.found;
-  os.SetFocus(manufacturers);
+  GiveFocusAcrossThreads(os, manufacturers);
   for (int i = 0; i < 9; ++i) {
     // The letters go out with their lower-case character codes as key codes.
     std::uint32_t code = static_cast<unsigned char>(kManufacturer[i]);

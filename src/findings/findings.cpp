@@ -57,6 +57,9 @@ const char* StatusName(Status status) {
 std::vector<Finding> DecideFindings(const RunFacts& facts) {
   const std::string earlyEnd = EarlyEndCause(facts);
   std::vector<Finding> findings;
+  // Once a goal is not reached because the program waits for the user,
+  // every later goal waits with it.
+  bool waitSeen = false;
   for (const Goal& goal : kGoals) {
     Finding finding;
     finding.goal = goal.id;
@@ -68,8 +71,15 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
       const Decision decision = goal.decide(facts);
       finding.status = decision.reached ? Status::kReached : Status::kNotReached;
       finding.cause = decision.cause;
-      if (!decision.reached && !facts.stopped.empty())
+      if (!decision.reached && !facts.waiting.empty() &&
+          (waitSeen || decision.cause == facts.waiting)) {
+        waitSeen = true;
+        finding.cause = facts.waiting;
+      } else if (!decision.reached && !facts.waiting.empty()) {
+        finding.cause += "; then the run waits: " + facts.waiting;
+      } else if (!decision.reached && !facts.stopped.empty()) {
         finding.cause += "; the run was stopped (" + facts.stopped + ")";
+      }
     }
     findings.push_back(finding);
   }

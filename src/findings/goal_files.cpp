@@ -184,12 +184,20 @@ Decision DecideDriverCopy(const RunFacts& facts) {
   if (!copy)
     return NotReached("no copy was attempted to SourcePath " + Quote(folder) + ": " +
                       NoCopyCause(facts));
+  if (!facts.waiting.empty() && !facts.calls.empty() && copy == &facts.calls.back())
+    return NotReached(facts.waiting);
   if (!CallFailed(*copy))
     return NotReached(std::string(kDriverFileName) + " was copied but is not in " + folder +
                       " after the run");
+  const std::string drive = "drive " + folder.substr(0, 2) + " of SourcePath " + Quote(folder);
+  const sim::DriveKind kind = facts.source.driveKind;
+  if (kind == sim::DriveKind::kNone)
+    return NotReached("there is no " + drive + ": " + copy->Text());
   if (!facts.source.driveExists)
-    return NotReached("drive " + folder.substr(0, 2) + " of SourcePath " + Quote(folder) +
-                      " is not there (a CD-ROM drive without its disc?): " + copy->Text());
+    return NotReached(drive + " is " + sim::DriveKindPhrase(kind) + ": " + copy->Text());
+  if (sim::IsReadOnlyMedium(kind))
+    return NotReached(drive + " is " + sim::DriveKindPhrase(kind) +
+                      ", which is read-only: " + copy->Text());
   if (!facts.source.folderExists)
     return NotReached("the SourcePath folder " + Quote(folder) + " does not exist: " +
                       copy->Text());

@@ -63,7 +63,8 @@ SourceFolderFacts SourceFolder(sim::SimSystem& system, const SetupFolder& source
   if (!source.known) return facts;
   const std::string& path = source.path;
   const bool hasDrive = path.size() >= 2 && path[1] == ':';
-  facts.driveExists = !hasDrive || system.Files().FileExists(path.substr(0, 2) + "\\");
+  facts.driveKind = hasDrive ? system.Files().DriveKindOf(path[0]) : sim::DriveKind::kFixed;
+  facts.driveExists = !hasDrive || sim::HasMedium(facts.driveKind);
   // An empty SourcePath, or a drive alone, is the root of its drive.
   const bool root = path.empty() || (hasDrive && path.size() == 2);
   facts.folderExists = system.Files().FileExists(root ? path + "\\" : path);

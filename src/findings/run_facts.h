@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/sim/files/sim_drives.h"
 #include "regfile/reg_tree.h"
 
 namespace nl::sim {
@@ -55,6 +56,8 @@ struct SetupFolder {
 // after the run.
 struct SourceFolderFacts {
   bool driveExists = false;   // the drive of SourcePath (true without one)
+  // The kind of that drive (fixed when SourcePath names none).
+  sim::DriveKind driveKind = sim::DriveKind::kFixed;
   bool folderExists = false;  // the SourcePath folder itself
   bool driverThere = false;   // nl-430.sys in it
 };
@@ -80,6 +83,10 @@ struct RunFacts {
   // How the run was cut short from outside (a time limit, a stop); empty
   // when the program returned.
   std::string stopped;
+  // Why the program waits for the user where the run ended ("Windows asks
+  // for the disc in drive D: and the run waits for an answer"); empty when
+  // it does not. The waiting call is the run's last.
+  std::string waiting;
 };
 
 // The file names RunFacts keeps of the setup scratch directory.

@@ -20,6 +20,7 @@ using WindowHandle = std::uintptr_t;     // HWND; 0 means none
 using ProgramInstance = std::uintptr_t;  // HINSTANCE of the running program
 using ProcessId = std::uint32_t;         // DWORD process identifier
 using RegResult = std::int32_t;          // LONG error code of the Reg* calls
+using ThreadId = std::uint32_t;          // DWORD thread identifier
 
 constexpr RegKey kHkeyLocalMachine = 0x80000002u;
 constexpr FileHandle kInvalidFileHandle = ~FileHandle(0);
@@ -52,6 +53,11 @@ constexpr std::uint32_t kOpenAlways = 4;
 constexpr std::uint32_t kFileAttributeNormal = 0x80;
 constexpr std::uint32_t kFileBegin = 0;
 constexpr std::uint32_t kFileCurrent = 1;
+
+// Process error mode: a file call on a drive without its medium (a CD-ROM
+// drive without its disc) fails instead of showing the critical-error box
+// that asks for the medium and waits for the user.
+constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
 
 // Process start.
 constexpr std::uint32_t kStartfUseShowWindow = 0x1;
@@ -185,6 +191,11 @@ class Platform {
   virtual std::uint32_t GetProcessVersion(ProcessId process) = 0;
   virtual void Sleep(std::uint32_t milliseconds) = 0;
   virtual std::uint32_t GetUserDefaultLCID() = 0;
+  // Sets the process's error mode (kSemFailCriticalErrors) and returns the
+  // previous one; there is no other way to read it on the 9x family.
+  // Processes started later inherit the mode in force.
+  virtual std::uint32_t SetErrorMode(std::uint32_t mode) = 0;
+  virtual ThreadId GetCurrentThreadId() = 0;
 
   // ---- Windows (user32) ----
 
@@ -206,8 +217,19 @@ class Platform {
   virtual int PostMessageA(WindowHandle window, std::uint32_t message,
                            std::uintptr_t wParam, std::intptr_t lParam) = 0;
   virtual int ShowWindow(WindowHandle window, int showCommand) = 0;
-  // Returns the window that had the focus before, or 0.
+  // Gives the focus to a window of the calling thread's input (its own or
+  // one attached with AttachThreadInput); returns the window that had the
+  // focus before, or 0, which is also the answer for any other window.
   virtual WindowHandle SetFocus(WindowHandle window) = 0;
+  // The thread that created the window, 0 when there is no such window; its
+  // process goes to *process when that is not null.
+  virtual ThreadId GetWindowThreadProcessId(WindowHandle window,
+                                            ProcessId* process) = 0;
+  // Joins (attach non-zero) or parts the input state of thread `thread` and
+  // that of `toThread`: joined, each may set the focus to the other's
+  // windows. Non-zero on success.
+  virtual int AttachThreadInput(ThreadId thread, ThreadId toThread,
+                                int attach) = 0;
   // Copies the title, zero-terminated and cut to fit; returns its length.
   virtual int GetWindowTextA(WindowHandle window, char* buffer,
                              int capacity) = 0;

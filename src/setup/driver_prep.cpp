@@ -98,7 +98,17 @@ int CopyDriverToSource(InstallRun& run) {
   // Without the program's own location there is no driver file to copy.
   if (source[0] == 0) return 1;
   if (!JoinPath(source, sizeof source, source, kDriverFileName)) return 1;
+  // SourcePath is often a CD-ROM drive whose disc is out by now, and the
+  // program's own folder may be a floppy or a CD. Without
+  // SEM_FAILCRITICALERRORS Windows would ask for the medium in a box and the
+  // copy would wait for a user nobody told; with it the copy just fails.
+  // The flag is added to the mode in force (which only setting it tells)
+  // and the mode is put back at once, before any system tool starts and
+  // inherits it: the tools keep their own prompts.
+  const std::uint32_t previous = run.os.SetErrorMode(kSemFailCriticalErrors);
+  run.os.SetErrorMode(previous | kSemFailCriticalErrors);
   run.os.CopyFileA(source, destination, 0);
+  run.os.SetErrorMode(previous);
   return 1;
 }
 

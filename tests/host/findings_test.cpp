@@ -80,8 +80,20 @@ const Case kCases[] = {
      [](SimSystem& s) { SetupKey(s)->RemoveValue("SourcePath"); },
      "driver-copy", Status::kNotReached, "no SourcePath"},
     {"SourcePath on a CD-ROM drive without disc", 0x409, "",
+     [](SimSystem& s) {
+       s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\");
+       s.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+     },
+     "driver-copy", Status::kNotReached, "a CD-ROM drive without its disc"},
+    {"SourcePath on a CD-ROM drive with its disc", 0x409, "",
+     [](SimSystem& s) {
+       s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\");
+       s.Files().SetDriveKind('D', sim::DriveKind::kCdRom);
+     },
+     "driver-copy", Status::kNotReached, "read-only"},
+    {"SourcePath on a drive that is not there", 0x409, "",
      [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\"); },
-     "driver-copy", Status::kNotReached, "CD-ROM"},
+     "driver-copy", Status::kNotReached, "there is no drive D:"},
     {"SourcePath folder missing", 0x409, "",
      [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "C:\\CABS"); },
      "driver-copy", Status::kNotReached, "does not exist"},
@@ -159,6 +171,48 @@ TEST(Findings, ReinstalledProtocolListedLastIsBeyondTheFirstTen) {
   ASSERT_NE(finding, nullptr);
   EXPECT_EQ(finding->status, Status::kNotReached);
   EXPECT_NE(finding->cause.find(reinstalled.causeWord), std::string::npos) << finding->cause;
+}
+
+// A run that ends behind Windows' request for the disc of SourcePath's
+// drive (what the copy would meet without SEM_FAILCRITICALERRORS): the copy
+// and every later goal are not reached for that cause.
+TEST(Findings, ARunWaitingForTheDiscSaysSoFromTheCopyOn) {
+  const std::string wait = "Windows asks for the disc in drive D: and the run waits for an answer";
+  for (const bool atCopy : {true, false}) {
+    SimSystem sim;
+    sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+    sim::InstallStandInTools(sim, {});
+    sim.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98");
+    sim.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+    RunFacts facts;
+    RecordRunFacts(sim, RunMoment::kBefore, &facts);
+    // Cut at the copy, as the wait would, or at a call of the first phase.
+    if (atCopy) {
+      SimSystem twin;
+      twin.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+      sim::InstallStandInTools(twin, {});
+      InstallerMain(twin, 0x400000);
+      for (const sim::JournalEntry& e : twin.Journal().Entries())
+        if (e.operation == "CopyFileA") sim.Journal().StopAfterCall(e.index);
+    } else {
+      sim.Journal().StopAfterCall(3);
+    }
+    EXPECT_THROW(InstallerMain(sim, 0x400000), sim::SimStopped);
+    RecordRunFacts(sim, RunMoment::kAfter, &facts);
+    facts.waiting = wait;
+    const std::vector<Finding> findings = DecideFindings(facts);
+    EXPECT_EQ(FindingFor(findings, "infrared-class")->status,
+              atCopy ? Status::kReached : Status::kNotReached);
+    for (const char* goal : {"driver-copy", "class-installer", "net-trans"}) {
+      const Finding* finding = FindingFor(findings, goal);
+      EXPECT_EQ(finding->status, Status::kNotReached) << goal;
+      if (atCopy)
+        EXPECT_EQ(finding->cause, wait) << goal;
+      else
+        EXPECT_NE(finding->cause.find("; then the run waits: " + wait), std::string::npos)
+            << goal << ": " << finding->cause;
+    }
+  }
 }
 
 TEST(Findings, TheSampleRunReachesEveryGoal) {

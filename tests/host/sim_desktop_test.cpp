@@ -122,6 +122,14 @@ TEST(SimDesktop, EndingAProcessDestroysItsWindowsAndFocusIsTracked) {
   ASSERT_EQ(sim.CreateProcessA(nullptr, line, 1, 0, &startup, &started), 1);
   const WindowHandle dlg = sim.FindWindowA("#32770", nullptr);
   const WindowHandle list = sim.GetDlgItem(dlg, 1580);
+  // The list is another thread's: the focus reaches it only through that
+  // thread's attached input.
+  EXPECT_EQ(sim.SetFocus(list), 0u);
+  EXPECT_EQ(sim.Desktop().FocusedWindow(), 0u);
+  ProcessId owner = 0;
+  EXPECT_EQ(sim.GetWindowThreadProcessId(list, &owner), started.threadId);
+  EXPECT_EQ(owner, started.processId);
+  ASSERT_EQ(sim.AttachThreadInput(sim.GetCurrentThreadId(), started.threadId, 1), 1);
   EXPECT_EQ(sim.SetFocus(list), 0u);
   EXPECT_EQ(sim.Desktop().FocusedWindow(), list);
   EXPECT_EQ(sim.ShowWindow(dlg, kSwHide), 1);
@@ -133,6 +141,9 @@ TEST(SimDesktop, EndingAProcessDestroysItsWindowsAndFocusIsTracked) {
   EXPECT_FALSE(sim.Desktop().IsWindow(list));
   EXPECT_EQ(sim.Desktop().FocusedWindow(), 0u);
   EXPECT_EQ(sim.FindWindowA("#32770", nullptr), 0u);
+  EXPECT_FALSE(sim.Desktop().InputAttached(kProgramThreadId, started.threadId));
+  EXPECT_EQ(sim.AttachThreadInput(kProgramThreadId, started.threadId, 1), 0);
+  EXPECT_EQ(sim.GetWindowThreadProcessId(list, nullptr), 0u);
 }
 
 TEST(SimDesktop, InjectedFailuresOfWindowCalls) {

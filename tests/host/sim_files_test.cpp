@@ -65,20 +65,26 @@ TEST(SimFiles, OpenAlwaysCreatesAndKeepsContent) {
   EXPECT_EQ(sim.Files().ReadFileText("C:\\a.txt"), "Jello");
 }
 
-TEST(SimFiles, AFileOpenWithoutSharingCannotBeOpenedMovedOrDeleted) {
+// Windows 95/98 delete a file that is open (NT refuses); the open handle
+// keeps what it had.
+TEST(SimFiles, AFileOpenWithoutSharingCannotBeOpenedOrMovedButIsDeleted) {
   SimSystem sim;
   sim.Files().WriteFileText("C:\\x.inf", "x");
   FileHandle f = OpenFor(sim, "C:\\x.inf", kGenericRead);
   ASSERT_NE(f, kInvalidFileHandle);
   EXPECT_EQ(OpenFor(sim, "C:\\X.INF", kGenericRead), kInvalidFileHandle);
   EXPECT_EQ(sim.MoveFileA("C:\\x.inf", "C:\\y.inf"), 0);
-  EXPECT_EQ(sim.DeleteFileA("C:\\x.inf"), 0);
   EXPECT_EQ(sim.Files().OpenFileCount(), 1u);
   EXPECT_EQ(sim.Files().OpenFilePaths(), std::vector<std::string>{"C:\\x.inf"});
+  EXPECT_EQ(sim.DeleteFileA("C:\\x.inf"), 1);
+  EXPECT_EQ(sim.GetFileAttributesA("C:\\x.inf"), kInvalidFileAttributes);
+  char byte = 0;
+  std::uint32_t done = 0;
+  EXPECT_EQ(sim.ReadFile(f, &byte, 1, &done), 1);
+  EXPECT_EQ(byte, 'x');
   EXPECT_EQ(sim.CloseHandle(f), 1);
   EXPECT_EQ(sim.CloseHandle(f), 0);
   EXPECT_EQ(sim.Files().OpenFileCount(), 0u);
-  EXPECT_EQ(sim.DeleteFileA("C:\\x.inf"), 1);
 }
 
 TEST(SimFiles, AFileHeldByAnotherProgramBlocksEverythingUntilReleased) {

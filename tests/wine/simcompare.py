@@ -52,6 +52,23 @@ with it:
   first match), and the two runs may then differ in what they remove. The
   scenarios' images list the subkeys the installer looks at sorted, so
   both runs remove the same keys.
+- Drives without their medium: on Windows 9x a file call on a CD-ROM or
+  floppy drive without its disc shows the critical-error box (retry or
+  cancel) and waits for the user, unless the process's error mode holds
+  SEM_FAILCRITICALERRORS; Wine only records the error mode and fails the
+  call quietly, and its drives are host folders that are always there. The
+  simulator models drives by kind (a CD-ROM with its disc is read-only) and
+  ends a run where the box would wait, so only simulated runs can show a
+  missing error mode. The scenarios' images have fixed drives only.
+- Deleting an open file: Windows 95/98 delete a file that another program
+  holds open; Wine, like the NT family, refuses with a sharing violation.
+  The simulator deletes as 9x does. No scenario holds a file open, so the
+  two never meet here.
+- Focus across threads: SetFocus reaches only windows of the caller's
+  thread or of a thread whose input it has attached; Wine and the
+  simulator both keep that rule. The stand-in tools never attach their
+  input to the installer's (the real tools do not), so the focus on the
+  wizard's list shows that the program attached its own.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
   and not in the image. So the image's keys are compared with Wine's

@@ -253,6 +253,10 @@ int RunImage(const Options& options) {
         sim.Files().ProgramEnded();
         ending += (run > 1 ? ", " : "") + std::to_string(code);
       }
+    } catch (const nl::sim::SimWaitsForUser& e) {
+      ending = std::string("waiting: ") + e.what();
+      facts.waiting = e.what();
+      status = 1;
     } catch (const nl::sim::SimTimeLimit& e) {
       ending = std::string("stopped: ") + e.what();
       facts.stopped = e.what();

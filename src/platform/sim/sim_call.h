@@ -31,6 +31,14 @@ void DescribeTo(Described* out, Describe describe) {
   if (out) *out = describe();
 }
 
+// Each simulated process runs one thread, numbered after the process: its
+// identifier plus 2 (as CreateProcessA reports it). The program under test
+// is process kProgramProcessId.
+constexpr ProcessId kProgramProcessId = 0x0FFC;
+constexpr ThreadId ThreadOfProcess(ProcessId pid) { return pid + 2; }
+constexpr ProcessId ProcessOfThread(ThreadId thread) { return thread - 2; }
+constexpr ThreadId kProgramThreadId = ThreadOfProcess(kProgramProcessId);
+
 // Error codes the simulator returns beyond the ones the logic knows.
 constexpr RegResult kErrorInvalidParameter = 87;
 constexpr RegResult kErrorBadPathname = 161;

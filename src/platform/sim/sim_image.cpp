@@ -31,7 +31,25 @@ RegImportReport SimSystem::LoadImage(const std::string& dir,
   named.fileName = reg;
   RegImportReport report = ImportRegFile(text, &registry_.Root(), named);
   files_.CopyDrivesFrom(dir);
+  description_ = ReadDescription(root);
+  for (const auto& [letter, kind] : description_.drives) files_.SetDriveKind(letter, kind);
+  if (description_.locale) processes_.SetUserDefaultLcid(*description_.locale);
   return report;
+}
+
+ImageDescription SimSystem::ReadDescription(const std::filesystem::path& root) {
+  // The folder's entries are plain ones (checked when the image was read);
+  // two spellings of the name are one name twice.
+  std::string found;
+  for (const PlainEntry& entry : ListPlainFolder(root.string())) {
+    if (!EqualsIgnoreCase(entry.relative, kImageDescriptionFile)) continue;
+    if (!found.empty())
+      throw std::runtime_error("the image " + root.string() + " holds two descriptions, " +
+                               found + " and " + entry.relative + ": keep one");
+    found = entry.relative;
+  }
+  if (found.empty()) return {};
+  return ParseImageDescription(ReadPlainFile((root / found).string()), found);
 }
 
 std::string SimSystem::ExportRegistry() const { return ExportRegFile(registry_.Root()); }
@@ -42,6 +60,12 @@ void SimSystem::SaveImage(const std::string& dir) {
   PrepareEmptyFolder(dir);
   WriteNewFile(dir + "/system.reg", ExportRegistry());
   files_.CopyDrivesTo(dir);
+  // What the registry does not hold: the locale the run had, and every
+  // drive's kind.
+  ImageDescription description;
+  description.locale = processes_.UserDefaultLcid();
+  description.drives = files_.DriveKinds();
+  WriteNewFile(dir + "/" + kImageDescriptionFile, FormatImageDescription(description));
 }
 
 }  // namespace nl::sim

@@ -9,9 +9,20 @@ auto SimSystem::Forward(const char* operation, FaultUse use, Op op) {
   const SimJournal::Call call = journal_.Begin(operation, clock_.Now(), use);
   Described described;
   auto r = op(call.fault, call.journal ? &described : nullptr);
+  // A file call on a drive without its medium, with the error mode not
+  // failing critical errors: Windows shows its box and the call waits.
+  const char waitingDrive = files_.TakeMediumRequest();
+  if (waitingDrive) described.result += " (waiting: " + MediumRequestText(waitingDrive) + ")";
   journal_.Record(call, std::move(described));
+  if (waitingDrive) throw SimWaitsForUser(MediumRequestText(waitingDrive));
   StopIfDue(call);
   return r;
+}
+
+std::string SimSystem::MediumRequestText(char drive) const {
+  const char* medium = files_.DriveKindOf(drive) == DriveKind::kCdRomNoDisc ? "disc" : "disk";
+  return std::string("Windows asks for the ") + medium + " in drive " + drive +
+         ": and the run waits for an answer";
 }
 
 namespace {
@@ -178,6 +189,16 @@ std::uint32_t SimSystem::GetUserDefaultLCID() {
                  [&](Fault, Described* d) { return processes_.GetUserDefaultLCID(d); });
 }
 
+std::uint32_t SimSystem::SetErrorMode(std::uint32_t mode) {
+  return Forward("SetErrorMode", kCannotFail,
+                 [&](Fault, Described* d) { return files_.SetErrorMode(mode, d); });
+}
+
+ThreadId SimSystem::GetCurrentThreadId() {
+  return Forward("GetCurrentThreadId", kCannotFail,
+                 [&](Fault, Described* d) { return processes_.GetCurrentThreadId(d); });
+}
+
 // Reaching the time limit ends the call without the stop check: the run is
 // over either way.
 void SimSystem::Sleep(std::uint32_t milliseconds) {
@@ -242,6 +263,19 @@ int SimSystem::ShowWindow(WindowHandle window, int showCommand) {
 WindowHandle SimSystem::SetFocus(WindowHandle window) {
   return Forward("SetFocus", kCanFail,
                  [&](Fault f, Described* d) { return desktop_.SetFocus(f, window, d); });
+}
+
+ThreadId SimSystem::GetWindowThreadProcessId(WindowHandle window, ProcessId* process) {
+  return Forward("GetWindowThreadProcessId", kCanFail, [&](Fault f, Described* d) {
+    return desktop_.GetWindowThreadProcessId(f, window, process, d);
+  });
+}
+
+int SimSystem::AttachThreadInput(ThreadId thread, ThreadId toThread, int attach) {
+  return Forward("AttachThreadInput", kCanFail, [&](Fault f, Described* d) {
+    const bool live = !processes_.ThreadEnded(thread) && !processes_.ThreadEnded(toThread);
+    return desktop_.AttachThreadInput(f, thread, toThread, attach, live, d);
+  });
 }
 
 int SimSystem::GetWindowTextA(WindowHandle window, char* buffer, int capacity) {

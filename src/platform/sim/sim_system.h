@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
@@ -39,6 +40,7 @@
 #include "platform/sim/journal/sim_journal.h"
 #include "platform/sim/processes/sim_processes.h"
 #include "platform/sim/registry/sim_registry.h"
+#include "platform/sim/image_description.h"
 #include "platform/sim/sim_call.h"
 #include "platform/sim/sim_text.h"
 
@@ -74,16 +76,21 @@ class SimSystem : public Platform {
   // the registry's, the drive folders are the files'.
 
   // Imports <dir>/system.reg (found ignoring letter case; an image without
-  // one, or with two spellings of it, is an error) into the registry and
-  // copies every <dir>/drive_x folder onto the host root. Returns the
-  // import's warnings. The image is a customer's: a link, device, FIFO or
-  // socket in it, or a file or image over the limits (files/plain_tree.h),
-  // is an error before anything is copied.
+  // one, or with two spellings of it, is an error) into the registry,
+  // copies every <dir>/drive_x folder onto the host root and applies the
+  // image's description (image.txt, when there is one: the drives' kinds
+  // and the user locale; see image_description.h). Returns the import's
+  // warnings. The image is a customer's: a link, device, FIFO or socket in
+  // it, or a file or image over the limits (files/plain_tree.h), is an
+  // error before anything is copied.
   RegImportReport LoadImage(const std::string& dir, const RegImportOptions& options = {});
+  // The description of the image loaded last (empty when it had none).
+  const ImageDescription& LoadedDescription() const { return description_; }
   // The whole registry as REGEDIT4 text (see regfile/reg_file.h for the form).
   std::string ExportRegistry() const;
-  // Writes system.reg and copies the drive folders into `dir`, which must be
-  // new or an empty folder.
+  // Writes system.reg, copies the drive folders into `dir` (which must be
+  // new or an empty folder) and describes the drives' kinds and the user
+  // locale in image.txt.
   void SaveImage(const std::string& dir);
 
   // ---- Platform (sim_platform_calls.cpp) ----
@@ -127,6 +134,8 @@ class SimSystem : public Platform {
   std::uint32_t GetProcessVersion(ProcessId process) override;
   void Sleep(std::uint32_t milliseconds) override;
   std::uint32_t GetUserDefaultLCID() override;
+  std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  ThreadId GetCurrentThreadId() override;
 
   WindowHandle FindWindowA(const char* className, const char* title) override;
   int EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
@@ -139,6 +148,8 @@ class SimSystem : public Platform {
                    std::intptr_t lParam) override;
   int ShowWindow(WindowHandle window, int showCommand) override;
   WindowHandle SetFocus(WindowHandle window) override;
+  ThreadId GetWindowThreadProcessId(WindowHandle window, ProcessId* process) override;
+  int AttachThreadInput(ThreadId thread, ThreadId toThread, int attach) override;
   int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override;
   int InvalidateRect(WindowHandle window, int erase) override;
 
@@ -153,6 +164,10 @@ class SimSystem : public Platform {
   // The program is killed after `call`: its keys, files and process handles
   // are closed, and SimStopped is thrown.
   void StopIfDue(const SimJournal::Call& call);
+  // "Windows asks for the disc in drive D: and the run waits for an answer".
+  std::string MediumRequestText(char drive) const;
+  // The description in image folder `root`; empty when there is none.
+  static ImageDescription ReadDescription(const std::filesystem::path& root);
 
   // Declared in construction order: the parts that run scripts, events and
   // handlers keep a reference to the face.
@@ -162,6 +177,7 @@ class SimSystem : public Platform {
   SimProcesses processes_;
   SimRegistry registry_;
   SimFiles files_;
+  ImageDescription description_;
 };
 
 }  // namespace nl::sim

@@ -198,6 +198,12 @@ std::uint32_t Win32Platform::GetUserDefaultLCID() {
   return ::GetUserDefaultLCID();
 }
 
+std::uint32_t Win32Platform::SetErrorMode(std::uint32_t mode) {
+  return ::SetErrorMode(mode);
+}
+
+ThreadId Win32Platform::GetCurrentThreadId() { return ::GetCurrentThreadId(); }
+
 // ---- Windows ----
 
 WindowHandle Win32Platform::FindWindowA(const char* className,
@@ -239,6 +245,19 @@ int Win32Platform::ShowWindow(WindowHandle window, int showCommand) {
 
 WindowHandle Win32Platform::SetFocus(WindowHandle window) {
   return FromWindow(::SetFocus(ToWindow(window)));
+}
+
+ThreadId Win32Platform::GetWindowThreadProcessId(WindowHandle window,
+                                                 ProcessId* process) {
+  DWORD owner = 0;
+  const DWORD thread = ::GetWindowThreadProcessId(ToWindow(window), &owner);
+  if (process) *process = owner;
+  return thread;
+}
+
+int Win32Platform::AttachThreadInput(ThreadId thread, ThreadId toThread,
+                                     int attach) {
+  return ::AttachThreadInput(thread, toThread, attach);
 }
 
 int Win32Platform::GetWindowTextA(WindowHandle window, char* buffer,

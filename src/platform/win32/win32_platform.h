@@ -56,6 +56,8 @@ class Win32Platform : public Platform {
   std::uint32_t GetProcessVersion(ProcessId process) override;
   void Sleep(std::uint32_t milliseconds) override;
   std::uint32_t GetUserDefaultLCID() override;
+  std::uint32_t SetErrorMode(std::uint32_t mode) override;
+  ThreadId GetCurrentThreadId() override;
 
   WindowHandle FindWindowA(const char* className, const char* title) override;
   int EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
@@ -69,6 +71,10 @@ class Win32Platform : public Platform {
                    std::uintptr_t wParam, std::intptr_t lParam) override;
   int ShowWindow(WindowHandle window, int showCommand) override;
   WindowHandle SetFocus(WindowHandle window) override;
+  ThreadId GetWindowThreadProcessId(WindowHandle window,
+                                    ProcessId* process) override;
+  int AttachThreadInput(ThreadId thread, ThreadId toThread,
+                        int attach) override;
   int GetWindowTextA(WindowHandle window, char* buffer, int capacity) override;
   int InvalidateRect(WindowHandle window, int erase) override;
 };

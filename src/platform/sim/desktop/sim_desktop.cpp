@@ -2,6 +2,7 @@
 // and the messages the program sends and posts to them.
 #include "platform/sim/desktop/sim_desktop.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/sim/clock/sim_clock.h"
@@ -186,12 +187,56 @@ int SimDesktop::ShowWindow(Fault fault, WindowHandle window, int showCommand,
 
 WindowHandle SimDesktop::SetFocus(Fault fault, WindowHandle window, Described* out) {
   WindowHandle r = 0;
-  if (fault != Fault::kFail && (window == 0 || LiveWindow(window))) {
+  const SimWindow* w = LiveWindow(window);
+  const bool reachable =
+      window == 0 || (w && (ThreadOfProcess(w->owner) == kProgramThreadId ||
+                            InputAttached(kProgramThreadId, ThreadOfProcess(w->owner))));
+  if (fault != Fault::kFail && reachable) {
     r = focus_;
     focus_ = window;
   }
   DescribeTo(out, [&] { return Described{Hex(window), Hex(r)}; });
   return r;
+}
+
+ThreadId SimDesktop::GetWindowThreadProcessId(Fault fault, WindowHandle window,
+                                              ProcessId* process, Described* out) {
+  ThreadId r = 0;
+  ProcessId owner = 0;
+  const SimWindow* w = LiveWindow(window);
+  if (fault != Fault::kFail && w) {
+    owner = w->owner;
+    r = ThreadOfProcess(owner);
+  }
+  if (process) *process = owner;
+  DescribeTo(out, [&] {
+    return Described{Hex(window) + (process ? ", &pid" : ", NULL"),
+                     Hex(r) + (process ? " -> pid " + Hex(owner) : "")};
+  });
+  return r;
+}
+
+int SimDesktop::AttachThreadInput(Fault fault, ThreadId thread, ThreadId toThread,
+                                  int attach, bool threadsLive, Described* out) {
+  int r = 0;
+  const auto pair = std::minmax(thread, toThread);
+  if (fault != Fault::kFail && threadsLive && thread != toThread && thread && toThread) {
+    if (attach) {
+      attached_.insert(pair);
+      r = 1;
+    } else {
+      r = attached_.erase(pair) ? 1 : 0;
+    }
+  }
+  DescribeTo(out, [&] {
+    return Described{Hex(thread) + ", " + Hex(toThread) + ", " + std::to_string(attach),
+                     std::to_string(r)};
+  });
+  return r;
+}
+
+bool SimDesktop::InputAttached(ThreadId a, ThreadId b) const {
+  return attached_.count(std::minmax(a, b)) != 0;
 }
 
 int SimDesktop::GetWindowTextA(Fault fault, WindowHandle window, char* buffer,
@@ -268,6 +313,9 @@ void SimDesktop::DestroyWindowsOf(ProcessId pid) {
   for (const auto& entry : windows_)
     if (entry.second.alive && entry.second.owner == pid) owned.push_back(entry.first);
   for (WindowHandle w : owned) DestroyWindow(w);
+  const ThreadId thread = ThreadOfProcess(pid);
+  for (auto it = attached_.begin(); it != attached_.end();)
+    it = it->first == thread || it->second == thread ? attached_.erase(it) : std::next(it);
 }
 
 bool SimDesktop::IsWindow(WindowHandle window) const {

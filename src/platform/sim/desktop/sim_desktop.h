@@ -11,12 +11,18 @@
 //   without a handler answers LVM_GETITEMCOUNT with its SetItemCount value
 //   and everything else with 0.
 // - Posted messages wait for the program's next Sleep (sim_clock.h).
+// - A window belongs to the thread of its owner process (sim_call.h).
+//   SetFocus reaches only windows of the program's own thread or of a
+//   thread whose input the program has attached (AttachThreadInput); for
+//   any other window it answers 0 and the focus stays. Attaching fails for
+//   a thread of an ended process, and an ending process's attachments go.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,6 +67,12 @@ class SimDesktop {
                    std::uintptr_t wParam, std::intptr_t lParam, Described* out);
   int ShowWindow(Fault fault, WindowHandle window, int showCommand, Described* out);
   WindowHandle SetFocus(Fault fault, WindowHandle window, Described* out);
+  ThreadId GetWindowThreadProcessId(Fault fault, WindowHandle window, ProcessId* process,
+                                    Described* out);
+  // `threadsLive`: neither thread belongs to an ended process (the face
+  // asks the processes).
+  int AttachThreadInput(Fault fault, ThreadId thread, ThreadId toThread, int attach,
+                        bool threadsLive, Described* out);
   int GetWindowTextA(Fault fault, WindowHandle window, char* buffer, int capacity,
                      Described* out);
   int InvalidateRect(Fault fault, WindowHandle window, int erase, Described* out);
@@ -85,6 +97,8 @@ class SimDesktop {
   void SetWindowVisible(WindowHandle window, bool visible);
   void SetWindowTitle(WindowHandle window, const std::string& title);
   WindowHandle FocusedWindow() const { return focus_; }
+  // Whether the two threads' input is attached now.
+  bool InputAttached(ThreadId a, ThreadId b) const;
   int InvalidateCount(WindowHandle window) const;
   void SetMessageHandler(WindowHandle window, MessageHandler handler);
   void SetItemCount(WindowHandle window, std::intptr_t count);
@@ -118,6 +132,7 @@ class SimDesktop {
   std::vector<WindowHandle> topLevel_;  // creation order
   WindowHandle nextWindow_ = 0x10000;
   WindowHandle focus_ = 0;
+  std::set<std::pair<ThreadId, ThreadId>> attached_;  // (lower, higher)
   std::vector<SimMessage> messages_;
   std::deque<SimMessage> posted_;
 };

@@ -52,10 +52,12 @@ FileHandle SimFiles::CreateFileA(Fault fault, const char* path, std::uint32_t ac
   const bool read = access & kGenericRead;
   const bool write = access & kGenericWrite;
   struct stat st;
-  if (fault != Fault::kFail && Resolve(path, &host, &winPath)) {
+  if (fault != Fault::kFail && DriveAnswers(path, false) && Resolve(path, &host, &winPath)) {
     const bool exists = StatPath(host, &st);
     const bool truncate = creation == kCreateAlways || creation == kTruncateExisting;
     bool ok = true;
+    // A read-only medium takes neither a write nor a new file.
+    if ((write || truncate || !exists) && !DriveAnswers(path, true)) ok = false;
     if (exists && S_ISDIR(st.st_mode)) ok = false;
     if (exists && creation == kCreateNew) ok = false;
     if (!exists && (creation == kOpenExisting || creation == kTruncateExisting))
@@ -196,7 +198,8 @@ int SimFiles::MoveFileA(Fault fault, const char* existingPath, const char* newPa
   int r = 0;
   std::string from, to, toWin;
   struct stat st;
-  if (fault != Fault::kFail && Resolve(existingPath, &from, nullptr) &&
+  if (fault != Fault::kFail && DriveAnswers(existingPath, true) &&
+      DriveAnswers(newPath, true) && Resolve(existingPath, &from, nullptr) &&
       Resolve(newPath, &to, &toWin) && StatPath(from, &st) && !IsOpenOrHeld(from)) {
     struct stat dest;
     const bool taken = StatPath(to, &dest);
@@ -218,10 +221,15 @@ int SimFiles::DeleteFileA(Fault fault, const char* path, Described* out) {
   int r = 0;
   std::string host;
   struct stat st;
-  if (fault != Fault::kFail && Resolve(path, &host, nullptr) &&
+  // Windows 95/98 delete a file that is open, by the program or by another
+  // one (NT refuses): the open handles keep what they had, the name is gone.
+  if (fault != Fault::kFail && DriveAnswers(path, true) && Resolve(path, &host, nullptr) &&
       StatPath(host, &st) && S_ISREG(st.st_mode) && !IsReadOnlyMode(st) &&
-      !IsOpenOrHeld(host) && ::unlink(host.c_str()) == 0)
+      ::unlink(host.c_str()) == 0) {
+    held_.erase(host);
+    DropReadAhead(host);
     r = 1;
+  }
   DescribeTo(out, [&] { return Described{QuotedOrNull(path), std::to_string(r)}; });
   return r;
 }
@@ -232,7 +240,8 @@ int SimFiles::CopyFileA(Fault fault, const char* source, const char* destination
   int r = 0;
   std::string from, to;
   struct stat st, dest;
-  if (fault != Fault::kFail && Resolve(source, &from, nullptr) &&
+  if (fault != Fault::kFail && DriveAnswers(source, false) &&
+      DriveAnswers(destination, true) && Resolve(source, &from, nullptr) &&
       Resolve(destination, &to, nullptr) && StatPath(from, &st) &&
       S_ISREG(st.st_mode) && OpenAllows(from, true, false, kFileShareRead)) {
     bool ok = true;
@@ -256,7 +265,8 @@ std::uint32_t SimFiles::GetFileAttributesA(Fault fault, const char* path,
   std::uint32_t r = kInvalidFileAttributes;
   std::string host;
   struct stat st;
-  if (fault != Fault::kFail && Resolve(path, &host, nullptr) && StatPath(host, &st)) {
+  if (fault != Fault::kFail && DriveAnswers(path, false) && Resolve(path, &host, nullptr) &&
+      StatPath(host, &st)) {
     if (S_ISDIR(st.st_mode))
       r = kFileAttributeDirectory;
     else
@@ -267,6 +277,13 @@ std::uint32_t SimFiles::GetFileAttributesA(Fault fault, const char* path,
                      r == kInvalidFileAttributes ? "INVALID_FILE_ATTRIBUTES" : Hex(r)};
   });
   return r;
+}
+
+std::uint32_t SimFiles::SetErrorMode(std::uint32_t mode, Described* out) {
+  const std::uint32_t previous = errorMode_;
+  errorMode_ = mode;
+  DescribeTo(out, [&] { return Described{Hex(mode), Hex(previous)}; });
+  return previous;
 }
 
 }  // namespace nl::sim

@@ -71,6 +71,30 @@ void SimFiles::AddDrive(char letter) {
   fs::create_directories(DriveFolder(hostRoot_, FoldUpper(letter)));
 }
 
+void SimFiles::SetDriveKind(char letter, DriveKind kind) {
+  letter = FoldUpper(letter);
+  driveKinds_[letter] = kind;
+  if (HasMedium(kind)) AddDrive(letter);
+}
+
+DriveKind SimFiles::DriveKindOf(char letter) const {
+  letter = FoldUpper(letter);
+  auto it = driveKinds_.find(letter);
+  if (it != driveKinds_.end()) return it->second;
+  std::error_code ec;
+  return fs::is_directory(DriveFolder(hostRoot_, letter), ec) ? DriveKind::kFixed
+                                                               : DriveKind::kNone;
+}
+
+std::map<char, DriveKind> SimFiles::DriveKinds() const {
+  std::map<char, DriveKind> kinds;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const DriveKind kind = DriveKindOf(letter);
+    if (kind != DriveKind::kNone || driveKinds_.count(letter)) kinds[letter] = kind;
+  }
+  return kinds;
+}
+
 void SimFiles::SetCurrentDirectory(const std::string& path) {
   WinPath parsed;
   if (!ParseWinPath(path, currentDir_, &parsed))

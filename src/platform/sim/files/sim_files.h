@@ -7,10 +7,18 @@
 // Rules worth knowing when writing tests:
 // - Setup and inspection calls take Windows paths; relative ones start at
 //   the current directory (default "C:\").
+// - Each drive letter has a kind (sim_drives.h): a drive with a folder and
+//   no kind set is a fixed disk, one without is no drive. The program's
+//   calls on a drive without its medium fail quietly when its error mode
+//   (SetErrorMode) holds SEM_FAILCRITICALERRORS; without it Windows would
+//   ask for the medium and wait for the user: the call fails, and the face
+//   ends the run there (SimWaitsForUser). Writes to a CD-ROM fail. The setup
+//   and inspection calls below see every drive folder as it is.
 // - A file another program holds open (HoldOpen) shares nothing: the
-//   program's opens, moves, copies from it and deletes of it fail until
-//   Release. Read-only files cannot be opened for writing, replaced or
-//   deleted.
+//   program's opens, moves and copies from it fail until Release. Deleting
+//   it works, as on Windows 95/98, which delete a file that is open: the
+//   holder keeps its copy, the name is gone. Read-only files cannot be
+//   opened for writing, replaced or deleted.
 // - GetPrivateProfileStringA with a null section or key (the name listings)
 //   is not modelled: it answers with the default.
 // - The private-profile cache of Windows 95/98/Me: WritePrivateProfileStringA
@@ -32,6 +40,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sim/files/sim_drives.h"
 #include "platform/sim/files/sim_paths.h"
 #include "platform/sim/sim_call.h"
 
@@ -82,8 +91,15 @@ class SimFiles {
                                          const char* path, Described* out);
   int WritePrivateProfileStringA(Fault fault, const char* section, const char* key,
                                  const char* value, const char* path, Described* out);
+  // Returns the previous mode. The mode is the program's process's; the
+  // processes it starts keep their own prompts.
+  std::uint32_t SetErrorMode(std::uint32_t mode, Described* out);
 
   // ---- for the face ----
+
+  // The drive whose medium Windows asked for in the last call (the call
+  // then waits for the user), cleared by asking; 0 when none.
+  char TakeMediumRequest();
 
   // "file#n" for the n-th file the program opened, else the handle.
   std::string FileName(FileHandle file) const;
@@ -98,6 +114,13 @@ class SimFiles {
 
   // Creates the drive's host folder; drives without one are missing.
   void AddDrive(char letter);
+  // Gives the drive its kind; a kind with a medium gets the host folder.
+  void SetDriveKind(char letter, DriveKind kind);
+  DriveKind DriveKindOf(char letter) const;
+  // Every drive that is there (a folder or a kind set), by letter.
+  std::map<char, DriveKind> DriveKinds() const;
+  // The program's error mode (SetErrorMode); 0 at the start.
+  std::uint32_t ErrorMode() const { return errorMode_; }
   // Relative paths and paths without a drive start here; default "C:\".
   void SetCurrentDirectory(const std::string& path);
   // Writes the file, creating missing folders; throws when the drive is
@@ -149,6 +172,10 @@ class SimFiles {
   };
 
   // Paths, sharing and buffered transfers (sim_open_files.cpp).
+  // For the program's calls only: whether the drive of `path` answers a
+  // read (or a write); notes a request for the medium when Windows would
+  // ask for it.
+  bool DriveAnswers(const char* path, bool write);
   bool Resolve(const char* path, std::string* host, std::string* winPath);
   std::string ResolveOrThrow(const std::string& path);
   bool OpenAllows(const std::string& host, bool read, bool write,
@@ -171,6 +198,9 @@ class SimFiles {
   std::map<FileHandle, OpenFile> files_;
   std::uint64_t fileSerial_ = 0;
   std::map<std::string, int> held_;  // host path -> hold count
+  std::map<char, DriveKind> driveKinds_;  // kinds set; others by folder
+  std::uint32_t errorMode_ = 0;
+  char mediumRequest_ = 0;
   // The changed copy of the most recently used profile file, not yet on
   // disk. (An unchanged copy answers as the disk would, so none is kept.)
   std::optional<ProfileCopy> profileCopy_;

@@ -11,6 +11,26 @@
 
 namespace nl::sim {
 
+bool SimFiles::DriveAnswers(const char* path, bool write) {
+  WinPath parsed;
+  // A path that does not parse fails in Resolve; no drive is touched.
+  if (!path || !ParseWinPath(path, currentDir_, &parsed)) return true;
+  const DriveKind kind = DriveKindOf(parsed.drive);
+  if (kind == DriveKind::kNone) return false;
+  if (AsksForMedium(kind)) {
+    if (!(errorMode_ & kSemFailCriticalErrors) && !mediumRequest_)
+      mediumRequest_ = parsed.drive;
+    return false;
+  }
+  return !(write && IsReadOnlyMedium(kind));
+}
+
+char SimFiles::TakeMediumRequest() {
+  const char drive = mediumRequest_;
+  mediumRequest_ = 0;
+  return drive;
+}
+
 bool SimFiles::Resolve(const char* path, std::string* host, std::string* winPath) {
   if (!path) return false;
   WinPath parsed;

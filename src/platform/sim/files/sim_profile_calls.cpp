@@ -35,7 +35,8 @@ std::uint32_t SimFiles::GetPrivateProfileStringA(Fault fault, const char* sectio
   while (!text.empty() && text.back() == ' ') text.pop_back();
   bool fromFile = false;
   std::string host, bytes, value;
-  if (fault != Fault::kFail && section && key && Resolve(path, &host, nullptr)) {
+  if (fault != Fault::kFail && section && key && DriveAnswers(path, false) &&
+      Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
     const bool cached = profileCopy_.has_value();
     if (cached) {
@@ -74,7 +75,8 @@ int SimFiles::WritePrivateProfileStringA(Fault fault, const char* section,
   if (!section && !key && !value) {
     // The flush: the cached copy goes to disk; the call answers 0.
     if (fault != Fault::kFail) WriteBackProfile();
-  } else if (fault != Fault::kFail && section && Resolve(path, &host, nullptr)) {
+  } else if (fault != Fault::kFail && section && DriveAnswers(path, true) &&
+             Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
     const bool cached = profileCopy_.has_value();
     bool onDisk = false;

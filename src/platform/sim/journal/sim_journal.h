@@ -32,6 +32,14 @@ struct SimStopped : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Thrown by a call after which the program would wait for the user: Windows
+// asks for the medium of a drive without one in its critical-error box.
+// The program is not killed; it waits, and the run ends there. A
+// SimStopped, so that whoever takes a stop takes this too.
+struct SimWaitsForUser : SimStopped {
+  using SimStopped::SimStopped;
+};
+
 // One Platform call: its number (1-based), the virtual time it was made at,
 // its name, its arguments and its result as text.
 struct JournalEntry {

@@ -114,6 +114,16 @@ void SimProcesses::EndProcess(ProcessId pid) {
   desktop_.DestroyWindowsOf(pid);
 }
 
+ThreadId SimProcesses::GetCurrentThreadId(Described* out) {
+  DescribeTo(out, [&] { return Described{"", Hex(kProgramThreadId)}; });
+  return kProgramThreadId;
+}
+
+bool SimProcesses::ThreadEnded(ThreadId thread) const {
+  auto it = processes_.find(ProcessOfThread(thread));
+  return it != processes_.end() && !it->second.alive;
+}
+
 bool SimProcesses::IsAlive(ProcessId pid) const {
   auto it = processes_.find(pid);
   return it != processes_.end() && it->second.alive;

@@ -63,6 +63,8 @@ class SimProcesses {
   std::uint32_t GetModuleFileNameA(Fault fault, ProgramInstance instance, char* buffer,
                                    std::uint32_t size, Described* out);
   std::uint32_t GetUserDefaultLCID(Described* out);
+  // The program's own thread (kProgramThreadId).
+  ThreadId GetCurrentThreadId(Described* out);
 
   // ---- for the face ----
 
@@ -81,6 +83,8 @@ class SimProcesses {
   // Ends the process and destroys its windows.
   void EndProcess(ProcessId pid);
   bool IsAlive(ProcessId pid) const;
+  // Whether the thread is one of a started process that has ended.
+  bool ThreadEnded(ThreadId thread) const;
   const std::vector<ProcessStart>& Starts() const { return starts_; }
   // Process and thread handles returned by CreateProcessA and not closed.
   std::size_t OpenProcessHandleCount() const { return handles_.size(); }
@@ -88,6 +92,7 @@ class SimProcesses {
   void SetProgramPath(const std::string& path) { programPath_ = path; }
   // GetUserDefaultLCID's answer; default 0x407 (German).
   void SetUserDefaultLcid(std::uint32_t lcid) { lcid_ = lcid; }
+  std::uint32_t UserDefaultLcid() const { return lcid_; }
 
  private:
   struct SimProcess {

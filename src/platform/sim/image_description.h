@@ -1,0 +1,41 @@
+// An image's description: what a registry export does not hold about the
+// customer's PC, in a small text file beside system.reg that a person can
+// read and edit ("image.txt"):
+//
+//   ; simrun image description
+//   locale = 0x0407
+//   drive C = fixed
+//   drive D = cdrom-no-disc
+//
+// One "name = value" per line; blank lines and lines starting with ";" or
+// "#" are skipped. `locale` is the user default locale identifier (a number,
+// hexadecimal with 0x); `drive X` gives the kind of drive X: (sim_drives.h
+// lists the words). A drive the description does not name is a fixed disk
+// when the image has its drive_x folder and no drive otherwise, so images
+// without a description keep their meaning.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/sim/files/sim_drives.h"
+
+namespace nl::sim {
+
+constexpr const char* kImageDescriptionFile = "image.txt";
+
+struct ImageDescription {
+  std::optional<std::uint32_t> locale;  // the user default locale identifier
+  std::map<char, DriveKind> drives;     // upper-case letter -> kind
+};
+
+// Reads the text of a description; throws std::runtime_error naming the file
+// and the line of the first line it cannot read.
+ImageDescription ParseImageDescription(const std::string& text,
+                                       const std::string& fileName);
+// The text of a description, with comments that explain the words.
+std::string FormatImageDescription(const ImageDescription& description);
+
+}  // namespace nl::sim
