@@ -5,8 +5,10 @@
 #     host's vector screening, half on the plain loop that the 32-bit
 #     Windows program uses (built without SSE2);
 #   regfile (20 s): the .reg loader and exporter (load, export, load,
-#     export: the same bytes).
-# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]
+#     export: the same bytes);
+#   image (10 s): the copy of an image's folders, from trees holding links,
+#     FIFOs, hard links and names differing only in case.
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 target=${2:-substitution}
@@ -51,6 +53,12 @@ case "$target" in
     run_variant regfile_fuzz "$seconds" "$root/tests/fuzz/regfile_corpus" \
       "$root/tests/fuzz/regfile_fuzz.cpp" "$root"/src/regfile/*.cpp
     ;;
-  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile]" >&2; exit 2 ;;
+  image)
+    seconds=${1:-10}
+    run_variant image_tree_fuzz "$seconds" "$root/tests/fuzz/image_corpus" \
+      "$root/tests/fuzz/image_tree_fuzz.cpp" "$root/src/platform/sim/files/plain_tree.cpp" \
+      "$root/src/platform/sim/sim_text.cpp" "$root/src/regfile/ignore_case.cpp"
+    ;;
+  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image]" >&2; exit 2 ;;
 esac
 echo "fuzz $target: $seconds s without a finding"

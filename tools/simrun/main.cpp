@@ -6,11 +6,15 @@
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
 //
-// Text is shown as UTF-8 (registry text is code page 1252).
+// Text is shown as UTF-8 (registry text, file names and INF lines are code
+// page 1252), every customer text with its control bytes escaped
+// (report_text.h). The case is untrusted input: see
+// platform/sim/files/plain_tree.h for what it may hold.
 // --image   the system image (default: samples/de-win98 of the source tree)
 // --locale  the user default locale identifier (default 0x407, German)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
+//           (a new or empty folder, checked before the run)
 // --strict  a line of a .reg file that regedit would skip is an error
 //           rather than a warning
 // --json    print the whole report as one JSON document instead of text
@@ -40,6 +44,8 @@
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
 #include "make_image.h"
+#include "platform/sim/files/plain_tree.h"
+#include "report_text.h"
 #include "main/install_sequence.h"
 #include "regfile/reg_account.h"
 #include "regfile/reg_decode.h"
@@ -156,31 +162,42 @@ std::string MakeTempFolder() {
   return folder;
 }
 
+// A message on the standard error, control bytes escaped: warnings and
+// errors quote the customer's files.
+void Say(const std::string& text) {
+  std::fprintf(stderr, "simrun: %s\n", simrun::ShownText(text).c_str());
+}
+
 int CompareRegFiles(const Options& options) {
   try {
     std::vector<std::string> notes;
     const std::string account = nl::regfile::RegistryAccountOfFiles(
         simrun::ReadHostFile(options.compareBefore), simrun::ReadHostFile(options.compareAfter),
         options.compareBefore, options.compareAfter, options.strict, &notes);
-    for (const std::string& note : notes) std::fprintf(stderr, "simrun: %s\n", note.c_str());
-    std::cout << nl::regfile::Cp1252ToUtf8(account);
+    for (const std::string& note : notes) Say(note);
+    std::cout << simrun::ShownLines(account);
     return 0;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", e.what());
+    Say(e.what());
     return 2;
   }
 }
 
-// The text report: the run, the findings, then what changed.
+// The text report: the run, the findings, then what changed. Every text
+// from the case is shown with its control bytes escaped; `fileChanges` is
+// the code page 1252 account of the files.
 void PrintText(const Options& options, const nl::findings::RunReport& report,
-               const std::string& journal) {
+               const std::string& fileChanges, const std::string& journal) {
+  std::vector<nl::findings::Finding> findings = report.findings;
+  for (nl::findings::Finding& finding : findings)
+    finding.cause = simrun::EscapeControls(finding.cause, false);
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-            << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+            << " on " << simrun::ShownText(options.image) << ", locale " << nl::sim::Hex(options.locale)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-            << report.ending << " after " << report.calls << " system calls and "
+            << simrun::ShownText(report.ending) << " after " << report.calls << " system calls and "
             << report.virtualMs << " ms of virtual time\n";
   std::cout << "\n== Findings ==\n"
-            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(report.findings));
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
 
   std::cout << "\n== Processes started ==\n";
@@ -191,12 +208,22 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
               << "\n";
   if (report.processes.empty()) std::cout << "(none)\n";
 
-  std::cout << "\n== Registry changes ==\n" << nl::regfile::Cp1252ToUtf8(report.registryChanges);
+  std::cout << "\n== Registry changes ==\n" << simrun::ShownLines(report.registryChanges);
   std::cout << "\n== File changes ==\n"
-            << (report.fileChanges.empty() ? "(none)\n" : report.fileChanges);
+            << (fileChanges.empty() ? "(none)\n" : simrun::ShownLines(fileChanges));
 }
 
 int RunImage(const Options& options) {
+  // --keep writes a new image: a folder already holding files is refused
+  // before the run, not after it.
+  if (!options.keep.empty()) {
+    try {
+      nl::sim::PrepareEmptyFolder(options.keep);
+    } catch (const std::exception& e) {
+      Say(std::string("--keep: ") + e.what());
+      return 2;
+    }
+  }
   const std::string work = MakeTempFolder();
   int status = 0;
   try {
@@ -204,10 +231,9 @@ int RunImage(const Options& options) {
     nl::regfile::RegImportOptions importOptions;
     importOptions.strict = options.strict;
     const nl::regfile::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
-    for (const std::string& warning : loaded.warnings)
-      std::fprintf(stderr, "simrun: %s\n", warning.c_str());
+    for (const std::string& warning : loaded.warnings) Say(warning);
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
-    if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
+    if (!otherRoots.empty()) Say(otherRoots);
     sim.Processes().SetUserDefaultLcid(options.locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
@@ -260,12 +286,13 @@ int RunImage(const Options& options) {
         registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
         &notes);
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
-    report.fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    report.fileChanges = nl::regfile::Cp1252ToUtf8(fileChanges);
 
     if (options.json) {
       std::cout << nl::findings::ReportJson(report);
     } else {
-      PrintText(options, report, options.journal ? sim.Journal().Text() : "");
+      PrintText(options, report, fileChanges, options.journal ? sim.Journal().Text() : "");
     }
     std::ostream& notesOut = options.json ? std::cerr : std::cout;
     if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
@@ -273,10 +300,10 @@ int RunImage(const Options& options) {
                << " registry keys\n";
     if (!options.keep.empty()) {
       sim.SaveImage(options.keep);
-      notesOut << "\nkept the system after the run in " << options.keep << "\n";
+      notesOut << "\nkept the system after the run in " << simrun::ShownText(options.keep) << "\n";
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", e.what());
+    Say(e.what());
     status = 2;
   }
   std::error_code ignored;

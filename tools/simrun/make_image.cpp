@@ -10,10 +10,12 @@
 #include <sstream>
 
 #include "changes.h"
+#include "platform/sim/files/plain_tree.h"
 #include "platform/sim/processes/sim_processes.h"
 #include "regfile/ignore_case.h"
 #include "regfile/reg_decode.h"
 #include "regfile/reg_file.h"
+#include "report_text.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"
 #include "setup/setup_env.h"
@@ -24,11 +26,11 @@ namespace simrun {
 
 namespace {
 
+// Every file is new in the new image folder: one given twice is an error,
+// not a silent overwrite.
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  nl::sim::WriteNewFile(path.string(), bytes);
 }
 
 // A Setup value as the program reads it (trailing backslashes dropped);
@@ -81,20 +83,24 @@ int MakeImageCommand(const MakeImageRequest& request) {
   std::vector<std::string> missing;
   try {
     const fs::path image = request.folder;
-    if (fs::exists(image) && !fs::is_empty(image))
-      throw std::runtime_error(request.folder + " exists and is not empty");
+    // Every input is read, and refused when it is no plain file, before
+    // anything of the image is written.
+    const std::string exportBytes = ReadHostFile(request.registryExport);
+    std::vector<std::string> infBytes;
+    for (const std::string& inf : request.infFiles) infBytes.push_back(ReadHostFile(inf));
     nl::regfile::RegNode root;
     nl::regfile::RegImportOptions importOptions;
     importOptions.fileName = fs::path(request.registryExport).filename().string();
     const nl::regfile::RegImportReport loaded =
-        nl::regfile::ImportRegFile(ReadHostFile(request.registryExport), &root, importOptions);
+        nl::regfile::ImportRegFile(exportBytes, &root, importOptions);
+    nl::sim::PrepareEmptyFolder(request.folder);
     for (const std::string& warning : loaded.warnings)
-      std::fprintf(stderr, "simrun: %s\n", warning.c_str());
+      std::fprintf(stderr, "simrun: %s\n", ShownText(warning).c_str());
     WriteBytes(image / "system.reg", nl::regfile::ExportRegFile(root));
-    std::cout << "image " << request.folder << "\n  system.reg: HKEY_LOCAL_MACHINE of "
-              << request.registryExport;
+    std::cout << "image " << ShownText(request.folder) << "\n  system.reg: HKEY_LOCAL_MACHINE of "
+              << ShownText(request.registryExport);
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, importOptions.fileName);
-    std::cout << (otherRoots.empty() ? "" : " (" + otherRoots + ")") << "\n";
+    std::cout << (otherRoots.empty() ? "" : " (" + ShownText(otherRoots) + ")") << "\n";
 
     std::string scratchDir;
     const bool scratchKnown = SetupValue(root, nl::kScratchDirValue, &scratchDir);
@@ -105,12 +111,13 @@ int MakeImageCommand(const MakeImageRequest& request) {
     else if (scratchFolder.empty())
       missing.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder on a drive");
     std::vector<std::string> given;
-    for (const std::string& inf : request.infFiles) {
+    for (std::size_t i = 0; i < request.infFiles.size(); ++i) {
+      const std::string& inf = request.infFiles[i];
       const std::string name = fs::path(inf).filename().string();
       given.push_back(Upper(name));
       if (scratchFolder.empty()) continue;
-      WriteBytes(scratchFolder / name, ReadHostFile(inf));
-      std::cout << "  " << scratchDir << "\\" << name << ": from " << inf << "\n";
+      WriteBytes(scratchFolder / name, infBytes[i]);
+      std::cout << "  " << ShownText(scratchDir + "\\" + name) << ": from " << ShownText(inf) << "\n";
     }
     for (const char* wanted : {nl::kIrminiInf, nl::kInfraredInf})
       if (std::find(given.begin(), given.end(), wanted) == given.end())
@@ -121,7 +128,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
     const fs::path driver = fs::path(request.sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
     WriteBytes(ImagePath(image, nl::sim::kDefaultProgramFolder) / nl::kDriverFileName, ReadHostFile(driver.string()));
     std::cout << "  " << nl::sim::kDefaultProgramFolder << "\\" << nl::kDriverFileName
-              << ": the adapter's driver file beside the program (from " << driver.string()
+              << ": the adapter's driver file beside the program (from " << ShownText(driver.string())
               << ")\n";
 
     std::string sourcePath;
@@ -135,19 +142,19 @@ int MakeImageCommand(const MakeImageRequest& request) {
       if (driveNeeded)
         throw std::runtime_error(std::string("--no-disc: drive ") + drive +
                                  ": holds the program or the INF files, so it has a disc");
-      std::cout << "  SourcePath " << sourcePath << ": assumed a CD-ROM drive without its "
+      std::cout << "  SourcePath " << ShownText(sourcePath) << ": assumed a CD-ROM drive without its "
                 << "disc (--no-disc); drive " << drive << ": left out of the image\n";
     } else {
       fs::create_directories(ImagePath(image, sourcePath));
-      std::cout << "  SourcePath " << sourcePath << ": folder created, assumed present "
+      std::cout << "  SourcePath " << ShownText(sourcePath) << ": folder created, assumed present "
                 << "(give --no-disc if it is a CD-ROM drive without its disc)\n";
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", e.what());
+    std::fprintf(stderr, "simrun: %s\n", ShownText(e.what()).c_str());
     return 2;
   }
-  for (const std::string& what : missing) std::cout << "missing: " << what << "\n";
-  std::cout << "run it with: simrun --image " << request.folder << "\n";
+  for (const std::string& what : missing) std::cout << "missing: " << ShownText(what) << "\n";
+  std::cout << "run it with: simrun --image " << ShownText(request.folder) << "\n";
   return missing.empty() ? 0 : 1;
 }
 
