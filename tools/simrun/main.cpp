@@ -4,11 +4,13 @@
 //   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
 //          [--json]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
-//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
+//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE]
+//          [--cd-disc | --no-disc | --network]
 //
 // Text is shown as UTF-8 (registry text is code page 1252).
 // --image   the system image (default: samples/de-win98 of the source tree)
-// --locale  the user default locale identifier (default 0x407, German)
+// --locale  the user default locale identifier (default: the image's, from
+//           its image.txt; German, 0x407, when it has none)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
 // --strict  a line of a .reg file that regedit would skip is an error
@@ -18,7 +20,8 @@
 //           .reg file to another (how the Wine runs are reported too)
 // --make-image  lay out an image from what a customer sends (make_image.h)
 //
-// Prints the findings (each goal of the installation, reached or not and
+// Prints the goals as the image holds them before the run and what an
+// earlier run left there, the findings (each goal of the installation, reached or not and
 // why; findings/findings.h), the processes started, the account of the
 // registry changes (regfile/reg_account.h) and the file changes. The system tools the program
 // starts are played by the stand-ins (src/standins), in the behaviours
@@ -31,11 +34,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "changes.h"
+#include "file_change_list.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
@@ -54,7 +59,7 @@ constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an
 
 struct Options {
   std::string image;
-  std::uint32_t locale = 0x407;
+  std::optional<std::uint32_t> locale;  // as given; else the image's
   std::string standIn;
   int runs = 1;
   bool journal = false;
@@ -72,7 +77,7 @@ struct Options {
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
-               "              --inf INFRARED.INF [--no-disc]\n");
+               "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n");
   std::exit(2);
 }
 
@@ -130,6 +135,10 @@ Options ParseOptions(int argc, char** argv) {
       options.makeImage.infFiles.push_back(value());
     } else if (arg == "--no-disc") {
       options.makeImage.sourceDriveWithoutDisc = true;
+    } else if (arg == "--cd-disc") {
+      options.makeImage.sourceDriveWithDisc = true;
+    } else if (arg == "--network") {
+      options.makeImage.sourceOnNetwork = true;
     } else if (arg == "--compare-reg") {
       options.compareBefore = value();
       options.compareAfter = value();
@@ -143,8 +152,12 @@ Options ParseOptions(int argc, char** argv) {
     Usage("--make-image needs --reg EXPORT.reg");
   if (options.makeImage.folder.empty() &&
       (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
-       options.makeImage.sourceDriveWithoutDisc))
-    Usage("--reg, --inf and --no-disc go with --make-image");
+       options.makeImage.sourceDriveWithoutDisc || options.makeImage.sourceDriveWithDisc ||
+       options.makeImage.sourceOnNetwork))
+    Usage("--reg, --inf, --cd-disc, --no-disc and --network go with --make-image");
+  if (options.makeImage.sourceDriveWithoutDisc + options.makeImage.sourceDriveWithDisc +
+          options.makeImage.sourceOnNetwork > 1)
+    Usage("--cd-disc, --no-disc and --network each say what the SourcePath drive is: give one");
   if (options.image.empty() && options.compareBefore.empty() && options.makeImage.folder.empty())
     options.image = DefaultImage();
   return options;
@@ -171,14 +184,24 @@ int CompareRegFiles(const Options& options) {
   }
 }
 
-// The text report: the run, the findings, then what changed.
+// The text report: the run, the image before it, the findings, then what
+// changed.
 void PrintText(const Options& options, const nl::findings::RunReport& report,
                const std::string& journal) {
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-            << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+            << " on " << options.image << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
             << report.ending << " after " << report.calls << " system calls and "
-            << report.virtualMs << " ms of virtual time\n";
+            << report.virtualMs << " ms of virtual time\n"
+            << "the system tools (class installer, hardware wizard, network panel) are "
+            << "played by scripted stand-ins, not run\n";
+  std::cout << "\n== Before the run ==\n"
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(report.beforeRun));
+  for (const std::string& trace : report.earlierRun)
+    std::cout << "left by an earlier run: " << nl::regfile::Cp1252ToUtf8(trace) << "\n";
+  if (report.earlierRun.empty())
+    std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
+              << "name in IRMINI.INF)\n";
   std::cout << "\n== Findings ==\n"
             << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(report.findings));
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
@@ -208,7 +231,11 @@ int RunImage(const Options& options) {
       std::fprintf(stderr, "simrun: %s\n", warning.c_str());
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
     if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
-    sim.Processes().SetUserDefaultLcid(options.locale);
+    // The locale: as given, else the image's, else German as assumed.
+    const std::optional<std::uint32_t>& imageLocale = sim.LoadedDescription().locale;
+    const std::uint32_t locale = options.locale.value_or(imageLocale.value_or(0x407));
+    const char* localeSource = options.locale ? "--locale" : imageLocale ? "image" : "assumed";
+    sim.Processes().SetUserDefaultLcid(locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
@@ -247,11 +274,16 @@ int RunImage(const Options& options) {
 
     nl::findings::RunReport report;
     report.image = options.image;
-    report.locale = options.locale;
+    report.locale = locale;
+    report.localeSource = localeSource;
     report.ending = ending;
     report.calls = sim.Journal().CallCount();
     report.virtualMs = sim.Clock().Now();
+    report.beforeRun = nl::findings::DecideBeforeRun(facts);
+    report.earlierRun = nl::findings::EarlierRunTraces(facts);
     report.findings = nl::findings::DecideFindings(facts);
+    report.registryBefore = facts.registryBefore;
+    report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
     // From the two exports, as any pair of .reg files is compared.
@@ -261,6 +293,7 @@ int RunImage(const Options& options) {
         &notes);
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
     report.fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    if (options.json) report.files = simrun::FileChangeList(work + "/before", work + "/system");
 
     if (options.json) {
       std::cout << nl::findings::ReportJson(report);

@@ -62,9 +62,9 @@ void SimSystem::SaveImage(const std::string& dir) {
     if (!out) throw std::runtime_error("cannot write " + (root / "system.reg").string());
   }
   files_.CopyDrivesTo(dir);
-  // What the registry does not hold: the locale the run had, and every
-  // drive's kind.
-  ImageDescription description;
+  // What the registry does not hold: the locale the run had, every drive's
+  // kind, and what the customer's case did not tell.
+  ImageDescription description = description_;
   description.locale = processes_.UserDefaultLcid();
   description.drives = files_.DriveKinds();
   std::ofstream out(root / kImageDescriptionFile, std::ios::binary | std::ios::trunc);
