@@ -14,6 +14,8 @@ namespace nl::findings {
 
 namespace {
 
+bool IsFileName(const std::string& fact) { return fact.find('\\') == std::string::npos; }
+
 struct GoalNeeds {
   const char* goal;
   std::vector<std::string> facts;  // key paths and INF file names
@@ -33,12 +35,23 @@ const std::vector<GoalNeeds>& NeedsTable() {
   return kNeeds;
 }
 
-bool IsFileName(const std::string& fact) { return fact.find('\\') == std::string::npos; }
-
 }  // namespace
+
+// Goals the run writes whole, whatever was there: only the image alone
+// needs the export to hold their keys.
+bool WrittenByTheRun(const std::string& goal) {
+  return goal == "infrared-class" || goal == "known-device" || goal == "virtual-ports";
+}
 
 std::string CaseGap(const RunFacts& facts, const std::string& goal) {
   if (facts.missing.empty()) return "";
+  // An export that lacks a key the installation reads is of part of the
+  // registry only: what it says of other keys before the run is unknown.
+  if (facts.imageOnly && WrittenByTheRun(goal))
+    for (const std::string& missing : facts.missing)
+      if (!IsFileName(missing))
+        return "the registry export is of part of the registry only (it lacks " + missing +
+               "), so what the PC held before the run is unknown";
   for (const GoalNeeds& needs : NeedsTable()) {
     if (goal != needs.goal) continue;
     for (const std::string& fact : needs.facts)

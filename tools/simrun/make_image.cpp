@@ -225,7 +225,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
       std::cout << "  SourcePath " << sourcePath << ": drive " << drive << ": "
                 << (said ? "is " : "assumed ") << nl::sim::DriveKindPhrase(kind)
                 << (nl::sim::HasMedium(kind) ? ", folder created" : ", no folder") << "\n";
-      if (!said)
+      if (!said && drive != 'C')
         std::cout << "    (if it is not: --cd-disc for a CD-ROM drive with its disc, --no-disc "
                   << "for one without, --network for a network share)\n";
       if (kind == nl::sim::DriveKind::kNetwork)
