@@ -64,6 +64,9 @@ struct RegFileError : std::runtime_error {
 struct RegImportOptions {
   std::string fileName = "system.reg";  // as messages name it
   bool strict = false;                  // a skipped line is an error
+  // The root whose keys are read (as the root of the tree); keys under the
+  // other roots are skipped and counted.
+  std::string rootKey = "HKEY_LOCAL_MACHINE";
 };
 
 struct RegImportReport {

@@ -145,7 +145,11 @@ class Importer {
     skipSection_ = true;  // until the section proves good
     RegKeyPath& path = path_;
     if (!ParseKeyLine(line, &path)) return Warn(lineNo, "a key without its closing ']'");
-    if (!EqualsIgnoreCase(path.root, kRootName)) {
+    if (!EqualsIgnoreCase(path.root, options_.rootKey)) {
+      if (EqualsIgnoreCase(path.root, kRootName)) {
+        ++report_.otherRootKeys;
+        return;
+      }
       for (std::string_view other : kOtherRoots)
         if (EqualsIgnoreCase(path.root, other)) {
           ++report_.otherRootKeys;

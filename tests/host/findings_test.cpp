@@ -116,9 +116,9 @@ const Case kCases[] = {
        s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0012", "AdapterName", "IRMINI");
      },
      "adapter-port", Status::kNotReached, "Net\\0012"},
-    {"no matching subkey", 0x409, "",
+    {"no matching subkey: nothing to delete", 0x409, "",
      [](SimSystem& s) { RemoveKey(s, "Enum\\Root\\Net", "0000"); },
-     "net-root", Status::kNotReached, "no subkey"},
+     "net-root", Status::kReached, "nothing to delete: no subkey"},
     {"key cannot be opened", 0x409, "",
      [](SimSystem& s) { s.Journal().FailOperation("RegOpenKeyExA"); },
      "net-class", Status::kNotReached, "could not be opened"},
@@ -242,12 +242,15 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
   RunReport report;
   report.findings.push_back({bytes, Status::kNotReached, bytes});
   report.processes.push_back({0, bytes, true, 1});
-  report.registryChanges = bytes;
-  report.fileChanges = bytes;  // not UTF-8: replaced, still valid
+  report.files.push_back({bytes, "changed", 1, 2});  // not UTF-8: replaced, still valid
   report.image = bytes;
+  auto after = std::make_shared<regfile::RegNode>();
+  after->AddSubkey(bytes)->SetValue(bytes, 1, bytes);
+  report.registryAfter = after;
   const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
   EXPECT_EQ(parsed["findings"][0]["cause"], regfile::Cp1252ToUtf8(bytes));
-  EXPECT_EQ(parsed["registryChanges"], regfile::Cp1252ToUtf8(bytes));
+  EXPECT_EQ(parsed["registryChanges"]["keysAdded"][0]["values"][0]["name"],
+            regfile::Cp1252ToUtf8(bytes));
   EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
 }
 

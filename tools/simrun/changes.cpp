@@ -186,6 +186,12 @@ std::string DriveChanges(const std::string& beforeRoot, const std::string& after
   return out.str();
 }
 
+bool SameFileBytes(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  const HostFile fa{a, fs::file_size(a, ea)}, fb{b, fs::file_size(b, eb)};
+  return !ea && !eb && SameBytes(fa, fb);
+}
+
 void CopyDrives(const std::string& from, const std::string& to) {
   fs::create_directories(to);
   TreeBudget budget;

@@ -22,6 +22,10 @@ std::string DriveChanges(const std::string& beforeRoot, const std::string& after
 // folder, or is over the limit for a file of a case (plain_tree.h).
 std::string ReadHostFile(const std::string& path);
 
+// Whether two host files hold the same bytes: sizes first, then a piece at
+// a time (never either file whole in memory).
+bool SameFileBytes(const std::string& a, const std::string& b);
+
 // Copies the drive folders of `from` into `to`.
 void CopyDrives(const std::string& from, const std::string& to);
 

@@ -4,14 +4,16 @@
 //   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
 //          [--json]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
-//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
+//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE]
+//          [--cd-disc | --no-disc | --network]
 //
 // Text is shown as UTF-8 (registry text, file names and INF lines are code
 // page 1252), every customer text with its control bytes escaped
 // (report_text.h). The case is untrusted input: see
 // platform/sim/files/plain_tree.h for what it may hold.
 // --image   the system image (default: samples/de-win98 of the source tree)
-// --locale  the user default locale identifier (default 0x407, German)
+// --locale  the user default locale identifier (default: the image's, from
+//           its image.txt; German, 0x407, when it has none)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
 //           (a new or empty folder, checked before the run)
@@ -22,7 +24,8 @@
 //           .reg file to another (how the Wine runs are reported too)
 // --make-image  lay out an image from what a customer sends (make_image.h)
 //
-// Prints the findings (each goal of the installation, reached or not and
+// Prints the goals as the image holds them before the run and what an
+// earlier run left there, the findings (each goal of the installation, reached or not and
 // why; findings/findings.h), the processes started, the account of the
 // registry changes (regfile/reg_account.h) and the file changes. The system tools the program
 // starts are played by the stand-ins (src/standins), in the behaviours
@@ -35,11 +38,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "changes.h"
+#include "file_change_list.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
@@ -60,7 +65,7 @@ constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an
 
 struct Options {
   std::string image;
-  std::uint32_t locale = 0x407;
+  std::optional<std::uint32_t> locale;  // as given; else the image's
   std::string standIn;
   int runs = 1;
   bool journal = false;
@@ -78,7 +83,7 @@ struct Options {
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
-               "              --inf INFRARED.INF [--no-disc]\n");
+               "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n");
   std::exit(2);
 }
 
@@ -136,6 +141,10 @@ Options ParseOptions(int argc, char** argv) {
       options.makeImage.infFiles.push_back(value());
     } else if (arg == "--no-disc") {
       options.makeImage.sourceDriveWithoutDisc = true;
+    } else if (arg == "--cd-disc") {
+      options.makeImage.sourceDriveWithDisc = true;
+    } else if (arg == "--network") {
+      options.makeImage.sourceOnNetwork = true;
     } else if (arg == "--compare-reg") {
       options.compareBefore = value();
       options.compareAfter = value();
@@ -149,8 +158,12 @@ Options ParseOptions(int argc, char** argv) {
     Usage("--make-image needs --reg EXPORT.reg");
   if (options.makeImage.folder.empty() &&
       (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
-       options.makeImage.sourceDriveWithoutDisc))
-    Usage("--reg, --inf and --no-disc go with --make-image");
+       options.makeImage.sourceDriveWithoutDisc || options.makeImage.sourceDriveWithDisc ||
+       options.makeImage.sourceOnNetwork))
+    Usage("--reg, --inf, --cd-disc, --no-disc and --network go with --make-image");
+  if (options.makeImage.sourceDriveWithoutDisc + options.makeImage.sourceDriveWithDisc +
+          options.makeImage.sourceOnNetwork > 1)
+    Usage("--cd-disc, --no-disc and --network each say what the SourcePath drive is: give one");
   if (options.image.empty() && options.compareBefore.empty() && options.makeImage.folder.empty())
     options.image = DefaultImage();
   return options;
@@ -183,19 +196,31 @@ int CompareRegFiles(const Options& options) {
   }
 }
 
-// The text report: the run, the findings, then what changed. Every text
-// from the case is shown with its control bytes escaped; `fileChanges` is
-// the code page 1252 account of the files.
+// The text report: the run, the image before it, the findings, then what
+// changed. Every text from the case is shown with its control bytes
+// escaped; `fileChanges` is the code page 1252 account of the files.
 void PrintText(const Options& options, const nl::findings::RunReport& report,
                const std::string& fileChanges, const std::string& journal) {
   std::vector<nl::findings::Finding> findings = report.findings;
   for (nl::findings::Finding& finding : findings)
     finding.cause = simrun::EscapeControls(finding.cause, false);
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-            << " on " << simrun::ShownText(options.image) << ", locale " << nl::sim::Hex(options.locale)
+            << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
             << simrun::ShownText(report.ending) << " after " << report.calls << " system calls and "
-            << report.virtualMs << " ms of virtual time\n";
+            << report.virtualMs << " ms of virtual time\n"
+            << "the system tools (class installer, hardware wizard, network panel) are "
+            << "played by scripted stand-ins, not run\n";
+  std::vector<nl::findings::Finding> beforeRun = report.beforeRun;
+  for (nl::findings::Finding& finding : beforeRun)
+    finding.cause = simrun::EscapeControls(finding.cause, false);
+  std::cout << "\n== Before the run ==\n"
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(beforeRun));
+  for (const std::string& trace : report.earlierRun)
+    std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
+  if (report.earlierRun.empty())
+    std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
+              << "name in IRMINI.INF)\n";
   std::cout << "\n== Findings ==\n"
             << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
@@ -234,7 +259,11 @@ int RunImage(const Options& options) {
     for (const std::string& warning : loaded.warnings) Say(warning);
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
     if (!otherRoots.empty()) Say(otherRoots);
-    sim.Processes().SetUserDefaultLcid(options.locale);
+    // The locale: as given, else the image's, else German as assumed.
+    const std::optional<std::uint32_t>& imageLocale = sim.LoadedDescription().locale;
+    const std::uint32_t locale = options.locale.value_or(imageLocale.value_or(0x407));
+    const char* localeSource = options.locale ? "--locale" : imageLocale ? "image" : "assumed";
+    sim.Processes().SetUserDefaultLcid(locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
@@ -273,11 +302,16 @@ int RunImage(const Options& options) {
 
     nl::findings::RunReport report;
     report.image = options.image;
-    report.locale = options.locale;
+    report.locale = locale;
+    report.localeSource = localeSource;
     report.ending = ending;
     report.calls = sim.Journal().CallCount();
     report.virtualMs = sim.Clock().Now();
+    report.beforeRun = nl::findings::DecideBeforeRun(facts);
+    report.earlierRun = nl::findings::EarlierRunTraces(facts);
     report.findings = nl::findings::DecideFindings(facts);
+    report.registryBefore = facts.registryBefore;
+    report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
     // From the two exports, as any pair of .reg files is compared.
@@ -288,6 +322,7 @@ int RunImage(const Options& options) {
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
     const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
     report.fileChanges = nl::regfile::Cp1252ToUtf8(fileChanges);
+    if (options.json) report.files = simrun::FileChangeList(work + "/before", work + "/system");
 
     if (options.json) {
       std::cout << nl::findings::ReportJson(report);

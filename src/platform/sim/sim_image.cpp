@@ -60,9 +60,9 @@ void SimSystem::SaveImage(const std::string& dir) {
   PrepareEmptyFolder(dir);
   WriteNewFile(dir + "/system.reg", ExportRegistry());
   files_.CopyDrivesTo(dir);
-  // What the registry does not hold: the locale the run had, and every
-  // drive's kind.
-  ImageDescription description;
+  // What the registry does not hold: the locale the run had, every drive's
+  // kind, and what the customer's case did not tell.
+  ImageDescription description = description_;
   description.locale = processes_.UserDefaultLcid();
   description.drives = files_.DriveKinds();
   WriteNewFile(dir + "/" + kImageDescriptionFile, FormatImageDescription(description));
