@@ -59,6 +59,9 @@ list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp
   PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
              COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
+# simrun's file changes and report text, tested beside the rest.
+list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/report_text.cpp)
 add_executable(host_tests ${NL_TEST_SOURCES})
 target_link_libraries(host_tests PRIVATE nl_findings nl_standins nl_diag nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -2,7 +2,7 @@
 # The whole test suite: host tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the fault sweep (also under both sanitizers),
 # a minute of fuzzing of the INF substitution, 20 s of the .reg loader and
-# 20 s of the case file reader,
+# 10 s of the copy of image folders, 20 s of the case file reader,
 # the Windows build with its import, instruction, size and reproducibility
 # checks, and the end-to-end runs of NLSETUP.EXE under Wine. Exits
 # non-zero when any part fails; every part runs even after an earlier one
@@ -38,6 +38,9 @@ tools/fuzz/run_fuzz.sh 60 || failed+=("fuzzing")
 
 step "fuzzing the .reg loader and exporter (20 s)"
 tools/fuzz/run_fuzz.sh 20 regfile || failed+=("fuzzing .reg files")
+
+step "fuzzing the copy of image folders (10 s)"
+tools/fuzz/run_fuzz.sh 10 image || failed+=("fuzzing image folders")
 
 step "fuzzing the case file reader (20 s)"
 tools/fuzz/run_fuzz.sh 20 case || failed+=("fuzzing case files")

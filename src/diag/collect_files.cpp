@@ -223,6 +223,9 @@ void WriteSourceDrive(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) 
     out.Text((attributes & kFileAttributeDirectory) != 0 ? "present" : "not a folder");
   }
   out.EndLine();
+  // The driver copy of an earlier run.
+  if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0)
+    WriteFolderFile(os, out, setup.sourcePath, kDriverFileName);
 }
 
 }  // namespace nl::diag

@@ -15,7 +15,8 @@ void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup);
 // backslash ("D:" for the root of D:).
 void WriteProgramFolder(DiagSystem& os, CaseOutput& out, const char* folder);
 // "== source drive": the kind of the SourcePath drive, whether it holds its
-// medium, whether the folder is there. The process's error mode holds
+// medium, whether the folder is there and holds the driver file (an earlier
+// run's copy: its size and checksum). The process's error mode holds
 // SEM_FAILCRITICALERRORS, so that a drive without its medium fails quietly.
 void WriteSourceDrive(DiagSystem& os, CaseOutput& out, const SetupPaths& setup);
 

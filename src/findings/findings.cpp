@@ -10,12 +10,16 @@ enum class Locale { kAny, kGermanOnly };
 // Whether the goal's work comes after the hardware wizard, so that the
 // run's early end there leaves it undone.
 enum class Timing { kBeforeWizard, kAfterWizard };
+// Whether the registry and files show the goal (so that an image alone can
+// hold it), or only the run of a system tool does.
+enum class Shown { kInSystem, kByToolRun };
 
 struct Goal {
   const char* id;
   Locale locale;
   Timing timing;
   Decision (*decide)(const RunFacts&);
+  Shown shown = Shown::kInSystem;
 };
 
 Decision DecideNetRoot(const RunFacts& facts) { return DecideNetworkEntry(facts, kNetworkEntries[0]); }
@@ -29,12 +33,12 @@ const Goal kGoals[] = {
     {"inf-edits", Locale::kAny, Timing::kBeforeWizard, DecideInfEdits},
     {"display-name", Locale::kAny, Timing::kBeforeWizard, DecideDisplayName},
     {"driver-copy", Locale::kAny, Timing::kBeforeWizard, DecideDriverCopy},
-    {"class-installer", Locale::kAny, Timing::kBeforeWizard, DecideClassInstaller},
+    {"class-installer", Locale::kAny, Timing::kBeforeWizard, DecideClassInstaller, Shown::kByToolRun},
     {"model-line", Locale::kGermanOnly, Timing::kBeforeWizard, DecideModelLine},
-    {"hardware-wizard", Locale::kGermanOnly, Timing::kBeforeWizard, DecideHardwareWizard},
+    {"hardware-wizard", Locale::kGermanOnly, Timing::kBeforeWizard, DecideHardwareWizard, Shown::kByToolRun},
     {"virtual-ports", Locale::kGermanOnly, Timing::kAfterWizard, DecideVirtualPorts},
     {"adapter-port", Locale::kGermanOnly, Timing::kAfterWizard, DecideAdapterPort},
-    {"network-panel", Locale::kAny, Timing::kAfterWizard, DecideNetworkPanel},
+    {"network-panel", Locale::kAny, Timing::kAfterWizard, DecideNetworkPanel, Shown::kByToolRun},
     {"net-root", Locale::kAny, Timing::kAfterWizard, DecideNetRoot},
     {"net-class", Locale::kAny, Timing::kAfterWizard, DecideNetClass},
     {"net-trans", Locale::kAny, Timing::kAfterWizard, DecideNetTrans},
@@ -50,6 +54,7 @@ const char* StatusName(Status status) {
     case Status::kReached: return "reached";
     case Status::kNotReached: return "not reached";
     case Status::kNotApplicable: return "not applicable";
+    case Status::kUnknown: return "unknown";
   }
   return "?";
 }
@@ -61,20 +66,31 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
   // every later goal waits with it.
   bool waitSeen = false;
   for (const Goal& goal : kGoals) {
+    if (facts.imageOnly && goal.shown == Shown::kByToolRun) continue;
     Finding finding;
     finding.goal = goal.id;
+    const std::string gap = CaseGap(facts, goal.id);
     if (goal.locale == Locale::kGermanOnly && !facts.german) {
       finding.status = Status::kNotApplicable;
+    } else if (!gap.empty()) {
+      finding.status = Status::kUnknown;
+      finding.cause = gap;
     } else if (goal.timing == Timing::kAfterWizard && !earlyEnd.empty()) {
       finding.cause = earlyEnd;
     } else {
       const Decision decision = goal.decide(facts);
-      finding.status = decision.reached ? Status::kReached : Status::kNotReached;
+      finding.status = decision.unknown   ? Status::kUnknown
+                       : decision.reached ? Status::kReached
+                                          : Status::kNotReached;
       finding.cause = decision.cause;
-      if (!decision.reached && !facts.waiting.empty() &&
+      if (decision.unknown) {
+        // what the case cannot tell stays unknown however the run went
+      } else if (!decision.reached && !facts.waiting.empty() &&
           (waitSeen || decision.cause == facts.waiting)) {
         waitSeen = true;
         finding.cause = facts.waiting;
+      } else if (!decision.reached && !facts.waiting.empty()) {
+        finding.cause += "; then the run waits: " + facts.waiting;
       } else if (!decision.reached && !facts.stopped.empty()) {
         finding.cause += "; the run was stopped (" + facts.stopped + ")";
       }

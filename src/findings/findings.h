@@ -10,19 +10,30 @@
 
 namespace nl::findings {
 
-enum class Status { kReached, kNotReached, kNotApplicable };
+// kUnknown: the goal rests on a fact the customer's case does not hold.
+enum class Status { kReached, kNotReached, kNotApplicable, kUnknown };
 
 struct Finding {
   std::string goal;  // "inf-edits"
   Status status = Status::kNotReached;
-  std::string cause;  // empty unless not reached; code page 1252 text
+  // Why not reached, what is unknown, or a remark on how it was reached
+  // (which instance); code page 1252 text.
+  std::string cause;
 };
 
-// "reached", "not reached", "not applicable".
+// "reached", "not reached", "not applicable", "unknown".
 const char* StatusName(Status status);
 
-// One finding per goal, in the order of the goal table.
+// One finding per goal, in the order of the goal table. For the facts of an
+// image alone (RunFacts::imageOnly) only the goals the registry and files
+// show: all but the system tools' runs.
 std::vector<Finding> DecideFindings(const RunFacts& facts);
+
+// The goals as the image holds them before the run (the same goal checks on
+// the system before the run alone), and what an earlier run left there
+// (before_run.cpp).
+std::vector<Finding> DecideBeforeRun(const RunFacts& facts);
+std::vector<std::string> EarlierRunTraces(const RunFacts& facts);
 
 // The finding of `goal` among `findings`; null when there is none.
 const Finding* FindingFor(const std::vector<Finding>& findings, const std::string& goal);

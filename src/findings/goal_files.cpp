@@ -66,6 +66,7 @@ std::string ScratchPath(const RunFacts& facts, const char* name) {
 
 // Why IRMINI.INF may have been left alone, or a failed call on the file.
 std::string Evidence(const RunFacts& facts, const char* target) {
+  if (facts.imageOnly) return "";  // no run to explain
   const char* backup = BackupOf(target);
   // Every rewrite goes through the temporary file, and the first edit of a
   // file makes its backup: the program cannot name a path that is too long.
@@ -100,15 +101,44 @@ std::string EditProblem(const RunFacts& facts, const InfEdit& edit, int number) 
   if (after.exists && !ContainsIgnoreCase(after.bytes, edit.search) &&
       after.bytes.find(edit.replacement) != std::string::npos)
     return "";
+  if (facts.imageOnly) return label + " is not in " + edit.target;
   return label + " (" + Quote(edit.search) + " to " + Quote(edit.replacement) +
          ") is not in " + edit.target + Evidence(facts, edit.target);
+}
+
+// "edit 1 is not in X; edit 2 is not in X" -> "edits 1, 2 are not in X".
+std::vector<std::string> MergedNotIn(const std::vector<std::string>& problems) {
+  std::vector<std::string> out;
+  std::string target, numbers;
+  int count = 0;
+  auto flush = [&]() {
+    if (count) out.push_back((count > 1 ? "edits " : "edit ") + numbers +
+                             (count > 1 ? " are" : " is") + " not in " + target);
+    count = 0;
+    numbers.clear();
+  };
+  for (const std::string& problem : problems) {
+    const std::size_t at = problem.find(" is not in ");
+    if (problem.compare(0, 5, "edit ") != 0 || at == std::string::npos ||
+        problem.find(' ', 5) != at) {
+      flush();
+      out.push_back(problem);
+      continue;
+    }
+    const std::string file = problem.substr(at + 11);
+    if (count && file != target) flush();
+    target = file;
+    numbers += (count++ ? ", " : "") + problem.substr(5, at - 5);
+  }
+  flush();
+  return out;
 }
 
 Decision FromEdits(const RunFacts& facts, const std::vector<std::string>& problems) {
   const std::string scratch = ScratchDirProblem(facts);
   if (!scratch.empty()) return NotReached(scratch);
   std::string cause;
-  for (const std::string& problem : problems)
+  for (const std::string& problem : facts.imageOnly ? MergedNotIn(problems) : problems)
     if (!problem.empty()) cause += (cause.empty() ? "" : "; ") + problem;
   return cause.empty() ? Reached() : NotReached(cause);
 }
@@ -179,7 +209,12 @@ Decision DecideDriverCopy(const RunFacts& facts) {
     return NotReached("the Setup key's SourcePath does not fit the " +
                       std::to_string(kSourcePathCapacity) + " bytes the program reads it into, so " +
                       kDriverFileName + " was not copied");
+  if (facts.source.driveKind == sim::DriveKind::kNetwork)
+    return Unknown("SourcePath " + Quote(folder) + " is on a network share: the image cannot " +
+                   "know what the share holds or allows");
   if (facts.source.driverThere) return Reached();
+  if (facts.imageOnly)
+    return NotReached(std::string(kDriverFileName) + " is not in SourcePath " + Quote(folder));
   const CallFact* copy = LastCall(facts, "CopyFileA");
   if (!copy)
     return NotReached("no copy was attempted to SourcePath " + Quote(folder) + ": " +

@@ -63,6 +63,18 @@ bool IsGenericAdapter(const regfile::RegNode* key) {
   return name && regfile::EqualsIgnoreCase(*name, kGenericAdapterName);
 }
 
+// "System\...\Net\0001 (DriverDesc "Generic IrDA")".
+std::string AdapterName(const regfile::RegNode* root, const std::string& path) {
+  const std::optional<std::string> description = ValueText(FindKey(root, path), "DriverDesc");
+  return path + " (DriverDesc " + (description ? Quote(*description) : "missing") + ")";
+}
+
+// The network class key itself (kNetClassPath ends in a backslash).
+std::string NetClassKey() {
+  const std::string path = kNetClassPath;
+  return path.substr(0, path.size() - 1);
+}
+
 // The journal call that opened the entry's key for the removal, or null.
 const CallFact* RemovalOpen(const RunFacts& facts, const NetworkEntry& entry) {
   for (const CallFact& call : facts.calls) {
@@ -89,6 +101,15 @@ std::vector<const CallFact*> CallsUnder(const RunFacts& facts, const CallFact& o
 bool Matches(const regfile::RegNode* key, const NetworkEntry& entry) {
   const std::optional<std::string> text = ValueText(key, entry.valueName);
   return text && regfile::EqualsIgnoreCase(*text, entry.wanted);
+}
+
+// The names of the key's subkeys that match the entry, in enumeration order.
+std::vector<std::string> MatchingSubkeys(const regfile::RegNode* key, const NetworkEntry& entry) {
+  std::vector<std::string> names;
+  if (key)
+    for (const std::string& name : SubkeysInOrder(*key))
+      if (Matches(key->FindSubkey(name), entry)) names.push_back(name);
+  return names;
 }
 
 }  // namespace
@@ -139,14 +160,24 @@ Decision DecideAdapterPort(const RunFacts& facts) {
     const regfile::RegNode* adapter = FindKey(root, path);
     if (!adapter || !IsGenericAdapter(adapter)) continue;
     const std::string subkey = path + "\\" + kAdapterPortSubkey;
-    return FromProblems({TextValueProblem(root, path, kAdapterPortValue, port),
-                         FindKey(root, subkey) ? TextValueProblem(root, subkey, "", port) : ""});
+    const Decision decision =
+        FromProblems({TextValueProblem(root, path, kAdapterPortValue, port),
+                      FindKey(root, subkey) ? TextValueProblem(root, subkey, "", port) : ""});
+    if (!decision.reached) return decision;
+    // On a PC with a built-in infrared port the first IRMINI adapter may be
+    // that port and not the NL-470: say which one got the number.
+    std::string remark = "on " + AdapterName(root, path);
+    const regfile::RegNode* net = FindKey(root, NetClassKey());
+    for (const std::string& name : net ? SubkeysInOrder(*net) : std::vector<std::string>())
+      if (kNetClassPath + name != path && IsGenericAdapter(net->FindSubkey(name)))
+        remark += "; " + AdapterName(root, kNetClassPath + name) +
+                  " is an IRMINI adapter too, left as it was";
+    return Reached(remark);
   }
   std::string cause = "no network class instance " + NetInstancePath(0) + " to " +
                       NetInstancePath(kAdapterInstancesLookedAt - 1) + " has " +
                       kAdapterNameValue + " " + Quote(kGenericAdapterName);
-  const std::string netPath = std::string(kNetClassPath).substr(0, std::string(kNetClassPath).size() - 1);
-  if (const regfile::RegNode* net = FindKey(root, netPath))
+  if (const regfile::RegNode* net = FindKey(root, NetClassKey()))
     for (const std::string& name : SubkeysInOrder(*net))
       if (IsGenericAdapter(net->FindSubkey(name)))
         return NotReached(cause + " (" + kNetClassPath + name + " has, but is not looked at)");
@@ -155,38 +186,47 @@ Decision DecideAdapterPort(const RunFacts& facts) {
 
 Decision DecideNetworkEntry(const RunFacts& facts, const NetworkEntry& entry) {
   const std::string keyPath = entry.keyPath;
+  const std::string what = std::string(entry.valueName) + " " + Quote(entry.wanted);
   const regfile::RegNode* before = FindKey(facts.registryBefore.get(), keyPath);
   const regfile::RegNode* after = FindKey(facts.registryAfter.get(), keyPath);
+  const std::vector<std::string> matchedBefore = MatchingSubkeys(before, entry);
+  const std::vector<std::string> matchedAfter = MatchingSubkeys(after, entry);
+  if (matchedBefore.empty() && matchedAfter.empty())
+    return Reached("nothing to delete: no subkey of " + keyPath + " has " + what +
+                   " (removed by an earlier run, or never there)");
+  // A second match the run leaves alone (it deletes the first only).
+  const std::string stays =
+      matchedAfter.empty() ? ""
+                           : keyPath + "\\" + matchedAfter[0] + " (" + what +
+                                 ") matches too and stays";
   // Gone: a subkey that matched before is not there any more, or the
   // program deleted one (it may have appeared during the run).
-  if (before && after)
-    for (const std::string& name : SubkeysInOrder(*before))
-      if (Matches(before->FindSubkey(name), entry) && !after->FindSubkey(name)) return Reached();
-  const CallFact* open = RemovalOpen(facts, entry);
-  if (!open) return NotReached("the run did not get to the removal of the entry under " + keyPath);
-  if (CallFailed(*open)) return NotReached(keyPath + " could not be opened: " + open->Text());
-  const std::vector<const CallFact*> under = CallsUnder(facts, *open);
-  for (const CallFact* call : under)
-    if (call->operation == "RegDeleteKeyA" && CallFailed(*call))
-      return NotReached("the deletion failed: " + call->Text());
-  const std::size_t arrow = open->result.find("-> ");
-  const std::string handle = arrow == std::string::npos ? "" : open->result.substr(arrow + 3) + ", ";
-  for (const CallFact* call : under)
-    if (call->operation == "RegDeleteKeyA" && !handle.empty() &&
-        call->arguments.compare(0, handle.size(), handle) == 0)
-      return Reached();
-  const std::string what = std::string(entry.valueName) + " " + Quote(entry.wanted);
-  if (after) {
-    const std::vector<std::string> names = SubkeysInOrder(*after);
-    for (std::size_t i = 0; i < names.size(); ++i) {
-      if (!Matches(after->FindSubkey(names[i]), entry)) continue;
-      if (i < kSubkeysLookedAt)
-        return NotReached(keyPath + "\\" + names[i] + " (" + what + ") is still there");
-      return NotReached("the first subkey with " + what + ", " + keyPath + "\\" + names[i] +
-                        ", is number " + std::to_string(i + 1) +
-                        " in enumeration order, beyond the first " +
-                        std::to_string(kSubkeysLookedAt) + " that are looked at");
-    }
+  if (!facts.imageOnly) {
+    for (const std::string& name : matchedBefore)
+      if (!after || !after->FindSubkey(name)) return Reached(stays);
+    const CallFact* open = RemovalOpen(facts, entry);
+    if (!open) return NotReached("the run did not get to the removal of the entry under " + keyPath);
+    if (CallFailed(*open)) return NotReached(keyPath + " could not be opened: " + open->Text());
+    const std::vector<const CallFact*> under = CallsUnder(facts, *open);
+    for (const CallFact* call : under)
+      if (call->operation == "RegDeleteKeyA" && CallFailed(*call))
+        return NotReached("the deletion failed: " + call->Text());
+    const std::size_t arrow = open->result.find("-> ");
+    const std::string handle = arrow == std::string::npos ? "" : open->result.substr(arrow + 3) + ", ";
+    for (const CallFact* call : under)
+      if (call->operation == "RegDeleteKeyA" && !handle.empty() &&
+          call->arguments.compare(0, handle.size(), handle) == 0)
+        return Reached(stays);
+  }
+  const std::vector<std::string> names = SubkeysInOrder(*after);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!Matches(after->FindSubkey(names[i]), entry)) continue;
+    if (i < kSubkeysLookedAt)
+      return NotReached(keyPath + "\\" + names[i] + " (" + what + ") is still there");
+    return NotReached("the first subkey with " + what + ", " + keyPath + "\\" + names[i] +
+                      ", is number " + std::to_string(i + 1) +
+                      " in enumeration order, beyond the first " +
+                      std::to_string(kSubkeysLookedAt) + " that are looked at");
   }
   return NotReached("no subkey of " + keyPath + " has " + what);
 }

@@ -9,14 +9,22 @@
 
 namespace nl::findings {
 
-// Reached, or not with the cause.
+// Reached (with a remark where one helps), not reached with the cause, or
+// unknown: the case lacks a fact the goal rests on (the cause names it).
 struct Decision {
   bool reached = false;
   std::string cause;
+  bool unknown = false;
 };
 
-inline Decision Reached() { return {true, ""}; }
+inline Decision Reached(std::string remark = "") { return {true, std::move(remark)}; }
 inline Decision NotReached(std::string cause) { return {false, std::move(cause)}; }
+inline Decision Unknown(std::string cause) { return {false, std::move(cause), true}; }
+
+// The fact of the customer's case that the goal rests on and the case does
+// not hold ("the case does not hold IRMINI.INF ..."); empty when it holds
+// them all (case_gaps.cpp).
+std::string CaseGap(const RunFacts& facts, const std::string& goal);
 
 // Registry (goal_registry.cpp).
 Decision DecideInfraredClass(const RunFacts& facts);

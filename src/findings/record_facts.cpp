@@ -63,13 +63,21 @@ SourceFolderFacts SourceFolder(sim::SimSystem& system, const SetupFolder& source
   if (!source.known) return facts;
   const std::string& path = source.path;
   const bool hasDrive = path.size() >= 2 && path[1] == ':';
-  facts.driveKind = hasDrive ? system.Files().DriveKindOf(path[0]) : sim::DriveKind::kFixed;
+  const bool unc = path.compare(0, 2, "\\\\") == 0;
+  facts.driveKind = hasDrive ? system.Files().DriveKindOf(path[0])
+                    : unc    ? sim::DriveKind::kNetwork
+                             : sim::DriveKind::kFixed;
   facts.driveExists = !hasDrive || sim::HasMedium(facts.driveKind);
   // An empty SourcePath, or a drive alone, is the root of its drive.
   const bool root = path.empty() || (hasDrive && path.size() == 2);
   facts.folderExists = system.Files().FileExists(root ? path + "\\" : path);
   facts.driverThere = system.Files().FileExists(path + "\\" + kDriverFileName);
   return facts;
+}
+
+bool ScratchDirExists(sim::SimSystem& system, const std::string& scratch) {
+  // a drive alone is its root
+  return !scratch.empty() && system.Files().FileExists(scratch.size() == 2 ? scratch + "\\" : scratch);
 }
 
 }  // namespace
@@ -86,15 +94,18 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->scratchDir = ReadSetupFolder(facts->registryBefore.get(), kScratchDirValue, kMaxPath);
     facts->sourcePath = ReadSetupFolder(facts->registryBefore.get(), kSourcePathValue, kSourcePathCapacity);
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
+    facts->sourceBefore = SourceFolder(system, facts->sourcePath);
+    facts->scratchDirExistedBefore = ScratchDirExists(system, facts->scratchDir.path);
+    facts->missing = system.LoadedDescription().missing;
+    // Until the program asks (after the run), the locale it will be told.
+    facts->german = (system.Processes().UserDefaultLcid() & 0xFF) == 7;
     return;
   }
   system.Files().HostPath("C:\\");  // lands writes still held back by open files
   facts->registryAfter = RegistryCopy(system);
   facts->scratchAfter = ScratchFiles(system, facts->scratchDir);
   facts->source = SourceFolder(system, facts->sourcePath);
-  const std::string& scratch = facts->scratchDir.path;
-  facts->scratchDirExists =  // a drive alone is its root
-      !scratch.empty() && system.Files().FileExists(scratch.size() == 2 ? scratch + "\\" : scratch);
+  facts->scratchDirExists = ScratchDirExists(system, facts->scratchDir.path);
   facts->calls.clear();
   for (const sim::JournalEntry& entry : system.Journal().Entries()) {
     facts->calls.push_back({entry.index, entry.operation, entry.arguments, entry.result});

@@ -1,35 +1,67 @@
 #include "findings/report_json.h"
 
+#include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "findings/changes_json.h"
 #include "regfile/reg_decode.h"
 
 namespace nl::findings {
 
+namespace {
+
+using nlohmann::ordered_json;
+
+ordered_json FindingsJson(const std::vector<Finding>& findings) {
+  ordered_json out = ordered_json::array();
+  for (const Finding& finding : findings)
+    out.push_back({{"goal", finding.goal},
+                   {"status", StatusName(finding.status)},
+                   {"cause", regfile::Cp1252ToUtf8(finding.cause)}});
+  return out;
+}
+
+}  // namespace
+
+std::string LocaleText(std::uint32_t locale) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(locale));
+  return text;
+}
+
+std::string LocaleLine(const RunReport& report) {
+  const std::string locale = "locale " + LocaleText(report.locale);
+  if (report.localeSource == "--locale") return locale + " (from --locale)";
+  if (report.localeSource == "image") return locale + " (from the image)";
+  return locale + " (assumed German: the image does not say)";
+}
+
 std::string ReportJson(const RunReport& report) {
-  using nlohmann::ordered_json;
   using regfile::Cp1252ToUtf8;
-  ordered_json findings = ordered_json::array();
-  for (const Finding& finding : report.findings)
-    findings.push_back({{"goal", finding.goal},
-                        {"status", StatusName(finding.status)},
-                        {"cause", Cp1252ToUtf8(finding.cause)}});
   ordered_json processes = ordered_json::array();
   for (const ReportedProcess& process : report.processes)
     processes.push_back({{"time", process.time},
                          {"commandLine", Cp1252ToUtf8(process.commandLine)},
                          {"started", process.started},
                          {"processId", process.processId}});
+  ordered_json earlier = ordered_json::array();
+  for (const std::string& trace : report.earlierRun) earlier.push_back(Cp1252ToUtf8(trace));
+  const regfile::RegNode empty;
   ordered_json document = {
       {"image", report.image},
-      {"locale", report.locale},
+      {"locale", LocaleText(report.locale)},
+      {"localeSource", report.localeSource.empty() ? "assumed" : report.localeSource},
       {"ending", report.ending},
       {"calls", report.calls},
       {"virtualMs", report.virtualMs},
-      {"findings", findings},
+      {"before_run", FindingsJson(report.beforeRun)},
+      {"earlier_run", earlier},
+      {"findings", FindingsJson(report.findings)},
       {"processes", processes},
-      {"registryChanges", Cp1252ToUtf8(report.registryChanges)},
-      {"fileChanges", report.fileChanges},
+      {"registryChanges",
+       RegistryChangesJson(report.registryBefore ? *report.registryBefore : empty,
+                           report.registryAfter ? *report.registryAfter : empty)},
+      {"fileChanges", FileChangesJson(report.files)},
   };
   return document.dump(2, ' ', false, ordered_json::error_handler_t::replace) + "\n";
 }

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "findings/findings.h"
+#include "regfile/reg_tree.h"
 
 namespace nl::findings {
 
@@ -19,17 +21,39 @@ struct ReportedProcess {
   std::uint32_t processId = 0;
 };
 
+// One file of the drives that the run added, changed or removed.
+struct FileChange {
+  std::string path;    // as Windows names it, "C:\WINDOWS\INF\IRMINI.BAK"; UTF-8
+  std::string change;  // "added", "changed", "removed"
+  std::uint64_t sizeBefore = 0, sizeAfter = 0;
+};
+
 struct RunReport {
   std::string image;          // host path, UTF-8
   std::uint32_t locale = 0;
+  // Where the locale came from: "--locale", "image" (its description), or
+  // "assumed" (German, the image having none).
+  std::string localeSource;
   std::string ending;         // "the program returned 0"
   std::uint64_t calls = 0;
   std::uint64_t virtualMs = 0;
+  std::vector<Finding> beforeRun;         // the goals as the image held them
+  std::vector<std::string> earlierRun;    // what an earlier run left; cp 1252
   std::vector<Finding> findings;
   std::vector<ReportedProcess> processes;
-  std::string registryChanges;  // the account, code page 1252
-  std::string fileChanges;      // UTF-8
+  std::string registryChanges;  // the account, code page 1252 (text report)
+  std::string fileChanges;      // UTF-8 (text report)
+  // The same changes for the JSON report.
+  std::shared_ptr<const regfile::RegNode> registryBefore, registryAfter;
+  std::vector<FileChange> files;
 };
+
+// The locale as the reports give it: "0x407".
+std::string LocaleText(std::uint32_t locale);
+
+// The report's head line on the locale: "locale 0x409 (from the image)",
+// "locale 0x407 (assumed German: the image does not say)".
+std::string LocaleLine(const RunReport& report);
 
 std::string ReportJson(const RunReport& report);
 

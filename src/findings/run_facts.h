@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -56,7 +57,8 @@ struct SetupFolder {
 // after the run.
 struct SourceFolderFacts {
   bool driveExists = false;   // the drive of SourcePath (true without one)
-  // The kind of that drive (fixed when SourcePath names none).
+  // The kind of that drive (fixed when SourcePath names none, network
+  // for a UNC path such as \\SERVER\CDS).
   sim::DriveKind driveKind = sim::DriveKind::kFixed;
   bool folderExists = false;  // the SourcePath folder itself
   bool driverThere = false;   // nl-430.sys in it
@@ -64,6 +66,12 @@ struct SourceFolderFacts {
 
 struct RunFacts {
   bool german = false;  // the user locale was German
+  // The facts of the image alone, before any run: the "after" parts hold
+  // the system as the image has it, and no call was made.
+  bool imageOnly = false;
+  // What the customer's case does not hold (the image description's
+  // "missing" lines): keys below HKEY_LOCAL_MACHINE and INF file names.
+  std::set<std::string> missing;
   std::shared_ptr<regfile::RegNode> registryBefore;
   std::shared_ptr<regfile::RegNode> registryAfter;
   SetupFolder scratchDir;  // SetupScratchDir, before the run
@@ -74,6 +82,8 @@ struct RunFacts {
   std::map<std::string, FileFact> scratchBefore;
   std::map<std::string, FileFact> scratchAfter;
   SourceFolderFacts source;
+  SourceFolderFacts sourceBefore;  // the same, before the run
+  bool scratchDirExistedBefore = false;
   // The driver file the program copied from ("C:\NLSETUP\nl-430.sys") and
   // whether it was there; empty when no copy was attempted.
   std::string driverSource;

@@ -2,9 +2,13 @@
 // order in which the entries were added and finds an entry by its name,
 // ignoring ASCII letter case.
 //
-// A short list is searched along; a list that grows longer gets an index by
-// folded name, so a key with many thousands of entries is still searched in
-// constant time while the many small keys of a registry carry no index.
+// A short list is searched along; a list that grows longer gets an ordered
+// index by name (ignoring case), so a key with many thousands of entries is
+// searched in logarithmic time while the many small keys of a registry carry
+// no index. The index is a search tree rather than a hash table because the
+// names come from a customer's file: no choice of names can make them
+// collide, as names chosen for one hash value would degrade a table to a
+// search along one list.
 // Removing from an indexed list only empties the entry's place (its contents
 // are released at once); the empty places are closed in one pass when they
 // outnumber the entries, or when the list is next read by position. So a
@@ -20,19 +24,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <map>
 #include <utility>
 #include <vector>
 
 #include "regfile/ignore_case.h"
 
 namespace nl::regfile {
-
-inline std::string FoldedName(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = FoldUpper(c);
-  return out;
-}
 
 template <typename Entry>
 class NamedList {
@@ -61,11 +59,11 @@ class NamedList {
   Entry& Append(Entry entry) {
     entries_.push_back(std::move(entry));
     if (index_) {
-      index_->emplace(FoldedName(EntryName(entries_.back())), entries_.size() - 1);
+      index_->emplace(EntryName(entries_.back()), entries_.size() - 1);
     } else if (entries_.size() == kIndexedFrom) {
       index_ = std::make_unique<Index>();
       for (std::size_t at = 0; at < entries_.size(); ++at)
-        index_->emplace(FoldedName(EntryName(entries_[at])), at);
+        index_->emplace(EntryName(entries_[at]), at);
     }
     return entries_.back();
   }
@@ -79,7 +77,7 @@ class NamedList {
       entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(at));
       return taken;
     }
-    index_->erase(FoldedName(name));
+    index_->erase(index_->find(name));
     entries_[at] = Entry();
     ++gaps_;
     if (gaps_ > size()) Close();
@@ -93,13 +91,13 @@ class NamedList {
   }
 
  private:
-  using Index = std::unordered_map<std::string, std::size_t>;  // folded name -> position
+  using Index = std::map<std::string, std::size_t, IgnoreCaseLess>;  // name -> position
   static constexpr std::size_t kIndexedFrom = 16;
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
   std::size_t PositionOf(std::string_view name) const {
     if (index_) {
-      auto it = index_->find(FoldedName(name));
+      auto it = index_->find(name);
       return it == index_->end() ? kNone : it->second;
     }
     for (std::size_t at = 0; at < entries_.size(); ++at)

@@ -26,7 +26,9 @@
 // skipped with a warning naming the file, the line and why (an error under
 // `strict`); so is a value line read into a hex list. Key paths deeper than
 // 512 levels or with a name longer than 255 characters, beyond what Windows
-// allows, are errors.
+// allows, are errors, and so is a file whose key paths would multiply it
+// when written out (below). The first 100 warnings are given in full, the
+// rest counted by kind.
 //
 // Export writes every key but the root in enumeration order, depth first,
 // as regedit does, each followed by its values sorted by name ignoring case,
@@ -37,6 +39,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,6 +51,11 @@ namespace nl::regfile {
 
 constexpr std::size_t kMaxKeyDepth = 512;
 constexpr std::size_t kMaxKeyNameLength = 255;
+// The key paths an export of the loaded tree would write may come to at
+// most kKeyPathGrowth times the file's size plus kKeyPathAllowance bytes (a
+// real export names every key itself, so its paths are part of its size).
+constexpr std::uint64_t kKeyPathGrowth = 4;
+constexpr std::uint64_t kKeyPathAllowance = 16ull << 20;
 
 struct RegFileError : std::runtime_error {
   using std::runtime_error::runtime_error;
@@ -56,6 +64,9 @@ struct RegFileError : std::runtime_error {
 struct RegImportOptions {
   std::string fileName = "system.reg";  // as messages name it
   bool strict = false;                  // a skipped line is an error
+  // The root whose keys are read (as the root of the tree); keys under the
+  // other roots are skipped and counted.
+  std::string rootKey = "HKEY_LOCAL_MACHINE";
 };
 
 struct RegImportReport {

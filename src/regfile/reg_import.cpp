@@ -1,5 +1,6 @@
 // Import of .reg files; see reg_file.h for what is read.
 #include <cstdint>
+#include <map>
 
 #include "platform/platform.h"
 #include "regfile/reg_decode.h"
@@ -56,6 +57,17 @@ struct ValueLine {
   bool replacedCharacters = false;  // in text converted from UTF-16LE
 };
 
+constexpr std::size_t kWarningsInFull = 100;
+
+// A warning's kind: its reason up to a quoted text or a number, which
+// differ from one line to the next.
+std::string WarningKind(std::string_view why) {
+  std::size_t end = why.find_first_of("\"0123456789");
+  if (end == std::string_view::npos) end = why.size();
+  while (end > 0 && why[end - 1] == ' ') --end;
+  return std::string(why.substr(0, end));
+}
+
 // "lines 3 and 4", "lines 3 to 7"
 std::string LinesSkipped(std::size_t first, std::size_t last) {
   if (first == last) return "line skipped";
@@ -73,7 +85,8 @@ class Importer {
     std::string& text = decoded.text;
     if (!text.empty() && text.back() == '\x1A') text.pop_back();
     lines_ = SplitRegLines(text);
-    const std::string_view header = lines_.lines.empty() ? "" : TrimBlanks(lines_.lines[0]);
+    std::string_view header;
+    if (TakeRegLine(&lines_, &header)) header = TrimBlanks(header);
     if (header != kVersion4 && header != kVersion5)
       throw RegFileError(options_.fileName + ": not a registry file: the first line must be " +
                          std::string(kVersion4) + " or " + std::string(kVersion5));
@@ -89,17 +102,38 @@ class Importer {
         case RegLineKind::kOther: Warn(line.number, "neither a key, a value nor a comment"); break;
       }
     }
+    CountMoreWarnings();
     return std::move(report_);
   }
 
  private:
-  // "file line N: why; consequence" (the consequence may be empty).
-  void Warn(std::size_t lineNo, const std::string& why,
-            const std::string& consequence = "line skipped") {
-    std::string message = options_.fileName + " line " + std::to_string(lineNo) + ": " + why;
+  // "file line N: why; consequence" (the consequence may be empty). The
+  // first kWarningsInFull are kept in full, the rest only counted by kind,
+  // so a file of millions of bad lines gives a short report.
+  void Warn(std::size_t lineNo, std::string_view why,
+            std::string_view consequence = "line skipped") {
+    if (!options_.strict && report_.warnings.size() >= kWarningsInFull) {
+      // A flood is mostly one warning over and over.
+      if (why != lastWhy_) {
+        lastWhy_ = why;
+        lastCount_ = &moreWarnings_[WarningKind(lastWhy_)];
+      }
+      ++*lastCount_;
+      return;
+    }
+    std::string message = options_.fileName + " line " + std::to_string(lineNo) + ": ";
+    message += why;
     if (options_.strict) throw RegFileError(message);
-    if (!consequence.empty()) message += "; " + consequence;
+    if (!consequence.empty()) (message += "; ") += consequence;
     report_.warnings.push_back(std::move(message));
+  }
+
+  // "N more lines like this: why" for each kind of warning past the first.
+  void CountMoreWarnings() {
+    for (const auto& [kind, count] : moreWarnings_)
+      report_.warnings.push_back(options_.fileName + ": " + std::to_string(count) + " more " +
+                                 (count == 1 ? "warning" : "warnings") + " of the kind \"" +
+                                 kind + "\"");
   }
 
   [[noreturn]] void Fail(std::size_t lineNo, const std::string& why) {
@@ -111,7 +145,11 @@ class Importer {
     skipSection_ = true;  // until the section proves good
     RegKeyPath& path = path_;
     if (!ParseKeyLine(line, &path)) return Warn(lineNo, "a key without its closing ']'");
-    if (!EqualsIgnoreCase(path.root, kRootName)) {
+    if (!EqualsIgnoreCase(path.root, options_.rootKey)) {
+      if (EqualsIgnoreCase(path.root, kRootName)) {
+        ++report_.otherRootKeys;
+        return;
+      }
       for (std::string_view other : kOtherRoots)
         if (EqualsIgnoreCase(path.root, other)) {
           ++report_.otherRootKeys;
@@ -188,6 +226,7 @@ class Importer {
       const Quoted name = ReadQuoted(&line, &v.name);
       if (name == Quoted::kNoClosingQuote) return bad("a value name without its closing quote");
       if (name == Quoted::kEscapedZero) return bad("\\0 in a value name");
+      if (v.name.find('\0') != std::string::npos) return bad("a NUL byte in a value name");
     }
     line = TrimBlanks(line);
     if (line.empty() || line.front() != '=') return bad("no '=' after the value name");
@@ -241,16 +280,46 @@ class Importer {
   RegLines lines_;
   RegKeyPath path_;  // kept, with their buffers, from one line to the next
   ValueLine value_;
+  std::map<std::string, std::size_t> moreWarnings_;  // kind -> warnings not kept
+  std::string lastWhy_;
+  std::size_t* lastCount_ = nullptr;
   bool unicode_ = false;
   RegNode* key_ = nullptr;
   bool skipSection_ = false;
 };
 
+// An export writes each key's whole path. A file that names only the
+// deepest keys of long chains (each a path of up to 512 names of 255
+// characters) implies every key above them, and the paths of those grow
+// with the square of the depth: 2 MB of such lines would export as
+// hundreds of MB. The sum of the key paths is known from the tree before
+// anything is written, and refused when it would multiply the file.
+void CheckKeyPathsFit(const RegNode& root, std::size_t fileBytes, const std::string& fileName) {
+  const std::uint64_t limit = kKeyPathGrowth * fileBytes + kKeyPathAllowance;
+  std::uint64_t total = 0;
+  std::vector<std::pair<const RegNode*, std::uint64_t>> pending = {{&root, root.name.size()}};
+  while (!pending.empty()) {
+    const auto [node, length] = pending.back();
+    pending.pop_back();
+    total += length + 3;  // "[", "]", line end
+    if (total > limit)
+      throw RegFileError(fileName + ": its keys' paths would take more than " +
+                         std::to_string(limit >> 20) + " MB written out, over " +
+                         std::to_string(kKeyPathGrowth) + " times the file's size and " +
+                         std::to_string(kKeyPathAllowance >> 20) +
+                         " MB more (keys named only as parts of deeper paths)");
+    for (const auto& subkey : node->subkeys)
+      pending.emplace_back(subkey.get(), length + 1 + subkey->name.size());
+  }
+}
+
 }  // namespace
 
 RegImportReport ImportRegFile(std::string_view bytes, RegNode* root,
                               const RegImportOptions& options) {
-  return Importer(root, options).Run(bytes);
+  RegImportReport report = Importer(root, options).Run(bytes);
+  CheckKeyPathsFit(*root, bytes.size(), options.fileName);
+  return report;
 }
 
 std::string OtherRootsNote(const RegImportReport& report, const std::string& fileName) {

@@ -89,22 +89,31 @@ bool ReadHexNumber(std::string_view* s, std::size_t maxDigits, std::uint32_t* va
 
 RegLines SplitRegLines(std::string_view text) {
   RegLines out;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = text.find_first_of("\r\n", at);
-    if (end == std::string_view::npos) {
-      out.lines.push_back(text.substr(at));
-      break;
-    }
-    out.lines.push_back(text.substr(at, end - at));
-    at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
-  }
+  out.text = text;
   return out;
 }
 
+bool TakeRegLine(RegLines* lines, std::string_view* line) {
+  const std::string_view text = lines->text;
+  const std::size_t at = lines->at;
+  if (at >= text.size()) return false;
+  const std::size_t end = text.find_first_of("\r\n", at);
+  if (end == std::string_view::npos) {
+    *line = text.substr(at);
+    lines->at = text.size();
+  } else {
+    *line = text.substr(at, end - at);
+    lines->at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  ++lines->next;
+  return true;
+}
+
 bool NextRegLine(RegLines* lines, RegLine* line) {
-  if (lines->next >= lines->lines.size()) return false;
-  line->number = lines->next + 1;
-  line->text = TrimBlanks(lines->lines[lines->next++]);
+  std::string_view raw;
+  if (!TakeRegLine(lines, &raw)) return false;
+  line->number = lines->next;
+  line->text = TrimBlanks(raw);
   if (line->text.empty()) {
     line->kind = RegLineKind::kNothing;
     return true;
@@ -148,8 +157,9 @@ HexListResult ReadHexList(std::string_view first, std::size_t firstLine, RegLine
   HexLineEnd end = ReadHexLine(first, bytes, &why);
   if (end == HexLineEnd::kBad) return {false, std::string(why) + " in the hex list"};
   bool skippedLines = false;
-  while (end == HexLineEnd::kGoesOn && lines->next < lines->lines.size()) {
-    const std::string_view text = TrimBlanks(lines->lines[lines->next++]);
+  std::string_view raw;
+  while (end == HexLineEnd::kGoesOn && TakeRegLine(lines, &raw)) {
+    const std::string_view text = TrimBlanks(raw);
     if (text.empty() || text.front() == ';') {
       skippedLines = true;
       continue;

@@ -23,13 +23,18 @@ bool EndsHere(std::string_view rest);
 bool ReadHexNumber(std::string_view* s, std::size_t maxDigits, std::uint32_t* value);
 
 // The decoded text cut into lines (CRLF, LF and CR each end one), read one
-// after the other.
+// after the other. Each line is found as it is read, so a file of millions
+// of short lines costs no list of them.
 struct RegLines {
-  std::vector<std::string_view> lines;  // lines[0] is the header
-  std::size_t next = 1;                 // index of the next line to read
+  std::string_view text;
+  std::size_t at = 0;    // where the next line starts
+  std::size_t next = 0;  // lines read so far
 };
 
 RegLines SplitRegLines(std::string_view text);
+
+// The next line, raw; false after the last.
+bool TakeRegLine(RegLines* lines, std::string_view* line);
 
 // The number (from 1) of the line read last.
 inline std::size_t LastLineRead(const RegLines& lines) { return lines.next; }

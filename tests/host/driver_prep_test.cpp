@@ -362,6 +362,52 @@ TEST(DriverPrep, AProgramInTheRootTakesTheDriverFromTheRoot) {
             "root driver");
 }
 
+// SourcePath on drive D: of each kind. The copy runs with
+// SEM_FAILCRITICALERRORS added to the error mode the program had, which is
+// put back right after it, so that a drive without its medium fails the copy
+// quietly instead of leaving the program behind Windows' request for the
+// disc; a CD with its disc is read-only.
+TEST(DriverPrep, TheCopyFailsQuietlyOnADriveWithoutItsMediumOrOnACd) {
+  struct Case {
+    sim::DriveKind kind;
+    bool copied;
+  } cases[] = {
+      {sim::DriveKind::kFixed, true},          {sim::DriveKind::kRemovable, true},
+      {sim::DriveKind::kCdRom, false},         {sim::DriveKind::kCdRomNoDisc, false},
+      {sim::DriveKind::kRemovableNoDisk, false}, {sim::DriveKind::kNone, false},
+  };
+  for (const Case& c : cases) {
+    PrepSystem s;
+    s.sim.Files().SetDriveKind('D', c.kind);
+    if (c.kind == sim::DriveKind::kFixed || c.kind == sim::DriveKind::kRemovable)
+      s.sim.Files().MakeDirectory("D:\\WIN98");
+    s.sim.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98");
+    s.sim.SetErrorMode(0x8000);  // SEM_NOOPENFILEERRORBOX, the program's own
+    CopyDriverToSource(s.run);  // does not wait for the user
+    EXPECT_EQ(s.CallsOf("SetErrorMode"),
+              (std::vector<std::string>{"0x8000", "0x1", "0x8001", "0x8000"}))
+        << sim::DriveKindName(c.kind);
+    EXPECT_EQ(s.sim.Files().ErrorMode(), 0x8000u);
+    EXPECT_EQ(s.sim.Files().DriveKindOf('D') == c.kind &&
+                  s.sim.Files().FileExists("D:\\WIN98\\nl-430.sys"),
+              c.copied)
+        << sim::DriveKindName(c.kind);
+  }
+}
+
+// Without the error mode, the same copy onto a drive without its disc makes
+// Windows ask for it, and the call waits for the user's answer.
+TEST(DriverPrep, WithoutTheErrorModeACopyOntoADriveWithoutItsDiscWaits) {
+  PrepSystem s;
+  s.sim.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+  EXPECT_THROW(s.sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "D:\\WIN98\\nl-430.sys", 0),
+               sim::SimWaitsForUser);
+  EXPECT_EQ(s.sim.Journal().Entries().back().result,
+            "0 (waiting: Windows asks for the disc in drive D: and the run waits for an answer)");
+  // A letter with no drive at all fails quietly either way.
+  EXPECT_EQ(s.sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "E:\\nl-430.sys", 0), 0);
+}
+
 TEST(DriverPrep, NoCopyWithoutASourcePathOrWhenAPathDoesNotFit) {
   PrepSystem absent;
   absent.sim.Registry().Root().subkeys.clear();

@@ -80,8 +80,20 @@ const Case kCases[] = {
      [](SimSystem& s) { SetupKey(s)->RemoveValue("SourcePath"); },
      "driver-copy", Status::kNotReached, "no SourcePath"},
     {"SourcePath on a CD-ROM drive without disc", 0x409, "",
+     [](SimSystem& s) {
+       s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\");
+       s.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+     },
+     "driver-copy", Status::kNotReached, "a CD-ROM drive without its disc"},
+    {"SourcePath on a CD-ROM drive with its disc", 0x409, "",
+     [](SimSystem& s) {
+       s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\");
+       s.Files().SetDriveKind('D', sim::DriveKind::kCdRom);
+     },
+     "driver-copy", Status::kNotReached, "read-only"},
+    {"SourcePath on a drive that is not there", 0x409, "",
      [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98\\"); },
-     "driver-copy", Status::kNotReached, "CD-ROM"},
+     "driver-copy", Status::kNotReached, "there is no drive D:"},
     {"SourcePath folder missing", 0x409, "",
      [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "C:\\CABS"); },
      "driver-copy", Status::kNotReached, "does not exist"},
@@ -104,9 +116,9 @@ const Case kCases[] = {
        s.Registry().SetText("System\\CurrentControlSet\\Services\\Class\\Net\\0012", "AdapterName", "IRMINI");
      },
      "adapter-port", Status::kNotReached, "Net\\0012"},
-    {"no matching subkey", 0x409, "",
+    {"no matching subkey: nothing to delete", 0x409, "",
      [](SimSystem& s) { RemoveKey(s, "Enum\\Root\\Net", "0000"); },
-     "net-root", Status::kNotReached, "no subkey"},
+     "net-root", Status::kReached, "nothing to delete: no subkey"},
     {"key cannot be opened", 0x409, "",
      [](SimSystem& s) { s.Journal().FailOperation("RegOpenKeyExA"); },
      "net-class", Status::kNotReached, "could not be opened"},
@@ -161,6 +173,63 @@ TEST(Findings, ReinstalledProtocolListedLastIsBeyondTheFirstTen) {
   EXPECT_NE(finding->cause.find(reinstalled.causeWord), std::string::npos) << finding->cause;
 }
 
+// A run that ends behind Windows' request for the disc of SourcePath's
+// drive (what the copy would meet without SEM_FAILCRITICALERRORS): the copy
+// and every later goal are not reached for that cause.
+TEST(Findings, ARunWaitingForTheDiscSaysSoFromTheCopyOn) {
+  const std::string wait = "Windows asks for the disc in drive D: and the run waits for an answer";
+  for (const bool atCopy : {true, false}) {
+    SimSystem sim;
+    sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+    sim::InstallStandInTools(sim, {});
+    sim.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98");
+    sim.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+    RunFacts facts;
+    RecordRunFacts(sim, RunMoment::kBefore, &facts);
+    // Cut at the copy, as the wait would, or at a call of the first phase.
+    if (atCopy) {
+      SimSystem twin;
+      twin.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
+      sim::InstallStandInTools(twin, {});
+      InstallerMain(twin, 0x400000);
+      for (const sim::JournalEntry& e : twin.Journal().Entries())
+        if (e.operation == "CopyFileA") sim.Journal().StopAfterCall(e.index);
+    } else {
+      sim.Journal().StopAfterCall(3);
+    }
+    EXPECT_THROW(InstallerMain(sim, 0x400000), sim::SimStopped);
+    RecordRunFacts(sim, RunMoment::kAfter, &facts);
+    facts.waiting = wait;
+    const std::vector<Finding> findings = DecideFindings(facts);
+    EXPECT_EQ(FindingFor(findings, "infrared-class")->status,
+              atCopy ? Status::kReached : Status::kNotReached);
+    for (const char* goal : {"driver-copy", "class-installer", "net-trans"}) {
+      const Finding* finding = FindingFor(findings, goal);
+      EXPECT_EQ(finding->status, Status::kNotReached) << goal;
+      if (atCopy)
+        EXPECT_EQ(finding->cause, wait) << goal;
+      else
+        EXPECT_NE(finding->cause.find("; then the run waits: " + wait), std::string::npos)
+            << goal << ": " << finding->cause;
+    }
+  }
+}
+
+// A retail PC whose SourcePath is the CD-ROM drive, its disc out: the copy
+// fails quietly and the run goes on to reach everything else.
+TEST(Findings, WithoutTheDiscOnlyTheDriverCopyIsMissed) {
+  const Case noDisc = {"no disc", 0x407, "",
+                       [](SimSystem& s) {
+                         s.Registry().SetText(kSetupKey, "SourcePath", "D:\\WIN98");
+                         s.Files().SetDriveKind('D', sim::DriveKind::kCdRomNoDisc);
+                       },
+                       "", {}, ""};
+  for (const Finding& finding : RunCase(noDisc))
+    EXPECT_EQ(finding.status, finding.goal == "driver-copy" ? Status::kNotReached
+                                                            : Status::kReached)
+        << finding.goal << ": " << finding.cause;
+}
+
 TEST(Findings, TheSampleRunReachesEveryGoal) {
   for (const Finding& finding : RunCase({"sample", 0x407, "", nullptr, "", {}, ""}))
     EXPECT_EQ(finding.status, Status::kReached) << finding.goal << ": " << finding.cause;
@@ -173,12 +242,15 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
   RunReport report;
   report.findings.push_back({bytes, Status::kNotReached, bytes});
   report.processes.push_back({0, bytes, true, 1});
-  report.registryChanges = bytes;
-  report.fileChanges = bytes;  // not UTF-8: replaced, still valid
+  report.files.push_back({bytes, "changed", 1, 2});  // not UTF-8: replaced, still valid
   report.image = bytes;
+  auto after = std::make_shared<regfile::RegNode>();
+  after->AddSubkey(bytes)->SetValue(bytes, 1, bytes);
+  report.registryAfter = after;
   const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
   EXPECT_EQ(parsed["findings"][0]["cause"], regfile::Cp1252ToUtf8(bytes));
-  EXPECT_EQ(parsed["registryChanges"], regfile::Cp1252ToUtf8(bytes));
+  EXPECT_EQ(parsed["registryChanges"]["keysAdded"][0]["values"][0]["name"],
+            regfile::Cp1252ToUtf8(bytes));
   EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
 }
 

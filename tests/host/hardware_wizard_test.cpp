@@ -201,7 +201,13 @@ TEST(HardwareWizard, StepsThroughTheWizardWithTheTabledKeystrokesAndWaits) {
           "4000 EnumChildWindows(wizard) = 1 (2 visited)",
           "4000 Sleep(1000) = void",
           "5000 EnumChildWindows(wizard) = 1 (4 visited)",
+          // The list is the wizard's thread's: the focus goes through its
+          // attached input.
+          "5000 GetCurrentThreadId() = 0xffe",
+          "5000 GetWindowThreadProcessId(manufacturers, NULL) = 0x1002",
+          "5000 AttachThreadInput(0xffe, 0x1002, 1) = 1",
           "5000 SetFocus(manufacturers) = 0x0",
+          "5000 AttachThreadInput(0xffe, 0x1002, 0) = 1",
           "5000 SendMessageA x27",  // microsoft
           "5000 EnumChildWindows(wizard) = 1 (5 visited)",
           "5000 SendMessageA x1",  // 5
@@ -247,6 +253,36 @@ TEST(HardwareWizard, WithoutAForwardButtonOnlyTheFinishIsPostedWithLParamZero) {
   EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   // The list page came after two polls of a second.
   EXPECT_EQ(sim.Desktop().Messages()[3].time, 2000u);
+}
+
+// Without the join of the two threads' input the focus cannot reach the
+// list; the typing goes to it by its handle all the same.
+TEST(HardwareWizard, AFailedAttachLeavesTheFocusAloneAndTheTypingGoesOn) {
+  SimSystem sim;
+  ScriptedWizard config;
+  config.listPageDelay = 1500;
+  auto w = ScriptWizard(sim, config);
+  sim.Journal().FailOperation("AttachThreadInput");
+
+  EXPECT_EQ(DriveWizard(sim), 1);
+
+  EXPECT_EQ(sim.Desktop().FocusedWindow(), 0u);
+  std::vector<std::string> focusCalls;
+  for (const sim::JournalEntry& e : sim.Journal().Entries())
+    if (e.operation == "AttachThreadInput" || e.operation == "SetFocus")
+      focusCalls.push_back(e.operation + " = " + e.result);
+  // No detach follows an attach that failed.
+  EXPECT_EQ(focusCalls,
+            (std::vector<std::string>{"AttachThreadInput = 0 [injected failure]", "SetFocus = 0x0"}));
+  std::vector<ExpectedMessage> expected;
+  AddLetterA(expected, w->letter);
+  expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kSent});
+  AddManufacturer(expected, w->manufacturers);
+  AddCountReadings(expected, w->models, 2);
+  AddSixDowns(expected, w->models);
+  expected.push_back({w->wizard, kWmCommand, 12324, Low32(w->forward), kPosted});
+  expected.push_back({w->wizard, kWmCommand, 12325, Low32(w->forward), kPosted});
+  EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
 }
 
 TEST(HardwareWizard, AWizardThatNeverShowsIsWaitedForAndStillSucceeds) {

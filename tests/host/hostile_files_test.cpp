@@ -247,8 +247,10 @@ std::vector<HostileCase> FilesCatalogue() {
     cases.push_back(c);
   }
   {
-    // An earlier run's backup exists, but the edited file cannot be put
-    // aside: it stays as the earlier run left it.
+    // An earlier run's backup exists and another program holds the edited
+    // file open. Windows 95/98 delete it all the same (NT would refuse), so
+    // the backup is put back and edited anew: the result is the same file,
+    // and the original stays in the backup.
     HostileCase c;
     c.name = "IrminiHeldOpenAfterEarlierRun";
     c.change = [](HostileRun& run) {
@@ -262,6 +264,11 @@ std::vector<HostileCase> FilesCatalogue() {
                 IrminiAfterRun(run.irminiOriginal, run.German()));
       EXPECT_EQ(run.File(run.Inf("IRMINI.BAK")), run.irminiOriginal);
       EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
+      bool restored = false;
+      for (const sim::JournalEntry& e : run.sim.Journal().Entries())
+        restored = restored || (e.operation == "DeleteFileA" && e.result == "1" &&
+                                e.arguments == "\"" + run.Inf("IRMINI.INF") + "\"");
+      EXPECT_TRUE(restored) << "the held file was not deleted as Windows 9x deletes it";
     };
     cases.push_back(c);
   }

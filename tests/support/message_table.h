@@ -161,7 +161,8 @@ inline std::vector<std::string> WindowTimeline(const sim::SimSystem& system,
       "CreateProcessA", "GetProcessVersion", "Sleep",       "GetUserDefaultLCID",
       "FindWindowA",    "EnumChildWindows",  "GetDlgItem",  "ShowWindow",
       "SetFocus",       "GetWindowTextA",    "InvalidateRect",
-      "SendMessageA",   "PostMessageA"};
+      "SendMessageA",   "PostMessageA",      "GetCurrentThreadId",
+      "GetWindowThreadProcessId", "AttachThreadInput"};
   std::vector<std::string> lines;
   std::string runOp;
   std::uint64_t runTime = 0;

@@ -151,6 +151,8 @@ def run_scenario(scenario, args, template):
         checks = checks + [simcompare.SimulatorAgrees(sim)]
     if scenario.case_standin is not None:
         checks = checks + [simcompare.CasePredictionAgrees(args.simrun, scenario.case_standin)]
+    if scenario.case_before_run:
+        checks = checks + [simcompare.CaseBeforeRunReached(args.simrun)]
     paths = sorted({p for c in checks for p in c.paths()} | set(REPORT_FILES))
     result = winerun.run_program(setup, args.exe_dir, template, paths)
     failures = 0

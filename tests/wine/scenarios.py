@@ -44,6 +44,9 @@ class Scenario:
     # and simrun's prediction from the case, with these stand-in options,
     # must equal the outcome (simcompare.CasePredictionAgrees).
     case_standin: object = None
+    # The case is taken after a complete run (setup runs_before): simrun's
+    # before_run on its image must find every goal reached.
+    case_before_run: bool = False
 
 
 def user_locale(lcid):
@@ -257,8 +260,9 @@ def english_case(image):
 
 def german_case_after_run(image):
     """The case collected after a complete run shows what that run left
-    (both backups, no temporary file); the second run then restores the
-    backups and ends as a first run, as predicted from the case."""
+    (both backups, no temporary file), and simrun's before_run on its image
+    finds every goal reached; the second run then restores the backups and
+    ends as a first run, as predicted from the case."""
     return [ExitCode(0), CaseHolds("what the earlier run left", [
         r"^== file IRMINI\.BAK\npath = .*\nstate = present$",
         r"^== file INFRARED\.BAK\npath = .*\nstate = present$",
@@ -335,5 +339,6 @@ SCENARIOS = [
     Scenario("german-case-after-run",
              "the case taken after a run shows its traces and predicts the next run",
              GERMAN_IMAGE, "de_DE.UTF-8", german_case_after_run,
-             setup={"collect_case": True, "runs_before": 1}, case_standin=""),
+             setup={"collect_case": True, "runs_before": 1}, case_standin="",
+             case_before_run=True),
 ]

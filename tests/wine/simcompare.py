@@ -52,6 +52,23 @@ with it:
   first match), and the two runs may then differ in what they remove. The
   scenarios' images list the subkeys the installer looks at sorted, so
   both runs remove the same keys.
+- Drives without their medium: on Windows 9x a file call on a CD-ROM or
+  floppy drive without its disc shows the critical-error box (retry or
+  cancel) and waits for the user, unless the process's error mode holds
+  SEM_FAILCRITICALERRORS; Wine only records the error mode and fails the
+  call quietly, and its drives are host folders that are always there. The
+  simulator models drives by kind (a CD-ROM with its disc is read-only) and
+  ends a run where the box would wait, so only simulated runs can show a
+  missing error mode. The scenarios' images have fixed drives only.
+- Deleting an open file: Windows 95/98 delete a file that another program
+  holds open; Wine, like the NT family, refuses with a sharing violation.
+  The simulator deletes as 9x does. No scenario holds a file open, so the
+  two never meet here.
+- Focus across threads: SetFocus reaches only windows of the caller's
+  thread or of a thread whose input it has attached; Wine and the
+  simulator both keep that rule. The stand-in tools never attach their
+  input to the installer's (the real tools do not), so the focus on the
+  wizard's list shows that the program attached its own.
 - The collector's case (the case scenarios): Wine answers GetVersionExA
   with Windows 98's version only for programs given that version
   (winerun.WINE98_DEFAULTS names NLDIAG.EXE too); drive C: is a Unix folder
@@ -66,6 +83,7 @@ with it:
   changes on an equally seeded registry mean equal registries after.
 """
 
+import json
 import os
 import re
 import shutil
@@ -194,9 +212,11 @@ def run_simulated(simrun, setup, standin):
 
 
 def _simulate(simrun, image, locale, runs, standin, work):
+    """simrun on the image, with the locale given or (None) the image's own."""
     kept = os.path.join(work, "after")
-    command = [simrun, "--image", image, "--locale", hex(locale),
-               "--runs", str(runs), "--keep", kept]
+    command = [simrun, "--image", image] + (
+        ["--locale", hex(locale)] if locale is not None else []) + [
+        "--runs", str(runs), "--keep", kept]
     if standin:
         command += ["--standin", standin]
     run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
@@ -214,26 +234,49 @@ def _simulate(simrun, image, locale, runs, standin, work):
                       read_reg(os.path.join(kept, "system.reg")), files)
 
 
+def make_image_from_case(simrun, case_file, work):
+    """simrun --make-image --case on the case: (image folder, None), or
+    (None, why not)."""
+    case_path, image = os.path.join(work, "NLCASE.TXT"), os.path.join(work, "image")
+    with open(case_path, "wb") as f:
+        f.write(case_file)
+    made = subprocess.run([simrun, "--make-image", image, "--case", case_path],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    if made.returncode != 0:
+        return None, "simrun --make-image --case exit %d: %s" % (
+            made.returncode, made.stdout.decode("utf-8", "replace")[-600:])
+    return image, None
+
+
 def predict_from_case(simrun, case_file, standin):
     """What simrun predicts from a case NLDIAG.EXE wrote: the image made by
-    simrun --make-image --case, run with the locale the case gives (read
-    from the image's description, image.txt)."""
+    simrun --make-image --case, run with the locale the case gives (the
+    image's own, from its image.txt)."""
     work = tempfile.mkdtemp(prefix="nl-case-")
     try:
-        case_path, image = os.path.join(work, "NLCASE.TXT"), os.path.join(work, "image")
-        with open(case_path, "wb") as f:
-            f.write(case_file)
-        made = subprocess.run([simrun, "--make-image", image, "--case", case_path],
-                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
-        output = made.stdout.decode("utf-8", "replace")
-        if made.returncode != 0:
-            return SimOutcome(False, "simrun --make-image --case exit %d: %s" % (
-                made.returncode, output[-600:]))
-        with open(os.path.join(image, "image.txt")) as f:
-            locale = re.search(r"^locale = (0x[0-9a-fA-F]+)$", f.read(), re.MULTILINE)
-        if not locale:
-            return SimOutcome(False, "the image from the case has no locale:\n" + output)
-        return _simulate(simrun, image, int(locale.group(1), 16), 1, standin, work)
+        image, problem = make_image_from_case(simrun, case_file, work)
+        if image is None:
+            return SimOutcome(False, problem)
+        return _simulate(simrun, image, None, 1, standin, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def before_run_from_case(simrun, case_file):
+    """simrun's before_run findings (JSON) on the image made from the case:
+    (list of {goal, status, cause}, None) or (None, why not)."""
+    work = tempfile.mkdtemp(prefix="nl-case-")
+    try:
+        image, problem = make_image_from_case(simrun, case_file, work)
+        if image is None:
+            return None, problem
+        run = subprocess.run([simrun, "--image", image, "--json"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=120)
+        try:
+            return json.loads(run.stdout.decode("utf-8"))["before_run"], None
+        except (ValueError, KeyError) as error:
+            return None, "simrun --json exit %d: %s (%s)" % (
+                run.returncode, error, run.stderr.decode("utf-8", "replace")[-300:])
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -367,3 +410,29 @@ class CasePredictionAgrees(Check):
         if not found:
             return True, "equal"
         return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
+
+
+class CaseBeforeRunReached(Check):
+    """The case NLDIAG.EXE collected after a complete run: simrun's
+    before_run, on the image made from it, finds every goal the registry
+    and files show already reached."""
+
+    def __init__(self, simrun):
+        self.simrun = simrun
+
+    def describe(self):
+        return "before_run on the image from the case: every goal reached"
+
+    def evaluate(self, result):
+        if result.case_file is None:
+            return False, "no case file"
+        if not self.simrun:
+            return False, "simrun not found: build the host preset or give --simrun"
+        goals, problem = before_run_from_case(self.simrun, result.case_file)
+        if goals is None:
+            return False, problem
+        open_goals = ["%s %s: %s" % (g["goal"], g["status"], g.get("cause", ""))
+                      for g in goals if g["status"] != "reached"]
+        if not goals or open_goals:
+            return False, "; ".join(open_goals) or "no goals"
+        return True, "%d goals reached" % len(goals)

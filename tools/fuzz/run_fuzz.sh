@@ -5,10 +5,12 @@
 #     host's vector screening, half on the plain loop that the 32-bit
 #     Windows program uses (built without SSE2);
 #   regfile (20 s): the .reg loader and exporter (load, export, load,
-#     export: the same bytes).
+#     export: the same bytes);
+#   image (10 s): the copy of an image's folders, from trees holding links,
+#     FIFOs, hard links and names differing only in case;
 #   case (20 s): simrun's reader of NLDIAG.EXE's case files and the image
 #     planned from one (every path inside the image).
-# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|case]
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image|case]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 target=${2:-substitution}
@@ -53,6 +55,12 @@ case "$target" in
     run_variant regfile_fuzz "$seconds" "$root/tests/fuzz/regfile_corpus" \
       "$root/tests/fuzz/regfile_fuzz.cpp" "$root"/src/regfile/*.cpp
     ;;
+  image)
+    seconds=${1:-10}
+    run_variant image_tree_fuzz "$seconds" "$root/tests/fuzz/image_corpus" \
+      "$root/tests/fuzz/image_tree_fuzz.cpp" "$root/src/platform/sim/files/plain_tree.cpp" \
+      "$root/src/platform/sim/sim_text.cpp" "$root/src/regfile/ignore_case.cpp"
+    ;;
   case)
     seconds=${1:-20}
     run_variant case_fuzz "$seconds" "$root/tests/fuzz/case_corpus" \
@@ -62,6 +70,6 @@ case "$target" in
       "$root/src/platform/sim/image_description.cpp" "$root/src/platform/sim/sim_text.cpp" \
       "$root"/src/regfile/*.cpp -- -I"$root/tools/simrun"
     ;;
-  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|case]" >&2; exit 2 ;;
+  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image|case]" >&2; exit 2 ;;
 esac
 echo "fuzz $target: $seconds s without a finding"

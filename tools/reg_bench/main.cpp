@@ -1,7 +1,8 @@
 // reg_bench: times loading, exporting and comparing 5 MB .reg files of the
 // shapes that strain a loader: many keys, many values in one key, values
 // added to one key and then deleted again one by one, long hex lists going on
-// over many lines, and keys nested to the Windows limit.
+// over many lines, keys nested to the Windows limit, a line warned about
+// repeated, and value names chosen to share one std::hash.
 //
 //   reg_bench [--size MB] [--runs N] [--shape TEXT]
 //
@@ -18,7 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cstdint>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -100,6 +103,86 @@ std::string DeepKeys(std::size_t size) {
   return out;
 }
 
+// A line regedit skips, repeated: each is warned about, and only the first
+// warnings are kept whole.
+std::string WarnedLines(std::size_t size) {
+  std::string out = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Flood]\n";
+  while (out.size() < size) out += "x\n";
+  return out;
+}
+
+// Value names chosen so that every one has the same std::hash, as a file
+// aimed at a hash-table index would choose them. std::hash of a string is
+// MurmurHash64A: each 8-byte block k goes in as h = (h ^ f(k)) * m with an
+// invertible f. Flipping the top bit of f(k) for two blocks in a row
+// leaves h the same whatever it was (the flip survives the odd multiplier
+// as a flip of the top bit, and the second one cancels it), so each 16-byte
+// place of a name has two spellings, and n places give 2^n names of one
+// hash. The spellings avoid lower-case letters (the index folds case),
+// quotes, backslashes, NUL and line ends.
+constexpr std::uint64_t kMurmurMul = 0xc6a4a7935bd1e995ull;
+
+std::uint64_t MurmurBlock(std::uint64_t k) {
+  k *= kMurmurMul;
+  return (k ^ (k >> 47)) * kMurmurMul;
+}
+
+std::uint64_t UnMurmurBlock(std::uint64_t d) {
+  std::uint64_t inverse = kMurmurMul;  // Newton's iteration for 1/m mod 2^64
+  for (int i = 0; i < 6; ++i) inverse *= 2 - kMurmurMul * inverse;
+  std::uint64_t v = d * inverse;
+  v ^= v >> 47;
+  return v * inverse;
+}
+
+bool UsableBlock(std::uint64_t k) {
+  for (int i = 0; i < 8; ++i) {
+    const auto c = static_cast<unsigned char>(k >> (8 * i));
+    if (c == 0 || c == '\n' || c == '\r' || c == '"' || c == '\\' || (c >= 'a' && c <= 'z'))
+      return false;
+  }
+  return true;
+}
+
+std::string Bytes(std::uint64_t k) {
+  std::string out(8, '\0');
+  for (int i = 0; i < 8; ++i) out[static_cast<std::size_t>(i)] = static_cast<char>(k >> (8 * i));
+  return out;
+}
+
+std::string OneHashNames(std::size_t size) {
+  std::uint64_t seed = 0x9e3779b97f4a7c15ull;
+  std::string spelling[2];
+  for (;;) {
+    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+    const std::uint64_t y1 = seed, y2 = seed * 0x2545f4914f6cdd1dull;
+    const std::uint64_t blocks[4] = {UnMurmurBlock(y1), UnMurmurBlock(y2),
+                                     UnMurmurBlock(y1 ^ (1ull << 63)),
+                                     UnMurmurBlock(y2 ^ (1ull << 63))};
+    if (std::all_of(std::begin(blocks), std::end(blocks), UsableBlock) &&
+        MurmurBlock(blocks[0]) == y1) {
+      spelling[0] = Bytes(blocks[0]) + Bytes(blocks[1]);
+      spelling[1] = Bytes(blocks[2]) + Bytes(blocks[3]);
+      break;
+    }
+  }
+  constexpr int kPlaces = 15;  // 32768 names of 240 bytes
+  std::string out = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Collide]\n";
+  std::size_t hash = 0;
+  for (unsigned n = 0; n < (1u << kPlaces) && out.size() < size; ++n) {
+    std::string name;
+    for (int place = 0; place < kPlaces; ++place) name += spelling[(n >> place) & 1];
+    const std::size_t h = std::hash<std::string>{}(name);
+    if (n == 0) hash = h;
+    if (h != hash) {
+      std::fprintf(stderr, "reg_bench: the chosen names do not share one std::hash\n");
+      std::exit(1);
+    }
+    out += "\"" + name + "\"=\"x\"\n";
+  }
+  return out + "\n";
+}
+
 double Milliseconds(const std::function<void()>& work, int runs) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
@@ -144,7 +227,9 @@ int main(int argc, char** argv) {
                           {"many values in one key", ManyValues},
                           {"values added, deleted", AddedThenDeleted},
                           {"long hex lists", LongHex},
-                          {"keys 511 levels deep", DeepKeys}};
+                          {"keys 511 levels deep", DeepKeys},
+                          {"lines warned about", WarnedLines},
+                          {"names of one std::hash", OneHashNames}};
   std::printf("%-24s %8s %8s %8s %9s %9s %10s %9s\n", "shape", "MB", "keys", "values",
               "load ms", "export ms", "account ms", "peak KB");
   for (const Shape& shape : shapes) {

@@ -81,6 +81,11 @@ void PlanRegistry(const CaseFile& caseFile, CaseImagePlan* plan) {
       plan->lacked.push_back(name + ": " + status->second.value + " (line " +
                              std::to_string(status->second.line) + ")");
     }
+    // What rests on a key the case does not hold whole is unknown.
+    if (status == caseFile.registryStatus.end() ||
+        (status->second.value.rfind("present", 0) != 0 &&
+         status->second.value.rfind("absent", 0) != 0))
+      plan->description.missing.insert(subtree.path);
   }
 }
 
@@ -102,6 +107,9 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
     for (const CaseSetupFile& candidate : caseFile.files)
       if (candidate.name == name) file = &candidate;
     const std::string where = scratchDir + "\\" + name;
+    const bool known = file != nullptr && (file->present || file->state.value.rfind("absent", 0) == 0);
+    if (!known && (std::string(name) == nl::kIrminiInf || std::string(name) == nl::kInfraredInf))
+      plan->description.missing.insert(name);
     if (file == nullptr) {
       plan->lacked.push_back(where + ": the case says nothing of it");
     } else if (file->present) {
@@ -116,6 +124,17 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
   }
 }
 
+// The driver file as a folder's line of the case gives it ("present, 4096
+// bytes, crc32 0x..."): the shipped bytes go into the image at `relative`.
+// True when the case's copy is the shipped one.
+bool PlanDriverCopy(const std::string& line, const std::string& shippedDriver,
+                    const std::string& relative, CaseImagePlan* plan, std::string* shipped) {
+  plan->files.emplace_back(relative + "/" + nl::kDriverFileName, shippedDriver);
+  *shipped = "present, " + std::to_string(shippedDriver.size()) + " bytes, crc32 " +
+             Hex32(diag::Crc32(0, shippedDriver.data(), shippedDriver.size()));
+  return line == *shipped;
+}
+
 void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDriver,
                        CaseImagePlan* plan) {
   const std::string folder = Field(caseFile.programFolder, "folder");
@@ -124,11 +143,8 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
   const std::string said = "the program's folder " + (folder.empty() ? "(not named)" : folder) +
                            (folder == image ? "" : ", played by " + image + ",");
   if (driver.rfind("present", 0) == 0) {
-    plan->files.emplace_back(ImageRelativePath(image) + "/" + nl::kDriverFileName, shippedDriver);
-    const std::string shipped =
-        "present, " + std::to_string(shippedDriver.size()) + " bytes, crc32 " +
-        Hex32(diag::Crc32(0, shippedDriver.data(), shippedDriver.size()));
-    if (driver == shipped) {
+    std::string shipped;
+    if (PlanDriverCopy(driver, shippedDriver, ImageRelativePath(image), plan, &shipped)) {
       plan->held.push_back(said + " holds " + nl::kDriverFileName + ", the one shipped");
     } else {
       plan->lacked.push_back(said + " holds another " + std::string(nl::kDriverFileName) + " (" +
@@ -148,7 +164,8 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
     plan->held.push_back(std::string(diag::kInstallerFileName) + " beside it: " + installer);
 }
 
-void PlanSourceDrive(const CaseFile& caseFile, CaseImagePlan* plan) {
+void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
+                     CaseImagePlan* plan) {
   std::string sourcePath;
   if (!SetupText(caseFile.registry.get(), nl::kSourcePathValue, &sourcePath)) {
     plan->held.push_back("no SourcePath on the PC: the driver copy has no place");
@@ -188,6 +205,19 @@ void PlanSourceDrive(const CaseFile& caseFile, CaseImagePlan* plan) {
   if (nl::sim::HasMedium(kind) && folderState == "present") {
     plan->folders.push_back(relative);
     said += ", the folder there";
+    const std::string copy = Field(caseFile.sourceDrive, nl::kDriverFileName);
+    std::string shipped;
+    if (copy.rfind("present", 0) == 0) {
+      if (PlanDriverCopy(copy, shippedDriver, relative, plan, &shipped))
+        said += " with the driver copy of an earlier run";
+      else
+        plan->lacked.push_back("SourcePath " + sourcePath + " holds another " +
+                               nl::kDriverFileName + " (" + copy + ") than the one shipped (" +
+                               shipped + "): the image has the shipped one");
+    } else if (copy.empty()) {
+      plan->lacked.push_back("SourcePath " + sourcePath + ": the case says nothing of " +
+                             nl::kDriverFileName + " there");
+    }
   } else if (nl::sim::HasMedium(kind)) {
     said += ", the folder not there (" + folderState + ")";
   }
@@ -249,7 +279,7 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
   PlanRegistry(caseFile, &plan);
   PlanSetupFiles(caseFile, &plan);
   PlanProgramFolder(caseFile, shippedDriver, &plan);
-  PlanSourceDrive(caseFile, &plan);
+  PlanSourceDrive(caseFile, shippedDriver, &plan);
   if (!caseFile.complete)
     plan.lacked.push_back("the case ends before its closing \"== end\" line: cut short?");
   return plan;

@@ -2,13 +2,19 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <stdexcept>
+#include <vector>
+
+#include "platform/sim/files/plain_tree.h"
+#include "report_text.h"
 
 namespace fs = std::filesystem;
 
@@ -16,8 +22,15 @@ namespace simrun {
 
 namespace {
 
-bool IsDriveFolder(const fs::path& p) {
-  const std::string name = p.filename().string();
+using nl::sim::PlainEntry;
+using nl::sim::TreeBudget;
+
+// Files up to this size are read whole and shown as a diff; larger ones are
+// compared by size and content only, a piece at a time.
+constexpr std::uint64_t kMaxDiffBytes = 4ull << 20;
+constexpr std::size_t kCompareChunk = 256 * 1024;
+
+bool IsDriveFolder(const std::string& name) {
   return name.size() == 7 && name.compare(0, 6, "drive_") == 0;
 }
 
@@ -30,20 +43,6 @@ bool LooksLikeText(const std::string& bytes) {
   return bytes.find('\0') == std::string::npos;
 }
 
-std::string Latin1ToUtf8(const std::string& bytes) {
-  std::string out;
-  for (char ch : bytes) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c < 0x80) {
-      out += ch;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
 std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) {
@@ -53,17 +52,55 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
+struct HostFile {
+  std::string path;
+  std::uint64_t size = 0;
+};
+
 // Every file below the drive folders, by path relative to `root`.
-std::map<std::string, fs::path> ListFiles(const fs::path& root) {
-  std::map<std::string, fs::path> files;
+std::map<std::string, HostFile> ListFiles(const std::string& root) {
+  std::map<std::string, HostFile> files;
   if (!fs::is_directory(root)) return files;
-  for (const auto& drive : fs::directory_iterator(root)) {
-    if (!drive.is_directory() || !IsDriveFolder(drive.path())) continue;
-    for (const auto& entry : fs::recursive_directory_iterator(drive.path()))
-      if (entry.is_regular_file())
-        files[fs::relative(entry.path(), root).generic_string()] = entry.path();
+  TreeBudget budget;
+  for (const PlainEntry& drive : nl::sim::ListPlainFolder(root)) {
+    if (!drive.folder || !IsDriveFolder(drive.relative)) continue;
+    const std::string base = root + "/" + drive.relative;
+    for (const PlainEntry& entry : nl::sim::ListPlainTree(base, &budget))
+      if (!entry.folder)
+        files[drive.relative + "/" + entry.relative] = {base + "/" + entry.relative, entry.size};
   }
   return files;
+}
+
+// Byte for byte, a piece at a time; the sizes are known to be equal.
+bool SameBytes(const HostFile& a, const HostFile& b) {
+  if (a.size != b.size) return false;
+  std::ifstream ina(a.path, std::ios::binary), inb(b.path, std::ios::binary);
+  std::vector<char> bufa(kCompareChunk), bufb(kCompareChunk);
+  while (ina && inb) {
+    ina.read(bufa.data(), kCompareChunk);
+    inb.read(bufb.data(), kCompareChunk);
+    if (ina.gcount() != inb.gcount() ||
+        !std::equal(bufa.begin(), bufa.begin() + ina.gcount(), bufb.begin()))
+      return false;
+  }
+  return ina.eof() && inb.eof();
+}
+
+// FNV-1a over the file: a quick filter for finding copies, each match then
+// confirmed byte for byte (so chosen collisions only cost a comparison).
+std::uint64_t Checksum(const HostFile& file) {
+  std::uint64_t hash = 1469598103934665603ull;
+  std::ifstream in(file.path, std::ios::binary);
+  std::vector<char> buf(kCompareChunk);
+  while (in) {
+    in.read(buf.data(), kCompareChunk);
+    for (std::streamsize i = 0; i < in.gcount(); ++i) {
+      hash ^= static_cast<unsigned char>(buf[static_cast<std::size_t>(i)]);
+      hash *= 1099511628211ull;
+    }
+  }
+  return hash;
 }
 
 std::string WindowsPath(const std::string& relative) {
@@ -73,7 +110,7 @@ std::string WindowsPath(const std::string& relative) {
   std::string rest = relative.substr(7);
   for (char& c : rest)
     if (c == '/') c = '\\';
-  return out + (rest.empty() ? "\\" : rest);
+  return EscapeControls(out + (rest.empty() ? "\\" : rest), false);
 }
 
 }  // namespace
@@ -97,53 +134,72 @@ std::string TextDiff(const std::string& before, const std::string& after,
     ::pclose(pipe);
   }
   fs::remove_all(folder);
-  return Latin1ToUtf8(out);
+  return out;
 }
 
 std::string DriveChanges(const std::string& beforeRoot, const std::string& afterRoot) {
   const auto before = ListFiles(beforeRoot);
   const auto after = ListFiles(afterRoot);
-  std::map<std::string, std::string> originals;  // content -> first path, for copies
-  for (const auto& [rel, path] : before) originals.emplace(ReadHostFile(path), rel);
+  // Files of the image by size, in name order, for telling copies.
+  std::map<std::uint64_t, std::vector<const std::string*>> bySize;
+  for (const auto& [rel, file] : before) bySize[file.size].push_back(&rel);
+  std::map<std::string, std::uint64_t> checksums;
+  const auto checksumOf = [&](const std::string& rel) {
+    auto it = checksums.find(rel);
+    if (it == checksums.end()) it = checksums.emplace(rel, Checksum(before.at(rel))).first;
+    return it->second;
+  };
   std::ostringstream out;
   std::map<std::string, int> all;
   for (const auto& entry : before) all[entry.first] |= 1;
   for (const auto& entry : after) all[entry.first] |= 2;
   for (const auto& [rel, where] : all) {
-    const std::string name = WindowsPath(rel);
-    const std::string old = where & 1 ? ReadHostFile(before.at(rel)) : std::string();
-    const std::string now = where & 2 ? ReadHostFile(after.at(rel)) : std::string();
-    if (where == 3 && old == now) continue;
-    const char* what = where == 1 ? "removed" : where == 2 ? "added" : "changed";
-    out << what << ": " << name << " (" << (where & 2 ? now.size() : old.size()) << " bytes)";
+    const HostFile* old = where & 1 ? &before.at(rel) : nullptr;
+    const HostFile* now = where & 2 ? &after.at(rel) : nullptr;
+    if (old && now && SameBytes(*old, *now)) continue;
+    const char* what = !now ? "removed" : !old ? "added" : "changed";
+    out << what << ": " << WindowsPath(rel) << " (" << (now ? now->size : old->size) << " bytes)";
     bool copy = false;
-    if (where == 2) {
-      auto same = originals.find(now);
-      copy = same != originals.end() && same->second != rel;
-      if (copy) out << ", a copy of " << WindowsPath(same->second);
+    if (!old) {
+      auto same = bySize.find(now->size);
+      if (same != bySize.end()) {
+        const std::uint64_t sum = Checksum(*now);
+        for (const std::string* original : same->second)
+          if (checksumOf(*original) == sum && SameBytes(before.at(*original), *now)) {
+            out << ", a copy of " << WindowsPath(*original);
+            copy = true;
+            break;
+          }
+      }
     }
+    const bool small = (!old || old->size <= kMaxDiffBytes) && (!now || now->size <= kMaxDiffBytes);
+    if (!copy && !small)
+      out << ", over " << (kMaxDiffBytes >> 20) << " MB: compared by size and content, no diff shown";
     out << "\n";
-    if (!copy && LooksLikeText(old) && LooksLikeText(now))
-      out << TextDiff(old, now, where & 1 ? "before/" + rel : "/dev/null",
-                      where & 2 ? "after/" + rel : "/dev/null");
+    if (copy || !small) continue;
+    const std::string oldBytes = old ? ReadHostFile(old->path) : std::string();
+    const std::string nowBytes = now ? ReadHostFile(now->path) : std::string();
+    if (LooksLikeText(oldBytes) && LooksLikeText(nowBytes))
+      out << TextDiff(oldBytes, nowBytes, old ? "before/" + EscapeControls(rel, false) : "/dev/null",
+                      now ? "after/" + EscapeControls(rel, false) : "/dev/null");
   }
   return out.str();
 }
 
-void CopyDrives(const std::string& from, const std::string& to) {
-  fs::create_directories(to);
-  for (const auto& drive : fs::directory_iterator(from))
-    if (drive.is_directory() && IsDriveFolder(drive.path()))
-      fs::copy(drive.path(), fs::path(to) / drive.path().filename(),
-               fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+bool SameFileBytes(const std::string& a, const std::string& b) {
+  std::error_code ea, eb;
+  const HostFile fa{a, fs::file_size(a, ea)}, fb{b, fs::file_size(b, eb)};
+  return !ea && !eb && SameBytes(fa, fb);
 }
 
-std::string ReadHostFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+void CopyDrives(const std::string& from, const std::string& to) {
+  fs::create_directories(to);
+  TreeBudget budget;
+  for (const PlainEntry& drive : nl::sim::ListPlainFolder(from))
+    if (drive.folder && IsDriveFolder(drive.relative))
+      nl::sim::CopyPlainTree(from + "/" + drive.relative, to + "/" + drive.relative, &budget);
 }
+
+std::string ReadHostFile(const std::string& path) { return nl::sim::ReadPlainFile(path); }
 
 }  // namespace simrun

@@ -6,18 +6,25 @@
 namespace simrun {
 
 // Unified diff of two texts (through the system's diff -u), labelled; empty
-// when they are equal. Bytes above 0x7F are shown as Latin-1 characters.
+// when they are equal. The lines are the files' bytes as they stand.
 std::string TextDiff(const std::string& before, const std::string& after,
                      const std::string& beforeLabel, const std::string& afterLabel);
 
 // The differences between two copies of the drive folders (drive_c, ...):
 // added, removed and changed files, text files as unified diffs, binary
-// files by size. Paths are shown as Windows paths.
+// files by size; files over 4 MB are compared by size and content, a piece
+// at a time, and get no diff. Paths are shown as Windows paths with control
+// bytes escaped; the text is code page 1252 (report_text.h shows it).
 std::string DriveChanges(const std::string& beforeRoot, const std::string& afterRoot);
 
-// The bytes of a host file; throws std::runtime_error when it cannot be
-// read.
+// The bytes of a plain host file given by the user or the customer; throws
+// (naming it) when it cannot be read, is a link, device, FIFO, socket or
+// folder, or is over the limit for a file of a case (plain_tree.h).
 std::string ReadHostFile(const std::string& path);
+
+// Whether two host files hold the same bytes: sizes first, then a piece at
+// a time (never either file whole in memory).
+bool SameFileBytes(const std::string& a, const std::string& b);
 
 // Copies the drive folders of `from` into `to`.
 void CopyDrives(const std::string& from, const std::string& to);

@@ -4,14 +4,20 @@
 //   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
 //          [--json]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
-//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE] [--no-disc]
+//   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE]
+//          [--cd-disc | --no-disc | --network]
 //   simrun --make-image DIR --case NLCASE.TXT
 //
-// Text is shown as UTF-8 (registry text is code page 1252).
+// Text is shown as UTF-8 (registry text, file names and INF lines are code
+// page 1252), every customer text with its control bytes escaped
+// (report_text.h). The case is untrusted input: see
+// platform/sim/files/plain_tree.h for what it may hold.
 // --image   the system image (default: samples/de-win98 of the source tree)
-// --locale  the user default locale identifier (default 0x407, German)
+// --locale  the user default locale identifier (default: the image's, from
+//           its image.txt; German, 0x407, when it has none)
 // --journal print every system call the program made, in order
 // --keep    write the system as it is after the run as an image into DIR
+//           (a new or empty folder, checked before the run)
 // --strict  a line of a .reg file that regedit would skip is an error
 //           rather than a warning
 // --json    print the whole report as one JSON document instead of text
@@ -20,7 +26,8 @@
 // --make-image  lay out an image from what a customer sends (make_image.h),
 //           or from the case NLDIAG.EXE wrote, given with --case (case_image.h)
 //
-// Prints the findings (each goal of the installation, reached or not and
+// Prints the goals as the image holds them before the run and what an
+// earlier run left there, the findings (each goal of the installation, reached or not and
 // why; findings/findings.h), the processes started, the account of the
 // registry changes (regfile/reg_account.h) and the file changes. The system tools the program
 // starts are played by the stand-ins (src/standins), in the behaviours
@@ -33,16 +40,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "changes.h"
+#include "file_change_list.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
 #include "case_image.h"
 #include "make_image.h"
+#include "platform/sim/files/plain_tree.h"
+#include "report_text.h"
 #include "main/install_sequence.h"
 #include "regfile/reg_account.h"
 #include "regfile/reg_decode.h"
@@ -57,7 +68,7 @@ constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an
 
 struct Options {
   std::string image;
-  std::uint32_t locale = 0x407;
+  std::optional<std::uint32_t> locale;  // as given; else the image's
   std::string standIn;
   int runs = 1;
   bool journal = false;
@@ -76,7 +87,7 @@ struct Options {
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
-               "              --inf INFRARED.INF [--no-disc]\n"
+               "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n"
                "       simrun --make-image DIR --case NLCASE.TXT\n");
   std::exit(2);
 }
@@ -137,6 +148,10 @@ Options ParseOptions(int argc, char** argv) {
       options.caseFile = value();
     } else if (arg == "--no-disc") {
       options.makeImage.sourceDriveWithoutDisc = true;
+    } else if (arg == "--cd-disc") {
+      options.makeImage.sourceDriveWithDisc = true;
+    } else if (arg == "--network") {
+      options.makeImage.sourceOnNetwork = true;
     } else if (arg == "--compare-reg") {
       options.compareBefore = value();
       options.compareAfter = value();
@@ -148,15 +163,20 @@ Options ParseOptions(int argc, char** argv) {
   }
   if (!options.caseFile.empty() &&
       (options.makeImage.folder.empty() || !options.makeImage.registryExport.empty() ||
-       !options.makeImage.infFiles.empty() || options.makeImage.sourceDriveWithoutDisc))
+       !options.makeImage.infFiles.empty() || options.makeImage.sourceDriveWithoutDisc ||
+       options.makeImage.sourceDriveWithDisc || options.makeImage.sourceOnNetwork))
     Usage("--case goes with --make-image DIR alone: the case holds the rest");
   if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty() &&
       options.caseFile.empty())
     Usage("--make-image needs --reg EXPORT.reg or --case NLCASE.TXT");
   if (options.makeImage.folder.empty() &&
       (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
-       options.makeImage.sourceDriveWithoutDisc))
-    Usage("--reg, --inf and --no-disc go with --make-image");
+       options.makeImage.sourceDriveWithoutDisc || options.makeImage.sourceDriveWithDisc ||
+       options.makeImage.sourceOnNetwork))
+    Usage("--reg, --inf, --cd-disc, --no-disc and --network go with --make-image");
+  if (options.makeImage.sourceDriveWithoutDisc + options.makeImage.sourceDriveWithDisc +
+          options.makeImage.sourceOnNetwork > 1)
+    Usage("--cd-disc, --no-disc and --network each say what the SourcePath drive is: give one");
   if (options.image.empty() && options.compareBefore.empty() && options.makeImage.folder.empty())
     options.image = DefaultImage();
   return options;
@@ -168,31 +188,54 @@ std::string MakeTempFolder() {
   return folder;
 }
 
+// A message on the standard error, control bytes escaped: warnings and
+// errors quote the customer's files.
+void Say(const std::string& text) {
+  std::fprintf(stderr, "simrun: %s\n", simrun::ShownText(text).c_str());
+}
+
 int CompareRegFiles(const Options& options) {
   try {
     std::vector<std::string> notes;
     const std::string account = nl::regfile::RegistryAccountOfFiles(
         simrun::ReadHostFile(options.compareBefore), simrun::ReadHostFile(options.compareAfter),
         options.compareBefore, options.compareAfter, options.strict, &notes);
-    for (const std::string& note : notes) std::fprintf(stderr, "simrun: %s\n", note.c_str());
-    std::cout << nl::regfile::Cp1252ToUtf8(account);
+    for (const std::string& note : notes) Say(note);
+    std::cout << simrun::ShownLines(account);
     return 0;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", e.what());
+    Say(e.what());
     return 2;
   }
 }
 
-// The text report: the run, the findings, then what changed.
+// The text report: the run, the image before it, the findings, then what
+// changed. Every text from the case is shown with its control bytes
+// escaped; `fileChanges` is the code page 1252 account of the files.
 void PrintText(const Options& options, const nl::findings::RunReport& report,
-               const std::string& journal) {
+               const std::string& fileChanges, const std::string& journal) {
+  std::vector<nl::findings::Finding> findings = report.findings;
+  for (nl::findings::Finding& finding : findings)
+    finding.cause = simrun::EscapeControls(finding.cause, false);
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-            << " on " << options.image << ", locale " << nl::sim::Hex(options.locale)
+            << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-            << report.ending << " after " << report.calls << " system calls and "
-            << report.virtualMs << " ms of virtual time\n";
+            << simrun::ShownText(report.ending) << " after " << report.calls << " system calls and "
+            << report.virtualMs << " ms of virtual time\n"
+            << "the system tools (class installer, hardware wizard, network panel) are "
+            << "played by scripted stand-ins, not run\n";
+  std::vector<nl::findings::Finding> beforeRun = report.beforeRun;
+  for (nl::findings::Finding& finding : beforeRun)
+    finding.cause = simrun::EscapeControls(finding.cause, false);
+  std::cout << "\n== Before the run ==\n"
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(beforeRun));
+  for (const std::string& trace : report.earlierRun)
+    std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
+  if (report.earlierRun.empty())
+    std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
+              << "name in IRMINI.INF)\n";
   std::cout << "\n== Findings ==\n"
-            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(report.findings));
+            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
 
   std::cout << "\n== Processes started ==\n";
@@ -203,12 +246,22 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
               << "\n";
   if (report.processes.empty()) std::cout << "(none)\n";
 
-  std::cout << "\n== Registry changes ==\n" << nl::regfile::Cp1252ToUtf8(report.registryChanges);
+  std::cout << "\n== Registry changes ==\n" << simrun::ShownLines(report.registryChanges);
   std::cout << "\n== File changes ==\n"
-            << (report.fileChanges.empty() ? "(none)\n" : report.fileChanges);
+            << (fileChanges.empty() ? "(none)\n" : simrun::ShownLines(fileChanges));
 }
 
 int RunImage(const Options& options) {
+  // --keep writes a new image: a folder already holding files is refused
+  // before the run, not after it.
+  if (!options.keep.empty()) {
+    try {
+      nl::sim::PrepareEmptyFolder(options.keep);
+    } catch (const std::exception& e) {
+      Say(std::string("--keep: ") + e.what());
+      return 2;
+    }
+  }
   const std::string work = MakeTempFolder();
   int status = 0;
   try {
@@ -216,11 +269,14 @@ int RunImage(const Options& options) {
     nl::regfile::RegImportOptions importOptions;
     importOptions.strict = options.strict;
     const nl::regfile::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
-    for (const std::string& warning : loaded.warnings)
-      std::fprintf(stderr, "simrun: %s\n", warning.c_str());
+    for (const std::string& warning : loaded.warnings) Say(warning);
     const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
-    if (!otherRoots.empty()) std::fprintf(stderr, "simrun: %s\n", otherRoots.c_str());
-    sim.Processes().SetUserDefaultLcid(options.locale);
+    if (!otherRoots.empty()) Say(otherRoots);
+    // The locale: as given, else the image's, else German as assumed.
+    const std::optional<std::uint32_t>& imageLocale = sim.LoadedDescription().locale;
+    const std::uint32_t locale = options.locale.value_or(imageLocale.value_or(0x407));
+    const char* localeSource = options.locale ? "--locale" : imageLocale ? "image" : "assumed";
+    sim.Processes().SetUserDefaultLcid(locale);
     nl::sim::StandInOptions standIns;
     if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
@@ -259,11 +315,16 @@ int RunImage(const Options& options) {
 
     nl::findings::RunReport report;
     report.image = options.image;
-    report.locale = options.locale;
+    report.locale = locale;
+    report.localeSource = localeSource;
     report.ending = ending;
     report.calls = sim.Journal().CallCount();
     report.virtualMs = sim.Clock().Now();
+    report.beforeRun = nl::findings::DecideBeforeRun(facts);
+    report.earlierRun = nl::findings::EarlierRunTraces(facts);
     report.findings = nl::findings::DecideFindings(facts);
+    report.registryBefore = facts.registryBefore;
+    report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
     // From the two exports, as any pair of .reg files is compared.
@@ -272,12 +333,14 @@ int RunImage(const Options& options) {
         registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
         &notes);
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
-    report.fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
+    report.fileChanges = nl::regfile::Cp1252ToUtf8(fileChanges);
+    if (options.json) report.files = simrun::FileChangeList(work + "/before", work + "/system");
 
     if (options.json) {
       std::cout << nl::findings::ReportJson(report);
     } else {
-      PrintText(options, report, options.journal ? sim.Journal().Text() : "");
+      PrintText(options, report, fileChanges, options.journal ? sim.Journal().Text() : "");
     }
     std::ostream& notesOut = options.json ? std::cerr : std::cout;
     if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
@@ -285,10 +348,10 @@ int RunImage(const Options& options) {
                << " registry keys\n";
     if (!options.keep.empty()) {
       sim.SaveImage(options.keep);
-      notesOut << "\nkept the system after the run in " << options.keep << "\n";
+      notesOut << "\nkept the system after the run in " << simrun::ShownText(options.keep) << "\n";
     }
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", e.what());
+    Say(e.what());
     status = 2;
   }
   std::error_code ignored;

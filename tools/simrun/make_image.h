@@ -14,9 +14,13 @@ struct MakeImageRequest {
   std::string folder;          // the image to write; new or empty
   std::string registryExport;  // the customer's .reg file
   std::vector<std::string> infFiles;
-  // SourcePath lies on a CD-ROM drive without its disc: its drive is left
-  // out of the image. Otherwise its folder is created.
+  // What the SourcePath drive is, when the customer says (at most one):
+  // a CD-ROM drive without its disc (no folder is made), with its disc
+  // (read-only), or a network share. Otherwise a fixed disk is assumed.
+  // The kind goes into the image's description (image.txt).
   bool sourceDriveWithoutDisc = false;
+  bool sourceDriveWithDisc = false;
+  bool sourceOnNetwork = false;
   std::string sampleImage;  // where the driver file is taken from
 };
 

@@ -56,13 +56,18 @@ ImageDescription ParseImageDescription(const std::string& text,
       description.locale = locale;
       continue;
     }
+    if (EqualsIgnoreCase(name, "missing")) {
+      if (value.empty()) throw std::runtime_error(where + "missing names nothing");
+      description.missing.insert(value);
+      continue;
+    }
     const bool driveLine = name.size() >= 7 && EqualsIgnoreCase(name.substr(0, 6), "drive ");
     const std::string letter = driveLine ? Trim(name.substr(6)) : "";
     const bool letterOk = (letter.size() == 1 || (letter.size() == 2 && letter[1] == ':')) &&
                           std::isalpha(static_cast<unsigned char>(letter[0]));
     if (!driveLine || !letterOk)
       throw std::runtime_error(where + "unknown name " + Quoted(name) +
-                               " (locale or drive X)");
+                               " (locale, drive X or missing)");
     DriveKind kind;
     if (!ParseDriveKind(value, &kind))
       throw std::runtime_error(where + "unknown drive kind " + Quoted(value) +
@@ -79,7 +84,9 @@ std::string FormatImageDescription(const ImageDescription& description) {
       "; locale: the user's default locale identifier (0x0407 German, 0x0409 English).\n"
       "; drive X: fixed, cdrom (with its disc, read-only), cdrom-no-disc,\n"
       ";   removable, removable-no-disk, network or none. A drive not named here is\n"
-      ";   a fixed disk when the image has its drive_x folder, else none.\n";
+      ";   a fixed disk when the image has its drive_x folder, else none.\n"
+      "; missing: a key (below HKEY_LOCAL_MACHINE) or INF file the case does not\n"
+      ";   hold: what rests on it is unknown.\n";
   if (description.locale) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.locale));
@@ -87,6 +94,7 @@ std::string FormatImageDescription(const ImageDescription& description) {
   }
   for (const auto& [letter, kind] : description.drives)
     text += std::string("drive ") + letter + " = " + DriveKindName(kind) + "\n";
+  for (const std::string& what : description.missing) text += "missing = " + what + "\n";
   return text;
 }
 

@@ -6,11 +6,15 @@
 //   locale = 0x0407
 //   drive C = fixed
 //   drive D = cdrom-no-disc
+//   missing = INFRARED.INF
 //
 // One "name = value" per line; blank lines and lines starting with ";" or
 // "#" are skipped. `locale` is the user default locale identifier (a number,
 // hexadecimal with 0x); `drive X` gives the kind of drive X: (sim_drives.h
-// lists the words). A drive the description does not name is a fixed disk
+// lists the words); `missing` names a fact the customer's case does not
+// hold, so that a finding resting on it is unknown rather than guessed: a
+// key below HKEY_LOCAL_MACHINE the export lacks, or an INF file not given.
+// A drive the description does not name is a fixed disk
 // when the image has its drive_x folder and no drive otherwise, so images
 // without a description keep their meaning.
 #pragma once
@@ -18,6 +22,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/sim/files/sim_drives.h"
@@ -29,6 +34,7 @@ constexpr const char* kImageDescriptionFile = "image.txt";
 struct ImageDescription {
   std::optional<std::uint32_t> locale;  // the user default locale identifier
   std::map<char, DriveKind> drives;     // upper-case letter -> kind
+  std::set<std::string> missing;        // "Enum\\Root\\Net", "IRMINI.INF"
 };
 
 // Reads the text of a description; throws std::runtime_error naming the file

@@ -1,9 +1,8 @@
 // System images: a folder with system.reg (REGEDIT4) and drive_x folders.
 // The registry part takes the .reg file, the files part the drive folders.
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
+#include "platform/sim/files/plain_tree.h"
 #include "platform/sim/sim_system.h"
 #include "regfile/reg_file.h"
 
@@ -15,21 +14,22 @@ RegImportReport SimSystem::LoadImage(const std::string& dir,
                                      const RegImportOptions& options) {
   const fs::path root(dir);
   if (!fs::is_directory(root)) throw std::runtime_error("no image folder: " + dir);
-  // Images copied from Windows may spell it SYSTEM.REG.
-  fs::path reg;
-  for (const auto& entry : fs::directory_iterator(root))
-    if (entry.is_regular_file() &&
-        EqualsIgnoreCase(entry.path().filename().string(), "system.reg"))
-      reg = entry.path();
+  // Images copied from Windows may spell it SYSTEM.REG; two spellings side
+  // by side leave it open which one the customer meant.
+  std::string reg;
+  for (const PlainEntry& entry : ListPlainFolder(dir)) {
+    if (!EqualsIgnoreCase(entry.relative, "system.reg")) continue;
+    if (!reg.empty())
+      throw regfile::RegFileError("the image " + dir + " holds two registry files, " + reg +
+                                  " and " + entry.relative + ": keep one");
+    reg = entry.relative;
+  }
   if (reg.empty())
     throw regfile::RegFileError("the image " + dir + " holds no system.reg");
-  std::ifstream in(reg, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  if (!in) throw regfile::RegFileError("cannot read " + reg.string());
+  const std::string text = ReadPlainFile((root / reg).string());
   RegImportOptions named = options;
-  named.fileName = reg.filename().string();
-  RegImportReport report = ImportRegFile(text.str(), &registry_.Root(), named);
+  named.fileName = reg;
+  RegImportReport report = ImportRegFile(text, &registry_.Root(), named);
   files_.CopyDrivesFrom(dir);
   description_ = ReadDescription(root);
   for (const auto& [letter, kind] : description_.drives) files_.SetDriveKind(letter, kind);
@@ -38,38 +38,34 @@ RegImportReport SimSystem::LoadImage(const std::string& dir,
 }
 
 ImageDescription SimSystem::ReadDescription(const std::filesystem::path& root) {
-  for (const auto& entry : fs::directory_iterator(root)) {
-    if (!EqualsIgnoreCase(entry.path().filename().string(), kImageDescriptionFile)) continue;
-    if (!entry.is_regular_file())
-      throw std::runtime_error(entry.path().string() + " is not a plain file");
-    std::ifstream in(entry.path(), std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in) throw std::runtime_error("cannot read " + entry.path().string());
-    return ParseImageDescription(text.str(), entry.path().filename().string());
+  // The folder's entries are plain ones (checked when the image was read);
+  // two spellings of the name are one name twice.
+  std::string found;
+  for (const PlainEntry& entry : ListPlainFolder(root.string())) {
+    if (!EqualsIgnoreCase(entry.relative, kImageDescriptionFile)) continue;
+    if (!found.empty())
+      throw std::runtime_error("the image " + root.string() + " holds two descriptions, " +
+                               found + " and " + entry.relative + ": keep one");
+    found = entry.relative;
   }
-  return {};
+  if (found.empty()) return {};
+  return ParseImageDescription(ReadPlainFile((root / found).string()), found);
 }
 
 std::string SimSystem::ExportRegistry() const { return ExportRegFile(registry_.Root()); }
 
 void SimSystem::SaveImage(const std::string& dir) {
-  const fs::path root(dir);
-  fs::create_directories(root);
-  {
-    std::ofstream out(root / "system.reg", std::ios::binary | std::ios::trunc);
-    out << ExportRegistry();
-    if (!out) throw std::runtime_error("cannot write " + (root / "system.reg").string());
-  }
+  // A folder already holding files would mix stale ones into the image, and
+  // could hold links that a write would follow.
+  PrepareEmptyFolder(dir);
+  WriteNewFile(dir + "/system.reg", ExportRegistry());
   files_.CopyDrivesTo(dir);
-  // What the registry does not hold: the locale the run had, and every
-  // drive's kind.
-  ImageDescription description;
+  // What the registry does not hold: the locale the run had, every drive's
+  // kind, and what the customer's case did not tell.
+  ImageDescription description = description_;
   description.locale = processes_.UserDefaultLcid();
   description.drives = files_.DriveKinds();
-  std::ofstream out(root / kImageDescriptionFile, std::ios::binary | std::ios::trunc);
-  out << FormatImageDescription(description);
-  if (!out) throw std::runtime_error("cannot write " + (root / kImageDescriptionFile).string());
+  WriteNewFile(dir + "/" + kImageDescriptionFile, FormatImageDescription(description));
 }
 
 }  // namespace nl::sim

@@ -76,17 +76,21 @@ class SimSystem : public Platform {
   // the registry's, the drive folders are the files'.
 
   // Imports <dir>/system.reg (found ignoring letter case; an image without
-  // one is an error) into the registry, copies every <dir>/drive_x folder
-  // onto the host root and applies the image's description (image.txt, when
-  // there is one: the drives' kinds and the user locale; see
-  // image_description.h). Returns the import's warnings.
+  // one, or with two spellings of it, is an error) into the registry,
+  // copies every <dir>/drive_x folder onto the host root and applies the
+  // image's description (image.txt, when there is one: the drives' kinds
+  // and the user locale; see image_description.h). Returns the import's
+  // warnings. The image is a customer's: a link, device, FIFO or socket in
+  // it, or a file or image over the limits (files/plain_tree.h), is an
+  // error before anything is copied.
   RegImportReport LoadImage(const std::string& dir, const RegImportOptions& options = {});
   // The description of the image loaded last (empty when it had none).
   const ImageDescription& LoadedDescription() const { return description_; }
   // The whole registry as REGEDIT4 text (see regfile/reg_file.h for the form).
   std::string ExportRegistry() const;
-  // Writes system.reg, copies the drive folders into `dir` and describes
-  // the drives' kinds and the user locale in image.txt.
+  // Writes system.reg, copies the drive folders into `dir` (which must be
+  // new or an empty folder) and describes the drives' kinds and the user
+  // locale in image.txt.
   void SaveImage(const std::string& dir);
 
   // ---- Platform (sim_platform_calls.cpp) ----

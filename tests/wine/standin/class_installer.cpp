@@ -17,7 +17,6 @@ int g_dialogsShown = 0;
 HWND g_dialog = nullptr;
 
 INT_PTR CALLBACK PageProcedure(HWND page, UINT message, WPARAM, LPARAM) {
-  NoteIncomingMessage();
   if (message == WM_INITDIALOG) {
     CreateLoggedControl(page, "BUTTON", "Infrarotgeraet suchen",
                         BS_AUTORADIOBUTTON, kInstallerPageControl, 10, 10, 200,
@@ -31,7 +30,6 @@ void ShowInstallerDialog();
 
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                  LPARAM lParam) {
-  NoteIncomingMessage();
   LogVisibility(dialog, message, wParam, lParam);
   switch (message) {
     case WM_INITDIALOG:

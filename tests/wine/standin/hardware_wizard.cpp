@@ -56,7 +56,6 @@ VOID CALLBACK GrowModels(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 INT_PTR CALLBACK FirstPageProcedure(HWND page, UINT message, WPARAM, LPARAM) {
-  NoteIncomingMessage();
   if (message == WM_INITDIALOG) {
     CreateLoggedControl(page, "EDIT", "", WS_BORDER | ES_AUTOHSCROLL,
                         kWizardFirstControl, 10, 10, 200, 22);
@@ -66,7 +65,6 @@ INT_PTR CALLBACK FirstPageProcedure(HWND page, UINT message, WPARAM, LPARAM) {
 }
 
 INT_PTR CALLBACK ModelPageProcedure(HWND page, UINT message, WPARAM, LPARAM) {
-  NoteIncomingMessage();
   if (message != WM_INITDIALOG) return FALSE;
   if (BehaviourIs("wizard", "no1580")) return TRUE;
   // 1581 first: whoever has found 1580 finds 1581 as well.
@@ -123,7 +121,6 @@ void GoForward() {
 
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                  LPARAM lParam) {
-  NoteIncomingMessage();
   LogVisibility(dialog, message, wParam, lParam);
   switch (message) {
     case WM_INITDIALOG:

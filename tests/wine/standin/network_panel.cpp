@@ -16,7 +16,6 @@ int g_okPresses = 0;
 
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                  LPARAM lParam) {
-  NoteIncomingMessage();
   LogVisibility(dialog, message, wParam, lParam);
   switch (message) {
     case WM_INITDIALOG:

@@ -47,9 +47,6 @@ HWND CreateStandinDialog(HWND parent, const char* title, int x, int y,
 HWND CreateLoggedControl(HWND parent, const char* className, const char* text,
                          DWORD style, int id, int x, int y, int width,
                          int height);
-// Call first in every window procedure: shares input state with the sending
-// installer on its first message, so that its SetFocus reaches our controls.
-void NoteIncomingMessage();
 // Logs the show-state changes of a top-level dialog; call from its procedure.
 void LogVisibility(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Logs a WM_COMMAND that reached a dialog.

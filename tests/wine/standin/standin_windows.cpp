@@ -1,10 +1,10 @@
 // Window plumbing shared by the stand-in tools: dialogs, logged controls,
-// input sharing with the installer, the message loop.
+// the message loop. The tools never attach their input to the installer's
+// threads, as the real wizard never does: the focus the installer gives a
+// control reaches it only through the input the installer attaches itself.
 #include <cstring>
 
 #include "standin.h"  // brings <windows.h>, needed before the next header
-
-#include <tlhelp32.h>
 
 namespace {
 
@@ -17,7 +17,6 @@ struct Subclassed {
 };
 Subclassed g_subclassed[32];
 int g_subclassedCount = 0;
-bool g_attached = false;
 
 WNDPROC OriginalProcedure(HWND window) {
   // Newest first: a handle of a destroyed control may come back for a new one.
@@ -27,42 +26,8 @@ WNDPROC OriginalProcedure(HWND window) {
   return DefWindowProcA;
 }
 
-// Attaches our input state to every thread of the process that started us:
-// the installer, which sends the messages and sets the focus.
-bool AttachToParentThreads() {
-  const DWORD self = GetCurrentProcessId();
-  DWORD parent = 0;
-  HANDLE processes = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (processes == INVALID_HANDLE_VALUE) return false;
-  PROCESSENTRY32 process;
-  process.dwSize = sizeof process;
-  for (BOOL more = Process32First(processes, &process); more;
-       more = Process32Next(processes, &process)) {
-    if (process.th32ProcessID == self) parent = process.th32ParentProcessID;
-  }
-  CloseHandle(processes);
-  if (parent == 0) return false;
-
-  bool attached = false;
-  HANDLE threads = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (threads == INVALID_HANDLE_VALUE) return false;
-  THREADENTRY32 thread;
-  thread.dwSize = sizeof thread;
-  for (BOOL more = Thread32First(threads, &thread); more;
-       more = Thread32Next(threads, &thread)) {
-    if (thread.th32OwnerProcessID != parent) continue;
-    BOOL ok = AttachThreadInput(GetCurrentThreadId(), thread.th32ThreadID, TRUE);
-    Log("attach thread=0x%lx ok=%d", static_cast<unsigned long>(thread.th32ThreadID),
-        ok ? 1 : 0);
-    attached = attached || ok;
-  }
-  CloseHandle(threads);
-  return attached;
-}
-
 LRESULT CALLBACK LoggedControlProcedure(HWND window, UINT message,
                                         WPARAM wParam, LPARAM lParam) {
-  NoteIncomingMessage();
   const int id = GetDlgCtrlID(window);
   const unsigned long handle =
       static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(window));
@@ -109,13 +74,6 @@ struct alignas(4) DialogTemplate {
 };
 
 }  // namespace
-
-void NoteIncomingMessage() {
-  if (g_attached || !InSendMessage()) return;
-  g_attached = true;  // one try: the installer's thread exists by now
-  Log("first message from another thread");
-  AttachToParentThreads();
-}
 
 HWND CreateStandinDialog(HWND parent, const char* title, int x, int y,
                          int width, int height, DLGPROC procedure,

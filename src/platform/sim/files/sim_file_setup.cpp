@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "platform/sim/files/host_io.h"
+#include "platform/sim/files/plain_tree.h"
 #include "platform/sim/files/sim_files.h"
 #include "platform/sim/sim_text.h"
 
@@ -16,15 +17,9 @@ namespace nl::sim {
 
 namespace {
 
-bool IsDriveFolder(const fs::path& p) {
-  const std::string name = p.filename().string();
+bool IsDriveFolder(const std::string& name) {
   return name.size() == 7 && name.compare(0, 6, "drive_") == 0 && name[6] >= 'a' &&
          name[6] <= 'z';
-}
-
-void CopyTree(const fs::path& from, const fs::path& to) {
-  fs::create_directories(to);
-  fs::copy(from, to, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
 }
 
 }  // namespace
@@ -48,17 +43,28 @@ SimFiles::~SimFiles() {
 
 void SimFiles::CopyDrivesFrom(const std::string& dir) {
   FlushAll();
-  for (const auto& entry : fs::directory_iterator(dir))
-    if (entry.is_directory() && IsDriveFolder(entry.path()))
-      CopyTree(entry.path(), fs::path(hostRoot_) / entry.path().filename());
+  // The image is a customer's: copied as a tree of plain files, within the
+  // image limits, every drive checked before anything is copied.
+  TreeBudget budget;
+  std::vector<std::string> drives;
+  for (const PlainEntry& entry : ListPlainFolder(dir))
+    if (entry.folder && IsDriveFolder(entry.relative)) {
+      ListPlainTree(dir + "/" + entry.relative, &budget);
+      drives.push_back(entry.relative);
+    }
+  for (const std::string& drive : drives) {
+    TreeBudget again;
+    CopyPlainTree(dir + "/" + drive, hostRoot_ + "/" + drive, &again);
+  }
   for (auto& entry : files_) entry.second.readLen = 0;
 }
 
 void SimFiles::CopyDrivesTo(const std::string& dir) {
   FlushAll();
-  for (const auto& entry : fs::directory_iterator(hostRoot_))
-    if (entry.is_directory() && IsDriveFolder(entry.path()))
-      CopyTree(entry.path(), fs::path(dir) / entry.path().filename());
+  TreeBudget budget;
+  for (const PlainEntry& entry : ListPlainFolder(hostRoot_))
+    if (entry.folder && IsDriveFolder(entry.relative))
+      CopyPlainTree(hostRoot_ + "/" + entry.relative, dir + "/" + entry.relative, &budget);
 }
 
 void SimFiles::AddDrive(char letter) {

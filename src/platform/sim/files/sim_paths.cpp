@@ -11,7 +11,31 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-void ApplyNames(std::string_view rest, std::vector<std::string>* names) {
+// A name Windows 95/98 refuses for a file or folder: a control byte or one
+// of < > : " | ? * / in it, a trailing dot or blank, or a device name (CON,
+// AUX, PRN, NUL, COM1 to COM4, LPT1 to LPT3), with an extension or without:
+// "PRN.TXT" is the printer in any folder, and "C:\LPT1\X" no folder at all.
+bool IsRefusedName(std::string_view name) {
+  for (char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || std::string_view("<>:\"|?*").find(ch) != std::string_view::npos) return true;
+  }
+  if (name.back() == '.' || name.back() == ' ') return true;
+  std::string_view base = name.substr(0, name.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  for (std::string_view device : {"CON", "AUX", "PRN", "NUL"})
+    if (EqualsIgnoreCase(base, device)) return true;
+  if (base.size() == 4) {
+    const std::string_view stem = base.substr(0, 3);
+    const char digit = base[3];
+    if (EqualsIgnoreCase(stem, "COM") && digit >= '1' && digit <= '4') return true;
+    if (EqualsIgnoreCase(stem, "LPT") && digit >= '1' && digit <= '3') return true;
+  }
+  return false;
+}
+
+// False when a name is one Windows refuses.
+bool ApplyNames(std::string_view rest, std::vector<std::string>* names) {
   std::size_t i = 0;
   while (i < rest.size()) {
     while (i < rest.size() && IsSeparator(rest[i])) ++i;
@@ -21,10 +45,12 @@ void ApplyNames(std::string_view rest, std::vector<std::string>* names) {
     if (name == "..") {
       if (!names->empty()) names->pop_back();
     } else if (!name.empty() && name != ".") {
+      if (IsRefusedName(name)) return false;
       names->emplace_back(name);
     }
     i = end;
   }
+  return true;
 }
 
 bool IsDirectory(const std::string& hostPath) {
@@ -72,7 +98,7 @@ bool ParseWinPath(std::string_view path, const WinPath& current, WinPath* out) {
   } else if (result.drive == current.drive) {
     result.names = current.names;
   }
-  ApplyNames(rest, &result.names);
+  if (!ApplyNames(rest, &result.names)) return false;
   *out = std::move(result);
   return true;
 }

@@ -1,0 +1,174 @@
+// The support answer for the customer's PC as it is: the goals before the
+// run (a PC before its first run, one after a complete run), what the case
+// does not hold (unknown, not guessed), which instance a goal was reached
+// on, the image's description, and the changes as JSON data.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "findings/findings.h"
+#include "findings/report_json.h"
+#include "findings/run_facts.h"
+#include "main/install_sequence.h"
+#include "platform/sim/image_description.h"
+#include "platform/sim/sim_system.h"
+#include "regfile/reg_file.h"
+#include "standins/stand_in_tools.h"
+
+namespace nl::findings {
+namespace {
+
+using sim::SimSystem;
+
+constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+constexpr const char* kNetClass = "System\\CurrentControlSet\\Services\\Class\\Net";
+
+std::string SampleImage() { return std::string(NL_SOURCE_DIR) + "/samples/de-win98"; }
+
+// One run on a loaded system, its facts recorded around it.
+RunFacts RunOnce(SimSystem& sim, const std::function<void(SimSystem&)>& change = nullptr) {
+  sim::InstallStandInTools(sim, {});
+  if (change) change(sim);
+  RunFacts facts;
+  RecordRunFacts(sim, RunMoment::kBefore, &facts);
+  InstallerMain(sim, 0x400000);
+  sim.Files().ProgramEnded();
+  RecordRunFacts(sim, RunMoment::kAfter, &facts);
+  return facts;
+}
+
+TEST(BeforeRun, APcBeforeItsFirstRunHasNoGoalWithTheNetworkEntriesStillThere) {
+  SimSystem sim;
+  sim.LoadImage(SampleImage());
+  const RunFacts facts = RunOnce(sim);
+  const std::vector<Finding> before = DecideBeforeRun(facts);
+  EXPECT_EQ(before.size(), 11u);  // the 14 goals but the three tools' runs
+  EXPECT_EQ(FindingFor(before, "network-panel"), nullptr);
+  for (const Finding& finding : before) {
+    EXPECT_EQ(finding.status, Status::kNotReached) << finding.goal;
+    EXPECT_FALSE(finding.cause.empty()) << finding.goal;
+  }
+  for (const char* goal : {"net-root", "net-class", "net-trans"})
+    EXPECT_NE(FindingFor(before, goal)->cause.find("is still there"), std::string::npos) << goal;
+  EXPECT_TRUE(EarlierRunTraces(facts).empty());
+}
+
+TEST(BeforeRun, AnImageKeptAfterACompleteRunHoldsEveryGoal) {
+  const std::string kept = testing::TempDir() + "/kept-after-run";
+  std::filesystem::remove_all(kept);
+  {
+    SimSystem first;
+    first.LoadImage(SampleImage());
+    RunOnce(first);
+    first.SaveImage(kept);
+  }
+  SimSystem again;
+  again.LoadImage(kept);
+  EXPECT_EQ(again.LoadedDescription().locale, 0x407u);
+  const RunFacts facts = RunOnce(again);
+  for (const Finding& finding : DecideBeforeRun(facts))
+    EXPECT_EQ(finding.status, Status::kReached) << finding.goal << ": " << finding.cause;
+  const std::vector<Finding> run = DecideFindings(facts);
+  for (const char* goal : {"net-root", "net-class", "net-trans"}) {
+    EXPECT_EQ(FindingFor(run, goal)->status, Status::kReached) << goal;
+    EXPECT_NE(FindingFor(run, goal)->cause.find("nothing to delete"), std::string::npos);
+  }
+  // Both backups and the display name.
+  EXPECT_EQ(EarlierRunTraces(facts).size(), 3u);
+  std::filesystem::remove_all(kept);
+}
+
+struct Case {
+  const char* name;
+  std::function<void(SimSystem&)> change;
+  std::set<std::string> missing;  // what the case does not hold
+  const char* goal;
+  Status status;
+  const char* causeWord;
+};
+
+const Case kCases[] = {
+    {"export of the Setup key alone", nullptr,
+     {"Enum\\Root\\Net", kNetClass, "System\\CurrentControlSet\\Services\\Class\\NetTrans"},
+     "net-trans", Status::kUnknown, "Class\\NetTrans (not in the registry export)"},
+    {"the same export: the network adapters", nullptr, {kNetClass},
+     "adapter-port", Status::kUnknown, "Class\\Net "},
+    {"INFRARED.INF not given", nullptr, {"INFRARED.INF"},
+     "inf-edits", Status::kUnknown, "INFRARED.INF (the INF file was not given)"},
+    {"INFRARED.INF not given: the display name is IRMINI.INF's", nullptr, {"INFRARED.INF"},
+     "display-name", Status::kReached, ""},
+    {"SourcePath on a network share",
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "\\\\SERVER\\CDS\\WIN98"); },
+     {}, "driver-copy", Status::kUnknown, "network share"},
+    {"a second IRMINI adapter",
+     [](SimSystem& s) {
+       s.Registry().SetText(std::string(kNetClass) + "\\0005", "AdapterName", "IRMINI");
+       s.Registry().SetText(std::string(kNetClass) + "\\0005", "DriverDesc", "Built-in IrDA");
+     },
+     {}, "adapter-port", Status::kReached, "Net\\0005 (DriverDesc \"Built-in IrDA\") is an IRMINI"},
+    {"a second matching protocol",
+     [](SimSystem& s) { s.Registry().SetText("Enum\\Root\\Net\\0007", "CompatibleIDs", "IRMINI"); },
+     {}, "net-root", Status::kReached, "Net\\0007 (CompatibleIDs \"IRMINI\") matches too and stays"},
+};
+
+TEST(CaseFacts, EachGapOrSecondInstanceIsSaid) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    SimSystem sim;
+    sim.LoadImage(SampleImage());
+    RunFacts facts = RunOnce(sim, c.change);
+    facts.missing = c.missing;
+    const std::vector<Finding> findings = DecideFindings(facts);
+    const Finding* finding = FindingFor(findings, c.goal);
+    ASSERT_NE(finding, nullptr);
+    EXPECT_EQ(StatusName(finding->status), std::string(StatusName(c.status)));
+    EXPECT_NE(finding->cause.find(c.causeWord), std::string::npos) << finding->cause;
+  }
+}
+
+TEST(ImageDescription, KeepsWhatTheCaseLacksThroughItsText) {
+  sim::ImageDescription description;
+  description.locale = 0x409;
+  description.drives['D'] = sim::DriveKind::kCdRomNoDisc;
+  description.missing = {"Enum\\Root\\Net", "IRMINI.INF"};
+  const sim::ImageDescription read =
+      sim::ParseImageDescription(sim::FormatImageDescription(description), "image.txt");
+  EXPECT_EQ(read.locale, description.locale);
+  EXPECT_EQ(read.drives, description.drives);
+  EXPECT_EQ(read.missing, description.missing);
+  EXPECT_THROW(sim::ParseImageDescription("missing =\n", "image.txt"), std::runtime_error);
+}
+
+TEST(ReportJson, GivesTheChangesAsData) {
+  RunReport report;
+  report.locale = 0x409;
+  report.localeSource = "image";
+  auto before = std::make_shared<regfile::RegNode>();
+  auto after = std::make_shared<regfile::RegNode>();
+  regfile::ImportRegFile("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\A]\r\n\"V\"=\"old\"\r\n"
+                         "\"Gone\"=dword:00000001\r\n\r\n[HKEY_LOCAL_MACHINE\\A\\Sub]\r\n",
+                         before.get());
+  regfile::ImportRegFile("REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\a]\r\n\"v\"=\"new\"\r\n\r\n"
+                         "[HKEY_LOCAL_MACHINE\\B\\C]\r\n\"X\"=hex:01,02\r\n",
+                         after.get());
+  report.registryBefore = before;
+  report.registryAfter = after;
+  report.files.push_back({"C:\\WINDOWS\\INF\\IRMINI.BAK", "added", 0, 12});
+  const nlohmann::json parsed = nlohmann::json::parse(ReportJson(report));
+  EXPECT_EQ(parsed["locale"], "0x409");
+  EXPECT_EQ(parsed["localeSource"], "image");
+  const nlohmann::json& changes = parsed["registryChanges"];
+  EXPECT_EQ(changes["valuesChanged"][0]["old"]["text"], "old");
+  EXPECT_EQ(changes["valuesChanged"][0]["new"]["text"], "new");
+  EXPECT_EQ(changes["valuesDeleted"][0]["dword"], 1);
+  EXPECT_EQ(changes["keysDeleted"][0]["key"], "HKEY_LOCAL_MACHINE\\A\\Sub");
+  ASSERT_EQ(changes["keysAdded"].size(), 2u);  // B and B\C
+  EXPECT_EQ(changes["keysAdded"][1]["values"][0]["hex"], "01 02");
+  EXPECT_EQ(parsed["fileChanges"]["added"][0]["path"], "C:\\WINDOWS\\INF\\IRMINI.BAK");
+}
+
+}  // namespace
+}  // namespace nl::findings
