@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "case_file.h"
@@ -205,6 +206,10 @@ TEST(CaseFile, LimitsAndDrivesAreRecorded) {
   SimSystem fromCase;
   fromCase.LoadImage(image);
   EXPECT_EQ(fromCase.Files().DriveKindOf('D'), sim::DriveKind::kCdRomNoDisc);
+  // What the case does not hold whole is missing, so that what rests on it
+  // is unknown; a file too large that no goal reads is only said.
+  EXPECT_EQ(fromCase.LoadedDescription().missing,
+            std::set<std::string>{"System\\CurrentControlSet\\Services\\Class\\Net"});
   EXPECT_FALSE(fs::exists(fs::path(image) / "drive_c/WINDOWS/INF/IRMINI.BAK"));
   EXPECT_TRUE(fs::exists(fs::path(image) / "drive_c/WINDOWS/INF/IRMINI.INF"));
 }
