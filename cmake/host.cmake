@@ -34,6 +34,12 @@ add_library(nl_findings STATIC ${NL_FINDINGS_SOURCES})
 target_include_directories(nl_findings PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(nl_findings PUBLIC nl_sim nl_standins PRIVATE nlohmann_json::nlohmann_json)
 
+# The case file writer of the collector NLDIAG.EXE (src/diag), the same
+# sources as the Windows program's, for simrun's case reader and the tests.
+file(GLOB NL_DIAG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/diag/*.cpp)
+add_library(nl_diag STATIC ${NL_DIAG_SOURCES})
+target_include_directories(nl_diag PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)
 foreach(tool_main ${NL_TOOL_MAINS})
@@ -41,7 +47,7 @@ foreach(tool_main ${NL_TOOL_MAINS})
   get_filename_component(tool_name ${tool_dir} NAME)
   file(GLOB tool_sources CONFIGURE_DEPENDS ${tool_dir}/*.cpp)
   add_executable(${tool_name} ${tool_sources})
-  target_link_libraries(${tool_name} PRIVATE nl_findings nl_standins)
+  target_link_libraries(${tool_name} PRIVATE nl_findings nl_standins nl_diag)
 endforeach()
 
 enable_testing()
@@ -57,8 +63,12 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
 list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/report_text.cpp)
 add_executable(host_tests ${NL_TEST_SOURCES})
-target_link_libraries(host_tests PRIVATE nl_findings nl_standins nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
+target_link_libraries(host_tests PRIVATE nl_findings nl_standins nl_diag nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+# simrun's case file reader and image, tested beside the collector.
+target_sources(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/simrun/case_file.cpp
+  ${CMAKE_SOURCE_DIR}/tools/simrun/case_image.cpp ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp)
+target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/simrun)
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "NL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")

@@ -23,6 +23,7 @@ add_executable(nlsetup WIN32
   ${CMAKE_SOURCE_DIR}/src/main/program_entry.cpp
   ${CMAKE_SOURCE_DIR}/src/main/nlsetup.rc
   ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_platform.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_process.cpp
   ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp)
 set_target_properties(nlsetup PROPERTIES OUTPUT_NAME NLSETUP SUFFIX .EXE)
 # Freestanding: the compiler must not turn these loops back into calls of
@@ -33,13 +34,32 @@ set_source_files_properties(
 target_link_libraries(nlsetup PRIVATE nl_logic)
 target_link_options(nlsetup PRIVATE ${NL_WIN_LINK_OPTIONS})
 
-# The product may import only what Windows 95 provides, and may use only
-# 80386 instructions.
+# The collector NLDIAG.EXE, built the same way: the case file's writer
+# (src/diag) over its own small interface to the system, so that neither
+# program imports the other's calls.
+file(GLOB NL_DIAG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/diag/*.cpp)
+add_executable(nldiag WIN32
+  ${NL_DIAG_SOURCES}
+  ${CMAKE_SOURCE_DIR}/src/diag/win32/nldiag_entry.cpp
+  ${CMAKE_SOURCE_DIR}/src/diag/win32/nldiag.rc
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_diag_system.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_process.cpp
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp)
+set_target_properties(nldiag PROPERTIES OUTPUT_NAME NLDIAG SUFFIX .EXE)
+target_include_directories(nldiag PRIVATE ${CMAKE_SOURCE_DIR}/src)
+target_link_options(nldiag PRIVATE ${NL_WIN_LINK_OPTIONS})
+
+# The products may import only what Windows 95 provides (each from its own
+# list), and may use only 80386 instructions.
+set(NL_IMPORTS_DIR ${CMAKE_SOURCE_DIR}/tools/imports)
 add_custom_target(check_imports
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/imports/check_imports.sh $<TARGET_FILE:nlsetup>
-  COMMAND ${CMAKE_SOURCE_DIR}/tools/imports/check_instructions.sh $<TARGET_FILE:nlsetup>
-  DEPENDS nlsetup
-  COMMENT "Checking the imports and instructions of NLSETUP.EXE"
+  COMMAND ${NL_IMPORTS_DIR}/check_imports.sh $<TARGET_FILE:nlsetup>
+  COMMAND ${NL_IMPORTS_DIR}/check_instructions.sh $<TARGET_FILE:nlsetup>
+  COMMAND ${NL_IMPORTS_DIR}/check_imports.sh $<TARGET_FILE:nldiag>
+          ${NL_IMPORTS_DIR}/allowed_imports_nldiag.txt
+  COMMAND ${NL_IMPORTS_DIR}/check_instructions.sh $<TARGET_FILE:nldiag>
+  DEPENDS nlsetup nldiag
+  COMMENT "Checking the imports and instructions of NLSETUP.EXE and NLDIAG.EXE"
   VERBATIM)
 
 # Stand-in for the system's rundll32.exe: plays the class installer, the

@@ -76,7 +76,7 @@ void GetModuleDirectory(Platform& os, ProgramInstance instance, char* out,
 }
 
 bool IsGermanLocale(Platform& os) {
-  return (os.GetUserDefaultLCID() & 0xFF) == 7;
+  return IsGermanLocaleId(os.GetUserDefaultLCID());
 }
 
 }  // namespace nl

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "setup/install_run.h"
 
@@ -38,8 +39,11 @@ bool GetSetupScratchPath(InstallRun& run, const char* fileName, char* out,
 void GetModuleDirectory(Platform& os, ProgramInstance instance, char* out,
                         std::size_t capacity);
 
-// True when the low eight bits of the user default locale are 7 (German, any
-// region). Asked afresh on every call.
+// True when the low eight bits of the locale identifier are 7 (German, any
+// region).
+constexpr bool IsGermanLocaleId(std::uint32_t lcid) { return (lcid & 0xFF) == 7; }
+
+// IsGermanLocaleId of the user default locale, asked afresh on every call.
 bool IsGermanLocale(Platform& os);
 
 }  // namespace nl

@@ -242,3 +242,25 @@ class ProfileWrites(Check):
             return False, "the run traced no profile writes"
         return result.profile_writes == self.calls, "traced: %s" % _short(
             result.profile_writes, 400)
+
+
+class CaseHolds(Check):
+    """NLCASE.TXT, as NLDIAG.EXE wrote it before the program ran, holds a
+    line matching each pattern, and its lines end in CRLF."""
+
+    def __init__(self, title, patterns):
+        self.title = title
+        self.patterns = [re.compile(p, re.MULTILINE) for p in patterns]
+
+    def describe(self):
+        return "case file: " + self.title
+
+    def evaluate(self, result):
+        if result.case_file is None:
+            return False, "no case file"
+        text = result.case_file.decode("cp1252", "replace")
+        if "\n" in text.replace("\r\n", ""):
+            return False, "a line ends without CR"
+        lines = text.replace("\r\n", "\n")
+        missing = [p.pattern for p in self.patterns if not p.search(lines)]
+        return not missing, ("missing: " + "; ".join(missing)) if missing else "all there"

@@ -149,6 +149,10 @@ def run_scenario(scenario, args, template):
             sim = simcompare.SimOutcome(False, "simrun not found: build the host "
                                         "preset or give --simrun")
         checks = checks + [simcompare.SimulatorAgrees(sim)]
+    if scenario.case_standin is not None:
+        checks = checks + [simcompare.CasePredictionAgrees(args.simrun, scenario.case_standin)]
+    if scenario.case_before_run:
+        checks = checks + [simcompare.CaseBeforeRunReached(args.simrun)]
     paths = sorted({p for c in checks for p in c.paths()} | set(REPORT_FILES))
     result = winerun.run_program(setup, args.exe_dir, template, paths)
     failures = 0
@@ -175,7 +179,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--exe-dir", default=os.path.join(SOURCE_DIR, "build", "windows"),
-                        help="folder with NLSETUP.EXE and rundll32.exe")
+                        help="folder with NLSETUP.EXE, NLDIAG.EXE and rundll32.exe")
     parser.add_argument("--cache", default=os.path.join(SOURCE_DIR, "build", "wine-template"),
                         help="where the initialised Wine prefix is kept")
     parser.add_argument("--simrun", help="the simulator's simrun (default: from the "
@@ -202,7 +206,10 @@ def main():
     unknown = set(args.names) - {s.name for s in SCENARIOS}
     if unknown:
         parser.error("unknown scenario: " + ", ".join(sorted(unknown)))
-    for name in ("NLSETUP.EXE", "rundll32.exe"):
+    chosen = [s for s in SCENARIOS if not args.names or s.name in args.names]
+    needed = ["NLSETUP.EXE", "rundll32.exe"] + (
+        ["NLDIAG.EXE"] if any(s.setup.get("collect_case") for s in chosen) else [])
+    for name in needed:
         if not os.path.isfile(os.path.join(args.exe_dir, name)):
             parser.error("%s not found in %s (build the windows preset)" % (name, args.exe_dir))
     ensure_display()
@@ -213,7 +220,6 @@ def main():
     except winerun.RunError as error:
         print("Wine runs: no Wine prefix: %s" % error)
         return 1
-    chosen = [s for s in SCENARIOS if not args.names or s.name in args.names]
     failed = []
     for scenario in chosen:
         try:

@@ -23,7 +23,7 @@ from dataclasses import dataclass, field
 
 import expectations as ex
 from simcompare import NO_TOOLS
-from checks import ExitCode, FileAbsent, FileBytes, LogCount, LogGap, LogSequence
+from checks import CaseHolds, ExitCode, FileAbsent, FileBytes, LogCount, LogGap, LogSequence
 
 SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(
     os.path.abspath(__file__))))
@@ -40,6 +40,13 @@ class Scenario:
     standin: str = ""
     setup: dict = field(default_factory=dict)  # further RunSetup fields
     sim_standin: object = None      # str: also run simulated and compare
+    # str: NLDIAG.EXE collects the case before the run (setup collect_case),
+    # and simrun's prediction from the case, with these stand-in options,
+    # must equal the outcome (simcompare.CasePredictionAgrees).
+    case_standin: object = None
+    # The case is taken after a complete run (setup runs_before): simrun's
+    # before_run on its image must find every goal reached.
+    case_before_run: bool = False
 
 
 def user_locale(lcid):
@@ -228,6 +235,47 @@ def english_without_tools_or_source(image):
     return checks
 
 
+def case_facts(lcid):
+    """What the case of a Windows 98 PC with the sample's files holds."""
+    return [
+        r"^NLDIAG case file 1$",
+        r"^windows-version = 4\.10$",
+        r"^windows-platform = 1$",
+        r"^user-locale = 0x%04X$" % lcid,
+        r"^SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup = present, 1 keys, ",
+        r"^== file IRMINI\.INF\npath = C:\\WINDOWS\\INF\\IRMINI\.INF\nstate = present$",
+        r"^nl-430\.sys = present, \d+ bytes, crc32 0x[0-9A-F]{8}$",
+        r"^drive = C:\ntype = 3\nmedium = present\nfolder = present$",
+        r"^== end$",
+    ]
+
+
+def german_case(image):
+    return german_full(image) + [CaseHolds("the German PC", case_facts(0x0407))]
+
+
+def english_case(image):
+    return english_full(image) + [CaseHolds("the English PC", case_facts(0x0409))]
+
+
+def german_case_after_run(image):
+    """The case collected after a complete run shows what that run left
+    (both backups, no temporary file), and simrun's before_run on its image
+    finds every goal reached; the second run then restores the backups and
+    ends as a first run, as predicted from the case."""
+    return [ExitCode(0), CaseHolds("what the earlier run left", [
+        r"^== file IRMINI\.BAK\npath = .*\nstate = present$",
+        r"^== file INFRARED\.BAK\npath = .*\nstate = present$",
+        r"^== file NL-TEMP\.INF\npath = .*\nstate = absent \(error 2\)$",
+        r"^Enum\\INFRARED = present, ",
+        r"^System\\CurrentControlSet\\Services\\Class\\Infrared = present, ",
+        # The matching network entry is gone: the key and one subkey left.
+        r"^Enum\\Root\\Net = present, 2 keys, ",
+    ])] + [c for c in ex.full_run_checks(image, german=True)
+           if not isinstance(c, (LogSequence, LogCount, LogGap, ex.SettledItemCount,
+                                 ex.MatchingSubkeyRemoved))]
+
+
 NO_SOURCE_PATH = (
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup]\n"
     '"SourcePath"=-\n')
@@ -280,4 +328,17 @@ SCENARIOS = [
     Scenario("german-wizard-no-lists", "the wizard's lists never appear",
              GERMAN_IMAGE, "de_DE.UTF-8", german_wizard_without_lists,
              standin="wizard=no1580", sim_standin="wizard=no1580"),
+    # NLDIAG.EXE collects the case in the fresh prefix; simrun's image made
+    # from the case alone predicts the run that follows.
+    Scenario("german-case", "NLDIAG.EXE's case predicts the German run",
+             GERMAN_IMAGE, "de_DE.UTF-8", german_case,
+             setup={"collect_case": True}, case_standin=""),
+    Scenario("english-case", "NLDIAG.EXE's case predicts the English run",
+             GERMAN_IMAGE, "en_US.UTF-8", english_case,
+             setup={"collect_case": True}, case_standin=""),
+    Scenario("german-case-after-run",
+             "the case taken after a run shows its traces and predicts the next run",
+             GERMAN_IMAGE, "de_DE.UTF-8", german_case_after_run,
+             setup={"collect_case": True, "runs_before": 1}, case_standin="",
+             case_before_run=True),
 ]

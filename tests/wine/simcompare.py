@@ -69,6 +69,13 @@ with it:
   simulator both keep that rule. The stand-in tools never attach their
   input to the installer's (the real tools do not), so the focus on the
   wizard's list shows that the program attached its own.
+- The collector's case (the case scenarios): Wine answers GetVersionExA
+  with Windows 98's version only for programs given that version
+  (winerun.WINE98_DEFAULTS names NLDIAG.EXE too); drive C: is a Unix folder
+  that Wine reports as a fixed disk with its medium. The case holds the
+  subkeys in Wine's sorted order, and the image made from it keeps that
+  order, so the prediction looks at the same subkeys as the Wine run; on
+  Windows 9x the case holds the PC's own order in the same way.
 - Keys Wine makes for itself (its own device classes under
   ...\\Services\\Class, for instance) are in the Wine prefix before the run
   and not in the image. So the image's keys are compared with Wine's
@@ -76,6 +83,7 @@ with it:
   changes on an equally seeded registry mean equal registries after.
 """
 
+import json
 import os
 import re
 import shutil
@@ -196,25 +204,79 @@ def run_simulated(simrun, setup, standin):
     subtrees before and after and the compared files after."""
     work = tempfile.mkdtemp(prefix="nl-sim-")
     try:
-        image, kept = os.path.join(work, "image"), os.path.join(work, "after")
+        image = os.path.join(work, "image")
         make_image(setup, image)
-        command = [simrun, "--image", image, "--locale", hex(locale_id(setup.locale)),
-                   "--runs", str(setup.runs), "--keep", kept]
-        if standin:
-            command += ["--standin", standin]
-        run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                             timeout=120)
-        output = run.stdout.decode("utf-8", "replace")
-        if run.returncode != 0 or not os.path.isdir(kept):
-            return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
-        ending = re.search(r"and (\d+) ms of virtual time", output)
-        files = {}
-        for path in COMPARED_FILES:
-            host = winerun.find_case_insensitive(os.path.join(kept, "drive_c"), path[3:])
-            files[path] = open(host, "rb").read() if os.path.isfile(host) else None
-        return SimOutcome(True, "", int(ending.group(1)) if ending else 0,
-                          read_reg(os.path.join(image, "system.reg")),
-                          read_reg(os.path.join(kept, "system.reg")), files)
+        return _simulate(simrun, image, locale_id(setup.locale), setup.runs, standin, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def _simulate(simrun, image, locale, runs, standin, work):
+    """simrun on the image, with the locale given or (None) the image's own."""
+    kept = os.path.join(work, "after")
+    command = [simrun, "--image", image] + (
+        ["--locale", hex(locale)] if locale is not None else []) + [
+        "--runs", str(runs), "--keep", kept]
+    if standin:
+        command += ["--standin", standin]
+    run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         timeout=120)
+    output = run.stdout.decode("utf-8", "replace")
+    if run.returncode != 0 or not os.path.isdir(kept):
+        return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
+    ending = re.search(r"and (\d+) ms of virtual time", output)
+    files = {}
+    for path in COMPARED_FILES:
+        host = winerun.find_case_insensitive(os.path.join(kept, "drive_c"), path[3:])
+        files[path] = open(host, "rb").read() if os.path.isfile(host) else None
+    return SimOutcome(True, "", int(ending.group(1)) if ending else 0,
+                      read_reg(os.path.join(image, "system.reg")),
+                      read_reg(os.path.join(kept, "system.reg")), files)
+
+
+def make_image_from_case(simrun, case_file, work):
+    """simrun --make-image --case on the case: (image folder, None), or
+    (None, why not)."""
+    case_path, image = os.path.join(work, "NLCASE.TXT"), os.path.join(work, "image")
+    with open(case_path, "wb") as f:
+        f.write(case_file)
+    made = subprocess.run([simrun, "--make-image", image, "--case", case_path],
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=120)
+    if made.returncode != 0:
+        return None, "simrun --make-image --case exit %d: %s" % (
+            made.returncode, made.stdout.decode("utf-8", "replace")[-600:])
+    return image, None
+
+
+def predict_from_case(simrun, case_file, standin):
+    """What simrun predicts from a case NLDIAG.EXE wrote: the image made by
+    simrun --make-image --case, run with the locale the case gives (the
+    image's own, from its image.txt)."""
+    work = tempfile.mkdtemp(prefix="nl-case-")
+    try:
+        image, problem = make_image_from_case(simrun, case_file, work)
+        if image is None:
+            return SimOutcome(False, problem)
+        return _simulate(simrun, image, None, 1, standin, work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+def before_run_from_case(simrun, case_file):
+    """simrun's before_run findings (JSON) on the image made from the case:
+    (list of {goal, status, cause}, None) or (None, why not)."""
+    work = tempfile.mkdtemp(prefix="nl-case-")
+    try:
+        image, problem = make_image_from_case(simrun, case_file, work)
+        if image is None:
+            return None, problem
+        run = subprocess.run([simrun, "--image", image, "--json"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=120)
+        try:
+            return json.loads(run.stdout.decode("utf-8"))["before_run"], None
+        except (ValueError, KeyError) as error:
+            return None, "simrun --json exit %d: %s (%s)" % (
+                run.returncode, error, run.stderr.decode("utf-8", "replace")[-300:])
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
@@ -319,3 +381,58 @@ class SimulatorAgrees(Check):
         if not found:
             return True, "equal"
         return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
+
+
+class CasePredictionAgrees(Check):
+    """NLDIAG.EXE collected the case in the Wine prefix before the program
+    ran; simrun's image made from that case alone, run on the simulated
+    system, predicted every registry change and file the Wine run left."""
+
+    def __init__(self, simrun, standin):
+        self.simrun, self.standin = simrun, standin
+
+    def paths(self):
+        return COMPARED_FILES
+
+    def describe(self):
+        return "the prediction from NLDIAG.EXE's case equals the outcome"
+
+    def evaluate(self, result):
+        if result.case_exit != 0 or result.case_file is None:
+            return False, "NLDIAG.EXE exit %s, case file %s" % (
+                result.case_exit, "missing" if result.case_file is None else "written")
+        if not self.simrun:
+            return False, "simrun not found: build the host preset or give --simrun"
+        outcome = predict_from_case(self.simrun, result.case_file, self.standin)
+        if not outcome.ok:
+            return False, outcome.problem
+        found = differences(result, outcome)
+        if not found:
+            return True, "equal"
+        return False, "%d differences:\n    %s" % (len(found), "\n    ".join(found))
+
+
+class CaseBeforeRunReached(Check):
+    """The case NLDIAG.EXE collected after a complete run: simrun's
+    before_run, on the image made from it, finds every goal the registry
+    and files show already reached."""
+
+    def __init__(self, simrun):
+        self.simrun = simrun
+
+    def describe(self):
+        return "before_run on the image from the case: every goal reached"
+
+    def evaluate(self, result):
+        if result.case_file is None:
+            return False, "no case file"
+        if not self.simrun:
+            return False, "simrun not found: build the host preset or give --simrun"
+        goals, problem = before_run_from_case(self.simrun, result.case_file)
+        if goals is None:
+            return False, problem
+        open_goals = ["%s %s: %s" % (g["goal"], g["status"], g.get("cause", ""))
+                      for g in goals if g["status"] != "reached"]
+        if not goals or open_goals:
+            return False, "; ".join(open_goals) or "no goals"
+        return True, "%d goals reached" % len(goals)

@@ -29,6 +29,9 @@ EXPORTED_KEYS = (
 WINE98_DEFAULTS = (
     "[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\NLSETUP.EXE]\r\n"
     '"Version"="win98"\r\n\r\n'
+    # The collector too, so that its case names Windows 98's version.
+    "[HKEY_CURRENT_USER\\Software\\Wine\\AppDefaults\\NLDIAG.EXE]\r\n"
+    '"Version"="win98"\r\n\r\n'
     # No window manager runs on the virtual display: windows left to one
     # would make every hide and destroy wait 2 s for it to answer.
     "[HKEY_CURRENT_USER\\Software\\Wine\\X11 Driver]\r\n"
@@ -216,6 +219,8 @@ class RunSetup:
     runs: int = 1                   # how often the program runs in a row
     trace_sleeps: bool = False      # record the program's Sleep calls
     trace_profile: bool = False     # record its WritePrivateProfileStringA calls
+    collect_case: bool = False      # run NLDIAG.EXE /quiet before the program
+    runs_before: int = 0            # program runs before the case is collected
 
 
 @dataclass
@@ -232,6 +237,8 @@ class RunResult:
     program_span: tuple = (0.0, 0.0)  # time.monotonic() at its start and end
     sleeps_ms: list = None          # its Sleep arguments, when traced
     profile_writes: list = None     # its profile writes, when traced
+    case_file: bytes = None         # NLCASE.TXT as NLDIAG.EXE wrote it
+    case_exit: object = None        # NLDIAG.EXE's exit code
 
 
 def seed_registry(env, prefix, setup):
@@ -275,6 +282,9 @@ def place_program(setup, drive_c, exe_dir):
     os.makedirs(program_dir, exist_ok=True)
     shutil.copyfile(os.path.join(exe_dir, "NLSETUP.EXE"),
                     os.path.join(program_dir, "NLSETUP.EXE"))
+    if setup.collect_case:
+        shutil.copyfile(os.path.join(exe_dir, "NLDIAG.EXE"),
+                        os.path.join(program_dir, "NLDIAG.EXE"))
     if setup.place_standin:
         shutil.copyfile(os.path.join(exe_dir, "rundll32.exe"),
                         os.path.join(program_dir, "rundll32.exe"))
@@ -315,16 +325,33 @@ def run_program(setup, exe_dir, template, read_paths=()):
             with open(host, "rb") as f:
                 return f.read()
 
+        env_run = dict(env)
+        if setup.standin:
+            env_run["NL_STANDIN"] = setup.standin
+        program_dir = find_case_insensitive(drive_c, PROGRAM_DIR)
+        # Earlier runs whose traces the case must show, then the collector,
+        # as a customer runs it before calling support.
+        for _ in range(setup.runs_before):
+            wine(env_run, "C:\\%s\\NLSETUP.EXE" % PROGRAM_DIR, timeout=setup.timeout,
+                 cwd=program_dir)
+            stop_wineserver(env)
+        log_path = find_case_insensitive(program_dir, STANDIN_LOG)
+        if setup.runs_before and os.path.exists(log_path):
+            os.remove(log_path)  # the log tells of the measured run alone
+        case_file, case_exit = None, None
+        if setup.collect_case:
+            collected = wine(env, "C:\\%s\\NLDIAG.EXE" % PROGRAM_DIR, "/quiet",
+                             timeout=120, cwd=program_dir)
+            stop_wineserver(env)
+            case_exit = collected.returncode
+            case_file = read_file("C:\\%s\\NLCASE.TXT" % PROGRAM_DIR)
+
         files_before = {p: read_file(p) for p in read_paths}
         registry_before = export_registry(env, prefix)
         stop_wineserver(env)
 
-        env_run = dict(env)
-        if setup.standin:
-            env_run["NL_STANDIN"] = setup.standin
         if setup.trace_sleeps or setup.trace_profile:
             env_run["WINEDEBUG"] = "+pid,+relay"
-        program_dir = find_case_insensitive(drive_c, PROGRAM_DIR)
         started = time.monotonic()
         exit_code, output, program_seconds = None, "", 0.0
         span = [None, None]
@@ -357,7 +384,8 @@ def run_program(setup, exe_dir, template, read_paths=()):
                          log.decode("cp1252", "replace"), output, program_seconds,
                          tuple(span),
                          traced_sleeps(output) if setup.trace_sleeps else None,
-                         traced_profile_writes(output) if setup.trace_profile else None)
+                         traced_profile_writes(output) if setup.trace_profile else None,
+                         case_file, case_exit)
     finally:
         try:
             stop_wineserver(env, kill=True)

@@ -7,8 +7,10 @@
 #   regfile (20 s): the .reg loader and exporter (load, export, load,
 #     export: the same bytes);
 #   image (10 s): the copy of an image's folders, from trees holding links,
-#     FIFOs, hard links and names differing only in case.
-# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image]
+#     FIFOs, hard links and names differing only in case;
+#   case (20 s): simrun's reader of NLDIAG.EXE's case files and the image
+#     planned from one (every path inside the image).
+# Usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image|case]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 target=${2:-substitution}
@@ -59,6 +61,16 @@ case "$target" in
       "$root/tests/fuzz/image_tree_fuzz.cpp" "$root/src/platform/sim/files/plain_tree.cpp" \
       "$root/src/platform/sim/sim_text.cpp" "$root/src/regfile/ignore_case.cpp"
     ;;
-  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image]" >&2; exit 2 ;;
+  case)
+    seconds=${1:-20}
+    run_variant case_fuzz "$seconds" "$root/tests/fuzz/case_corpus" \
+      "$root/tests/fuzz/case_fuzz.cpp" "$root/tools/simrun/case_file.cpp" \
+      "$root/tools/simrun/case_image.cpp" "$root/tools/simrun/changes.cpp" \
+      "$root/src/platform/sim/files/plain_tree.cpp" "$root/tools/simrun/report_text.cpp" \
+      "$root/src/diag/case_output.cpp" "$root/src/platform/sim/files/sim_drives.cpp" \
+      "$root/src/platform/sim/image_description.cpp" "$root/src/platform/sim/sim_text.cpp" \
+      "$root"/src/regfile/*.cpp -- -I"$root/tools/simrun"
+    ;;
+  *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image|case]" >&2; exit 2 ;;
 esac
 echo "fuzz $target: $seconds s without a finding"

@@ -3,12 +3,14 @@
 # header asks for more than those systems offer, or when it imports anything
 # outside the allow-list (which holds KERNEL32, USER32 and ADVAPI32
 # functions present on Windows 95, and nothing of MSVCRT.DLL, which Windows
-# 95 lacks). Usage: check_imports.sh NLSETUP.EXE
+# 95 lacks). Usage: check_imports.sh PROGRAM.EXE [ALLOW-LIST]; the list
+# defaults to NLSETUP.EXE's, allowed_imports.txt beside this script.
 set -euo pipefail
 
-exe=${1:?usage: check_imports.sh NLSETUP.EXE}
+exe=${1:?usage: check_imports.sh PROGRAM.EXE [ALLOW-LIST]}
 here=$(cd "$(dirname "$0")" && pwd)
-allowed="$here/allowed_imports.txt"
+allowed=${2:-"$here/allowed_imports.txt"}
+[ -r "$allowed" ] || { echo "check_imports: no allow-list $allowed" >&2; exit 1; }
 objdump=${OBJDUMP:-i686-w64-mingw32-objdump}
 
 headers=$("$objdump" -p "$exe")

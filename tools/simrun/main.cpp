@@ -6,6 +6,7 @@
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE]
 //          [--cd-disc | --no-disc | --network]
+//   simrun --make-image DIR --case NLCASE.TXT
 //
 // Text is shown as UTF-8 (registry text, file names and INF lines are code
 // page 1252), every customer text with its control bytes escaped
@@ -22,7 +23,8 @@
 // --json    print the whole report as one JSON document instead of text
 // --compare-reg  only print the account of the registry changes from one
 //           .reg file to another (how the Wine runs are reported too)
-// --make-image  lay out an image from what a customer sends (make_image.h)
+// --make-image  lay out an image from what a customer sends (make_image.h),
+//           or from the case NLDIAG.EXE wrote, given with --case (case_image.h)
 //
 // Prints the goals as the image holds them before the run and what an
 // earlier run left there, the findings (each goal of the installation, reached or not and
@@ -48,6 +50,7 @@
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
+#include "case_image.h"
 #include "make_image.h"
 #include "platform/sim/files/plain_tree.h"
 #include "report_text.h"
@@ -74,6 +77,7 @@ struct Options {
   bool json = false;
   std::string compareBefore, compareAfter;
   simrun::MakeImageRequest makeImage;
+  std::string caseFile;  // --make-image from NLDIAG.EXE's case file
 };
 
 [[noreturn]] void Usage(const char* problem) {
@@ -83,7 +87,8 @@ struct Options {
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
-               "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n");
+               "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n"
+               "       simrun --make-image DIR --case NLCASE.TXT\n");
   std::exit(2);
 }
 
@@ -139,6 +144,8 @@ Options ParseOptions(int argc, char** argv) {
       options.makeImage.registryExport = value();
     } else if (arg == "--inf") {
       options.makeImage.infFiles.push_back(value());
+    } else if (arg == "--case") {
+      options.caseFile = value();
     } else if (arg == "--no-disc") {
       options.makeImage.sourceDriveWithoutDisc = true;
     } else if (arg == "--cd-disc") {
@@ -154,8 +161,14 @@ Options ParseOptions(int argc, char** argv) {
       Usage(("unknown argument " + arg).c_str());
     }
   }
-  if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty())
-    Usage("--make-image needs --reg EXPORT.reg");
+  if (!options.caseFile.empty() &&
+      (options.makeImage.folder.empty() || !options.makeImage.registryExport.empty() ||
+       !options.makeImage.infFiles.empty() || options.makeImage.sourceDriveWithoutDisc ||
+       options.makeImage.sourceDriveWithDisc || options.makeImage.sourceOnNetwork))
+    Usage("--case goes with --make-image DIR alone: the case holds the rest");
+  if (!options.makeImage.folder.empty() && options.makeImage.registryExport.empty() &&
+      options.caseFile.empty())
+    Usage("--make-image needs --reg EXPORT.reg or --case NLCASE.TXT");
   if (options.makeImage.folder.empty() &&
       (!options.makeImage.registryExport.empty() || !options.makeImage.infFiles.empty() ||
        options.makeImage.sourceDriveWithoutDisc || options.makeImage.sourceDriveWithDisc ||
@@ -351,6 +364,8 @@ int RunImage(const Options& options) {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   if (!options.compareBefore.empty()) return CompareRegFiles(options);
+  if (!options.caseFile.empty())
+    return simrun::MakeImageFromCase(options.makeImage.folder, options.caseFile, DefaultImage());
   if (!options.makeImage.folder.empty()) {
     simrun::MakeImageRequest request = options.makeImage;
     request.sampleImage = DefaultImage();

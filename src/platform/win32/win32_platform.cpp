@@ -269,12 +269,4 @@ int Win32Platform::InvalidateRect(WindowHandle window, int erase) {
   return ::InvalidateRect(ToWindow(window), nullptr, erase);
 }
 
-// ---- Program start and end ----
-
-ProgramInstance CurrentProgramInstance() {
-  return reinterpret_cast<ProgramInstance>(::GetModuleHandleA(nullptr));
-}
-
-void ExitProgram(std::uint32_t exitCode) { ::ExitProcess(exitCode); }
-
 }  // namespace nl

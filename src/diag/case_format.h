@@ -1,0 +1,73 @@
+// The case file NLDIAG.EXE writes (NLCASE.TXT) and simrun reads: its name,
+// the words that mark its parts and its limits. Plain constant data, shared
+// by the writer (the Windows program) and the reader (simrun).
+//
+// The file is text in the PC's code page with CRLF line ends, readable in
+// Notepad. It starts with kCaseFirstLine; a line "== <part>" opens each part
+// and "== end" closes the file, so that a file cut short in sending shows as
+// such. Lines starting with ";" are comments. Inside a part, a line is
+// "name = value"; the registry part is a REGEDIT4 file as regedit writes
+// one; a file's bytes are lines of hexadecimal digits, kHexBytesPerLine
+// bytes a line. README.md describes every line.
+#pragma once
+
+#include <cstdint>
+
+#include "registry/infrared_class_table.h"
+#include "registry/network_entry_table.h"
+#include "setup/driver_prep.h"
+#include "setup/inf_edit_table.h"
+#include "setup/inf_replace.h"
+#include "setup/setup_env.h"
+
+namespace nl::diag {
+
+constexpr const char* kCaseFileName = "NLCASE.TXT";
+constexpr const char* kCaseFirstLine = "NLDIAG case file 1";
+
+constexpr const char* kPartSystem = "system";
+constexpr const char* kPartRegistry = "registry";
+constexpr const char* kPartRegistryStatus = "registry status";
+constexpr const char* kPartFilePrefix = "file ";  // "== file IRMINI.INF"
+constexpr const char* kPartProgramFolder = "program folder";
+constexpr const char* kPartSourceDrive = "source drive";
+constexpr const char* kPartEnd = "end";
+
+// What the collector takes: the keys the installation reads or writes,
+// below HKEY_LOCAL_MACHINE: the Setup key's values, and the other keys with
+// everything beneath them.
+constexpr const char* kRegistryRoot = "HKEY_LOCAL_MACHINE";
+struct CaseSubtree {
+  const char* path;
+  bool valuesOnly;
+};
+constexpr CaseSubtree kCaseSubtrees[] = {
+    {kSetupKeyPath, true},
+    {kInfraredEnumPath, false},
+    {kNetworkEntries[0].keyPath, false},
+    {kClassKeyPath, false},
+    {kNetworkEntries[1].keyPath, false},
+    {kNetworkEntries[2].keyPath, false},
+};
+
+// Limits. A subtree with more keys or values is written up to the limit and
+// marked "too large"; a value with more data, a file larger than its limit
+// is recorded as too large, without its bytes.
+constexpr std::uint32_t kMaxKeysPerSubtree = 2000;
+constexpr std::uint32_t kMaxValuesPerSubtree = 20000;
+constexpr std::uint32_t kMaxKeyDepth = 32;         // below the subtree's key
+constexpr std::uint32_t kMaxValueData = 65536;     // bytes of one value
+constexpr std::uint32_t kMaxValueName = 1024;      // bytes of one value name
+constexpr std::uint32_t kMaxKeyPath = 1024;        // bytes of a key's path
+constexpr std::uint32_t kMaxFileBytes = 1048576;   // a setup file's bytes
+constexpr std::uint32_t kMaxChecksummedBytes = 16u * 1048576u;  // program folder
+constexpr std::uint32_t kHexBytesPerLine = 32;
+
+// The setup files the case carries, from the setup scratch directory.
+constexpr const char* kCaseSetupFiles[] = {
+    kIrminiInf, kInfraredInf, kIrminiBak, kInfraredBak, kTempInfName,
+};
+// The files looked for beside the collector: the driver and the installer.
+constexpr const char* kInstallerFileName = "NLSETUP.EXE";
+
+}  // namespace nl::diag

@@ -1,0 +1,231 @@
+#include "diag/collect_files.h"
+
+#include <cstring>
+
+#include "diag/case_format.h"
+
+namespace nl::diag {
+namespace {
+
+std::uint8_t g_chunk[4096];
+
+FileHandle OpenForReading(DiagSystem& os, const char* path) {
+  return os.CreateFileA(path, kGenericRead, kFileShareRead | kFileShareWrite,
+                        kOpenExisting);
+}
+
+// "absent (error 2)" when the file is not there, "unreadable (error N)"
+// otherwise.
+void OpenFailure(CaseOutput& out, std::uint32_t error) {
+  const bool absent = error == 2 || error == 3;  // not found, path not found
+  out.Failure(absent ? "absent" : "unreadable", error);
+}
+
+// Reads the whole file; each piece goes to `piece` (may be null). False
+// when a read failed (the error in *error).
+template <typename Piece>
+bool ReadAll(DiagSystem& os, FileHandle file, std::uint32_t* total,
+             std::uint32_t* crc, std::uint32_t limit, std::uint32_t* error,
+             Piece piece) {
+  *total = 0;
+  *crc = 0;
+  for (;;) {
+    std::uint32_t done = 0;
+    if (!os.ReadFile(file, g_chunk, sizeof g_chunk, &done)) {
+      *error = os.GetLastError();
+      return false;
+    }
+    if (done == 0) return true;
+    if (done > limit - *total) {
+      *error = 0;  // grew past the limit while read
+      return false;
+    }
+    piece(g_chunk, done);
+    *crc = Crc32(*crc, g_chunk, done);
+    *total += done;
+  }
+}
+
+void SizeAndCrc(CaseOutput& out, std::uint32_t size, std::uint32_t crc) {
+  out.Field("size");
+  out.Decimal(size);
+  out.EndLine();
+  out.Field("crc32");
+  out.Hex(crc, 8);
+  out.EndLine();
+}
+
+void WriteSetupFile(DiagSystem& os, CaseOutput& out, const char* scratchDir,
+                    const char* name) {
+  out.Text("== ");
+  out.Text(kPartFilePrefix);
+  out.Text(name);
+  out.EndLine();
+  char path[kMaxPath];
+  if (scratchDir == nullptr || !JoinPath(scratchDir, name, path)) {
+    out.Field("state");
+    out.Text(scratchDir == nullptr ? "not looked for (no SetupScratchDir)"
+                                   : "not looked for (the path is too long)");
+    out.EndLine();
+    return;
+  }
+  out.Field("path");
+  out.LineText(path, std::strlen(path));
+  out.EndLine();
+  out.Field("state");
+  const FileHandle file = OpenForReading(os, path);
+  if (file == kInvalidFileHandle) {
+    OpenFailure(out, os.GetLastError());
+    out.EndLine();
+    return;
+  }
+  const std::uint32_t size = os.GetFileSize(file);
+  if (size == kInvalidFileSize || size > kMaxFileBytes) {
+    out.Text("too large (");
+    out.Decimal(size);
+    out.Text(" bytes; the limit is ");
+    out.Decimal(kMaxFileBytes);
+    out.Text(")");
+    out.EndLine();
+    os.CloseHandle(file);
+    return;
+  }
+  out.Text("present");
+  out.EndLine();
+  std::uint32_t column = 0;
+  std::uint32_t total = 0, crc = 0, error = 0;
+  const bool read = ReadAll(os, file, &total, &crc, kMaxFileBytes, &error,
+                            [&](const std::uint8_t* bytes, std::uint32_t count) {
+                              for (std::uint32_t i = 0; i < count; ++i) {
+                                out.HexByte(bytes[i]);
+                                if (++column == kHexBytesPerLine) {
+                                  out.EndLine();
+                                  column = 0;
+                                }
+                              }
+                            });
+  os.CloseHandle(file);
+  if (column != 0) out.EndLine();
+  if (!read) {
+    out.Field("read");
+    if (error == 0) {
+      out.Text("grew past the limit while read");
+    } else {
+      out.Failure("failed", error);
+    }
+    out.Text(" after ");
+    out.Decimal(total);
+    out.Text(" bytes");
+    out.EndLine();
+    return;
+  }
+  SizeAndCrc(out, total, crc);
+}
+
+void WriteFolderFile(DiagSystem& os, CaseOutput& out, const char* folder,
+                     const char* name) {
+  out.Field(name);
+  char path[kMaxPath];
+  if (!JoinPath(folder, name, path)) {
+    out.Text("not looked for (the path is too long)");
+    out.EndLine();
+    return;
+  }
+  const FileHandle file = OpenForReading(os, path);
+  if (file == kInvalidFileHandle) {
+    OpenFailure(out, os.GetLastError());
+    out.EndLine();
+    return;
+  }
+  std::uint32_t total = 0, crc = 0, error = 0;
+  const bool read = ReadAll(os, file, &total, &crc, kMaxChecksummedBytes, &error,
+                            [](const std::uint8_t*, std::uint32_t) {});
+  os.CloseHandle(file);
+  if (!read) {
+    if (error == 0) {
+      out.Text("too large (more than ");
+      out.Decimal(kMaxChecksummedBytes);
+      out.Text(" bytes)");
+    } else {
+      out.Failure("unreadable", error);
+    }
+  } else {
+    out.Text("present, ");
+    out.Decimal(total);
+    out.Text(" bytes, crc32 ");
+    out.Hex(crc, 8);
+  }
+  out.EndLine();
+}
+
+}  // namespace
+
+bool JoinPath(const char* folder, const char* name, char* out) {
+  const std::size_t folderLength = std::strlen(folder);
+  const std::size_t nameLength = std::strlen(name);
+  if (folderLength + 1 + nameLength >= kMaxPath) return false;
+  std::memcpy(out, folder, folderLength);
+  out[folderLength] = '\\';
+  std::memcpy(out + folderLength + 1, name, nameLength + 1);
+  return true;
+}
+
+void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
+  for (const char* name : kCaseSetupFiles)
+    WriteSetupFile(os, out, setup.scratchKnown ? setup.scratchDir : nullptr, name);
+}
+
+void WriteProgramFolder(DiagSystem& os, CaseOutput& out, const char* folder) {
+  out.Text("== ");
+  out.Text(kPartProgramFolder);
+  out.EndLine();
+  out.Field("folder");
+  out.LineText(folder, std::strlen(folder));
+  out.EndLine();
+  WriteFolderFile(os, out, folder, kDriverFileName);
+  WriteFolderFile(os, out, folder, kInstallerFileName);
+}
+
+void WriteSourceDrive(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
+  out.Text("== ");
+  out.Text(kPartSourceDrive);
+  out.EndLine();
+  const char letter = setup.sourceKnown ? setup.sourcePath[0] : '\0';
+  const bool isDrive = ((letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z')) &&
+                       setup.sourcePath[1] == ':';
+  out.Field("drive");
+  if (!isDrive) {
+    out.Text(setup.sourceKnown ? "unknown (SourcePath names no drive letter)"
+                               : "unknown (no SourcePath)");
+    out.EndLine();
+    return;
+  }
+  const char upper = static_cast<char>(letter >= 'a' ? letter - 'a' + 'A' : letter);
+  const char root[4] = {upper, ':', '\\', '\0'};
+  out.Char(upper);
+  out.Char(':');
+  out.EndLine();
+  out.Field("type");
+  out.Decimal(os.GetDriveTypeA(root));
+  out.EndLine();
+  out.Field("medium");
+  if (os.GetVolumeInformationA(root)) {
+    out.Text("present");
+  } else {
+    out.Failure("absent", os.GetLastError());
+  }
+  out.EndLine();
+  out.Field("folder");
+  const std::uint32_t attributes = os.GetFileAttributesA(setup.sourcePath);
+  if (attributes == kInvalidFileAttributes) {
+    out.Failure("absent", os.GetLastError());
+  } else {
+    out.Text((attributes & kFileAttributeDirectory) != 0 ? "present" : "not a folder");
+  }
+  out.EndLine();
+  // The driver copy of an earlier run.
+  if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0)
+    WriteFolderFile(os, out, setup.sourcePath, kDriverFileName);
+}
+
+}  // namespace nl::diag

@@ -1,0 +1,290 @@
+#include "diag/collect_registry.h"
+
+#include <cstring>
+
+#include "diag/case_format.h"
+
+namespace nl::diag {
+namespace {
+
+// One value's data and name at a time; left to .bss, not to the stack.
+std::uint8_t g_data[kMaxValueData];
+char g_valueName[kMaxValueName];
+
+struct Walk {
+  DiagSystem& os;
+  CaseOutput& out;
+  SubtreeResult& result;
+  SetupPaths* setup;  // only while the Setup key is written
+  char path[kMaxKeyPath];
+};
+
+// The installer's own reading of a Setup value: the text up to its first
+// zero byte, trailing backslashes dropped.
+void KeepSetupText(const std::uint8_t* data, std::uint32_t size, char* out,
+                   bool* known) {
+  std::uint32_t length = 0;
+  while (length < size && data[length] != 0) ++length;
+  while (length != 0 && data[length - 1] == '\\') --length;
+  if (length >= kMaxPath) return;
+  std::memcpy(out, data, length);
+  out[length] = '\0';
+  *known = true;
+}
+
+// Zero-terminated text without control bytes or an inner zero: regedit
+// writes it in quotes; anything else in hex.
+bool IsQuotableText(const std::uint8_t* data, std::uint32_t size) {
+  if (size == 0 || data[size - 1] != 0) return false;
+  for (std::uint32_t i = 0; i + 1 < size; ++i)
+    if (data[i] < 0x20 || data[i] == 0x7F) return false;
+  return true;
+}
+
+bool SameText(const char* a, const char* b) {
+  while (*a != '\0' && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+bool HasControlBytes(const char* text, std::uint32_t length) {
+  for (std::uint32_t i = 0; i < length; ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c < 0x20 || c == 0x7F) return true;
+  }
+  return false;
+}
+
+void QuotedText(CaseOutput& out, const char* text, std::uint32_t length) {
+  out.Char('"');
+  for (std::uint32_t i = 0; i < length; ++i) {
+    if (text[i] == '\\' || text[i] == '"') out.Char('\\');
+    out.Char(text[i]);
+  }
+  out.Char('"');
+}
+
+// hex:, hex(N): lists go on over lines ending in ",\" as regedit writes
+// them.
+void HexList(CaseOutput& out, const std::uint8_t* data, std::uint32_t size) {
+  for (std::uint32_t i = 0; i < size; ++i) {
+    out.HexByte(data[i]);
+    if (i + 1 == size) break;
+    out.Char(',');
+    if ((i + 1) % 25 == 0) out.Text("\\\r\n  ");
+  }
+}
+
+void WriteValue(CaseOutput& out, const char* name, std::uint32_t nameLength,
+                std::uint32_t type, const std::uint8_t* data,
+                std::uint32_t size) {
+  if (nameLength == 0) {
+    out.Char('@');
+  } else {
+    QuotedText(out, name, nameLength);
+  }
+  out.Char('=');
+  if (type == kRegSz && IsQuotableText(data, size)) {
+    QuotedText(out, reinterpret_cast<const char*>(data), size - 1);
+  } else if (type == kRegDword && size == 4) {
+    const std::uint32_t value = data[0] | (data[1] << 8) | (data[2] << 16) |
+                                (static_cast<std::uint32_t>(data[3]) << 24);
+    out.Text("dword:");
+    for (int shift = 28; shift >= 0; shift -= 4)
+      out.Char("0123456789abcdef"[(value >> shift) & 0xF]);
+  } else {
+    if (type == kRegBinary) {
+      out.Text("hex:");
+    } else {
+      out.Text("hex(");
+      static const char kDigits[] = "0123456789abcdef";
+      bool started = false;
+      for (int shift = 28; shift >= 0; shift -= 4) {
+        const std::uint32_t digit = (type >> shift) & 0xF;
+        if (digit != 0 || started || shift == 0) {
+          out.Char(kDigits[digit]);
+          started = true;
+        }
+      }
+      out.Text("):");
+    }
+    HexList(out, data, size);
+  }
+  out.EndLine();
+}
+
+// A ";" line in place of what could not be written, so that the reader of
+// the file sees where.
+void Omitted(Walk& walk, const char* what, std::uint32_t index,
+             std::uint32_t error) {
+  walk.out.Text("; not written: ");
+  walk.out.Text(what);
+  walk.out.Char(' ');
+  walk.out.Decimal(index);
+  walk.out.Text(" of this key");
+  if (error != 0) {
+    walk.out.Text(" (error ");
+    walk.out.Decimal(error);
+    walk.out.Char(')');
+  }
+  walk.out.EndLine();
+  ++walk.result.unreadable;
+}
+
+bool AtLimit(const Walk& walk) {
+  return walk.result.keys >= kMaxKeysPerSubtree ||
+         walk.result.values >= kMaxValuesPerSubtree;
+}
+
+void WriteValues(Walk& walk, RegKey key) {
+  for (std::uint32_t index = 0;; ++index) {
+    if (AtLimit(walk)) {
+      walk.result.tooLarge = true;
+      return;
+    }
+    std::uint32_t nameSize = sizeof g_valueName;
+    std::uint32_t dataSize = sizeof g_data;
+    std::uint32_t type = 0;
+    const RegResult status = walk.os.RegEnumValueA(
+        key, index, g_valueName, &nameSize, &type, g_data, &dataSize);
+    if (status == kErrorNoMoreItems) return;
+    if (status == kErrorMoreData) {
+      Omitted(walk, "value too large, value", index, 0);
+      continue;
+    }
+    if (status != kErrorSuccess) {
+      // Windows gives no more values of a key it cannot enumerate.
+      Omitted(walk, "unreadable value", index, static_cast<std::uint32_t>(status));
+      return;
+    }
+    if (nameSize >= sizeof g_valueName || dataSize > sizeof g_data ||
+        HasControlBytes(g_valueName, nameSize)) {
+      // A name regedit could not write on one line.
+      Omitted(walk, "value with a name of control bytes, value", index, 0);
+      continue;
+    }
+    WriteValue(walk.out, g_valueName, nameSize, type, g_data, dataSize);
+    ++walk.result.values;
+    if (walk.setup != nullptr) {
+      g_valueName[nameSize] = '\0';
+      if (SameText(g_valueName, kScratchDirValue))
+        KeepSetupText(g_data, dataSize, walk.setup->scratchDir, &walk.setup->scratchKnown);
+      if (SameText(g_valueName, kSourcePathValue))
+        KeepSetupText(g_data, dataSize, walk.setup->sourcePath, &walk.setup->sourceKnown);
+    }
+  }
+}
+
+void WriteKey(Walk& walk, RegKey key, std::size_t pathLength,
+              std::uint32_t depth, bool valuesOnly) {
+  ++walk.result.keys;
+  walk.out.Char('[');
+  walk.out.Text(kRegistryRoot);
+  walk.out.Char('\\');
+  walk.out.Bytes(walk.path, pathLength);
+  walk.out.Char(']');
+  walk.out.EndLine();
+  WriteValues(walk, key);
+  walk.out.EndLine();
+  if (valuesOnly) return;
+  for (std::uint32_t index = 0;; ++index) {
+    if (AtLimit(walk)) {
+      walk.result.tooLarge = true;
+      return;
+    }
+    char name[256];
+    std::uint32_t nameSize = sizeof name;
+    const RegResult status = walk.os.RegEnumKeyExA(key, index, name, &nameSize);
+    if (status == kErrorNoMoreItems) return;
+    if (status != kErrorSuccess || nameSize >= sizeof name ||
+        HasControlBytes(name, nameSize)) {
+      walk.out.Char(';');
+      walk.out.Text(" in [");
+      walk.out.Text(kRegistryRoot);
+      walk.out.Char('\\');
+      walk.out.Bytes(walk.path, pathLength);
+      walk.out.Char(']');
+      walk.out.EndLine();
+      Omitted(walk, "subkey", index, static_cast<std::uint32_t>(status));
+      if (status != kErrorSuccess) return;
+      continue;
+    }
+    if (depth + 1 > kMaxKeyDepth || pathLength + 1 + nameSize >= sizeof walk.path) {
+      walk.result.tooLarge = true;
+      return;
+    }
+    walk.path[pathLength] = '\\';
+    std::memcpy(walk.path + pathLength + 1, name, nameSize);
+    walk.path[pathLength + 1 + nameSize] = '\0';
+    RegKey child = 0;
+    const RegResult opened =
+        walk.os.RegOpenKeyExA(key, walk.path + pathLength + 1, kKeyRead, &child);
+    if (opened != kErrorSuccess) {
+      walk.path[pathLength] = '\0';
+      Omitted(walk, "subkey", index, static_cast<std::uint32_t>(opened));
+      continue;
+    }
+    WriteKey(walk, child, pathLength + 1 + nameSize, depth + 1, false);
+    walk.os.RegCloseKey(child);
+    walk.path[pathLength] = '\0';
+  }
+}
+
+}  // namespace
+
+void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
+                       SetupPaths* setup) {
+  out.Text("REGEDIT4");
+  out.EndLine();
+  out.EndLine();
+  std::size_t index = 0;
+  for (const CaseSubtree& subtree : kCaseSubtrees) {
+    SubtreeResult& result = results[index++];
+    result = SubtreeResult();
+    RegKey key = 0;
+    result.openError = os.RegOpenKeyExA(kHkeyLocalMachine, subtree.path, kKeyRead, &key);
+    if (result.openError != kErrorSuccess) continue;
+    Walk walk{os, out, result, subtree.valuesOnly ? setup : nullptr, {}};
+    const std::size_t length = std::strlen(subtree.path);
+    std::memcpy(walk.path, subtree.path, length + 1);
+    WriteKey(walk, key, length, 0, subtree.valuesOnly);
+    os.RegCloseKey(key);
+  }
+}
+
+void WriteRegistryStatus(CaseOutput& out, const SubtreeResult* results) {
+  std::size_t index = 0;
+  for (const CaseSubtree& subtree : kCaseSubtrees) {
+    const SubtreeResult& result = results[index++];
+    out.Field(subtree.path);
+    if (result.openError == kErrorFileNotFound) {
+      out.Failure("absent", static_cast<std::uint32_t>(result.openError));
+    } else if (result.openError != kErrorSuccess) {
+      out.Failure("unreadable", static_cast<std::uint32_t>(result.openError));
+    } else {
+      out.Text(result.tooLarge ? "too large" : result.unreadable != 0 ? "incomplete" : "present");
+      out.Text(", ");
+      out.Decimal(result.keys);
+      out.Text(" keys, ");
+      out.Decimal(result.values);
+      out.Text(" values");
+      if (subtree.valuesOnly) out.Text(" (the key's values only)");
+      if (result.tooLarge) {
+        out.Text(", written up to the limit of ");
+        out.Decimal(kMaxKeysPerSubtree);
+        out.Text(" keys, ");
+        out.Decimal(kMaxValuesPerSubtree);
+        out.Text(" values or ");
+        out.Decimal(kMaxKeyDepth);
+        out.Text(" levels");
+      }
+      if (result.unreadable != 0) {
+        out.Text(", ");
+        out.Decimal(result.unreadable);
+        out.Text(" left out (see the \"; not written\" lines)");
+      }
+    }
+    out.EndLine();
+  }
+}
+
+}  // namespace nl::diag

@@ -1,0 +1,39 @@
+// The registry part of the case: the keys the installation reads or writes,
+// enumerated in the PC's own order and written as regedit writes a REGEDIT4
+// export, and one status line per key of kCaseSubtrees.
+#pragma once
+
+#include <cstdint>
+
+#include "diag/case_output.h"
+#include "diag/diag_system.h"
+#include "platform/platform.h"
+
+namespace nl::diag {
+
+// Setup values the rest of the case needs, as the installer reads them: the
+// text up to its first zero byte, trailing backslashes dropped.
+struct SetupPaths {
+  bool scratchKnown = false;
+  char scratchDir[kMaxPath] = {};
+  bool sourceKnown = false;
+  char sourcePath[kMaxPath] = {};
+};
+
+// What one subtree gave.
+struct SubtreeResult {
+  RegResult openError = kErrorSuccess;  // of the subtree's own key
+  std::uint32_t keys = 0;
+  std::uint32_t values = 0;
+  std::uint32_t unreadable = 0;  // values and keys left out, each with a ";" line
+  bool tooLarge = false;         // the limit of keys or values was reached
+};
+
+// Writes "REGEDIT4", every subtree, and fills `results` (one per
+// kCaseSubtrees entry) and `setup`.
+void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
+                       SetupPaths* setup);
+// The status part: one "path = ..." line per subtree.
+void WriteRegistryStatus(CaseOutput& out, const SubtreeResult* results);
+
+}  // namespace nl::diag

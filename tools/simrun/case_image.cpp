@@ -1,0 +1,330 @@
+#include "case_image.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+#include "changes.h"
+#include "diag/case_format.h"
+#include "diag/case_output.h"
+#include "platform/sim/processes/sim_processes.h"
+#include "regfile/ignore_case.h"
+#include "regfile/reg_file.h"
+
+namespace fs = std::filesystem;
+namespace diag = nl::diag;
+
+namespace simrun {
+namespace {
+
+std::string Hex32(std::uint32_t value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", value);
+  return text;
+}
+
+std::string Field(const CaseFields& fields, const char* name) {
+  const auto found = fields.find(name);
+  return found == fields.end() ? std::string() : found->second.value;
+}
+
+// A Setup value of the case's registry as the installer reads it (the text
+// up to its first zero, trailing backslashes dropped); false when absent.
+bool SetupText(const nl::regfile::RegNode* root, const char* name, std::string* text) {
+  if (root == nullptr) return false;
+  std::vector<std::string> names;
+  nl::regfile::SplitKeyPath(nl::kSetupKeyPath, &names);
+  const nl::regfile::RegNode* key =
+      nl::regfile::WalkKeys(const_cast<nl::regfile::RegNode*>(root), names);
+  const nl::regfile::RegValue* value = key ? key->FindValue(name) : nullptr;
+  if (!value) return false;
+  *text = value->data.substr(0, value->data.find('\0'));
+  while (!text->empty() && text->back() == '\\') text->pop_back();
+  return true;
+}
+
+// GetDriveTypeA's answer and the medium, as an image's drive kind.
+bool DriveKindOf(std::uint32_t type, bool medium, nl::sim::DriveKind* kind) {
+  using nl::sim::DriveKind;
+  switch (type) {
+    case nl::sim::kDriveNoRootDir: *kind = DriveKind::kNone; return true;
+    case nl::sim::kDriveFixed: *kind = DriveKind::kFixed; return true;
+    case nl::sim::kDriveRemote: *kind = DriveKind::kNetwork; return true;
+    case nl::sim::kDriveCdRom: *kind = medium ? DriveKind::kCdRom : DriveKind::kCdRomNoDisc; return true;
+    case nl::sim::kDriveRemovable:
+      *kind = medium ? DriveKind::kRemovable : DriveKind::kRemovableNoDisk;
+      return true;
+    default: return false;
+  }
+}
+
+void PlanRegistry(const CaseFile& caseFile, CaseImagePlan* plan) {
+  if (!caseFile.registry) {
+    plan->lacked.push_back("no registry part: system.reg is empty");
+    plan->systemReg = "REGEDIT4\n\n";
+    return;
+  }
+  plan->systemReg = nl::regfile::ExportRegFile(*caseFile.registry);
+  for (const diag::CaseSubtree& subtree : diag::kCaseSubtrees) {
+    const auto status = caseFile.registryStatus.find(subtree.path);
+    const std::string name = std::string("HKEY_LOCAL_MACHINE\\") + subtree.path;
+    if (status == caseFile.registryStatus.end()) {
+      plan->lacked.push_back(name + ": the case says nothing of it");
+    } else if (status->second.value.rfind("present", 0) == 0) {
+      plan->held.push_back(name + ": " + status->second.value);
+    } else if (status->second.value.rfind("absent", 0) == 0) {
+      plan->held.push_back(name + ": not on the PC " + status->second.value.substr(7));
+    } else {
+      plan->lacked.push_back(name + ": " + status->second.value + " (line " +
+                             std::to_string(status->second.line) + ")");
+    }
+    // What rests on a key the case does not hold whole is unknown.
+    if (status == caseFile.registryStatus.end() ||
+        (status->second.value.rfind("present", 0) != 0 &&
+         status->second.value.rfind("absent", 0) != 0))
+      plan->description.missing.insert(subtree.path);
+  }
+}
+
+void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
+  std::string scratchDir;
+  if (!SetupText(caseFile.registry.get(), nl::kScratchDirValue, &scratchDir)) {
+    plan->lacked.push_back("no SetupScratchDir in the case's registry: the setup files have no place");
+    return;
+  }
+  const std::string scratch = ImageRelativePath(scratchDir);
+  if (scratch.empty()) {
+    plan->lacked.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder the image can hold");
+    return;
+  }
+  const std::string folderState = Field(caseFile.registryStatus, "scratch-folder");
+  if (folderState == "present") plan->folders.push_back(scratch);
+  for (const char* name : diag::kCaseSetupFiles) {
+    const CaseSetupFile* file = nullptr;
+    for (const CaseSetupFile& candidate : caseFile.files)
+      if (candidate.name == name) file = &candidate;
+    const std::string where = scratchDir + "\\" + name;
+    const bool known = file != nullptr && (file->present || file->state.value.rfind("absent", 0) == 0);
+    if (!known && (std::string(name) == nl::kIrminiInf || std::string(name) == nl::kInfraredInf))
+      plan->description.missing.insert(name);
+    if (file == nullptr) {
+      plan->lacked.push_back(where + ": the case says nothing of it");
+    } else if (file->present) {
+      plan->files.emplace_back(scratch + "/" + name, file->bytes);
+      plan->held.push_back(where + ": " + std::to_string(file->bytes.size()) + " bytes");
+    } else if (file->state.value.rfind("absent", 0) == 0) {
+      plan->held.push_back(where + ": not on the PC");
+    } else {
+      plan->lacked.push_back(where + ": " + file->state.value + " (line " +
+                             std::to_string(file->state.line) + ")");
+    }
+  }
+}
+
+// The driver file as a folder's line of the case gives it ("present, 4096
+// bytes, crc32 0x..."): the shipped bytes go into the image at `relative`.
+// True when the case's copy is the shipped one.
+bool PlanDriverCopy(const std::string& line, const std::string& shippedDriver,
+                    const std::string& relative, CaseImagePlan* plan, std::string* shipped) {
+  plan->files.emplace_back(relative + "/" + nl::kDriverFileName, shippedDriver);
+  *shipped = "present, " + std::to_string(shippedDriver.size()) + " bytes, crc32 " +
+             Hex32(diag::Crc32(0, shippedDriver.data(), shippedDriver.size()));
+  return line == *shipped;
+}
+
+void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDriver,
+                       CaseImagePlan* plan) {
+  const std::string folder = Field(caseFile.programFolder, "folder");
+  const std::string image = nl::sim::kDefaultProgramFolder;
+  const std::string driver = Field(caseFile.programFolder, nl::kDriverFileName);
+  const std::string said = "the program's folder " + (folder.empty() ? "(not named)" : folder) +
+                           (folder == image ? "" : ", played by " + image + ",");
+  if (driver.rfind("present", 0) == 0) {
+    std::string shipped;
+    if (PlanDriverCopy(driver, shippedDriver, ImageRelativePath(image), plan, &shipped)) {
+      plan->held.push_back(said + " holds " + nl::kDriverFileName + ", the one shipped");
+    } else {
+      plan->lacked.push_back(said + " holds another " + std::string(nl::kDriverFileName) + " (" +
+                             driver + ") than the one shipped (" + shipped +
+                             "): the image has the shipped one");
+    }
+  } else if (driver.rfind("absent", 0) == 0) {
+    plan->folders.push_back(ImageRelativePath(image));
+    plan->held.push_back(said + " has no " + nl::kDriverFileName + ": the image's neither");
+  } else {
+    plan->folders.push_back(ImageRelativePath(image));
+    plan->lacked.push_back(said + ": " + (driver.empty() ? "nothing said of " + std::string(nl::kDriverFileName)
+                                                         : std::string(nl::kDriverFileName) + " " + driver));
+  }
+  const std::string installer = Field(caseFile.programFolder, diag::kInstallerFileName);
+  if (!installer.empty())
+    plan->held.push_back(std::string(diag::kInstallerFileName) + " beside it: " + installer);
+}
+
+void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
+                     CaseImagePlan* plan) {
+  std::string sourcePath;
+  if (!SetupText(caseFile.registry.get(), nl::kSourcePathValue, &sourcePath)) {
+    plan->held.push_back("no SourcePath on the PC: the driver copy has no place");
+    return;
+  }
+  const std::string drive = Field(caseFile.sourceDrive, "drive");
+  const std::string relative = ImageRelativePath(sourcePath);
+  const char letter = relative.empty() ? 0 : nl::regfile::FoldUpper(sourcePath[0]);
+  if (relative.empty() || drive != std::string(1, letter) + ":") {
+    plan->lacked.push_back("SourcePath \"" + sourcePath + "\": the case names " +
+                           (drive.empty() ? "no drive" : "drive " + drive) + " for it");
+    return;
+  }
+  const auto typeField = caseFile.sourceDrive.find("type");
+  std::uint32_t type = 0;
+  const std::string typeText = typeField == caseFile.sourceDrive.end() ? "" : typeField->second.value;
+  char* end = nullptr;
+  type = static_cast<std::uint32_t>(std::strtoul(typeText.c_str(), &end, 10));
+  const bool typeRead = !typeText.empty() && end && *end == '\0' && typeText.size() < 4;
+  const std::string medium = Field(caseFile.sourceDrive, "medium");
+  const std::string folderState = Field(caseFile.sourceDrive, "folder");
+  nl::sim::DriveKind kind;
+  if (!typeRead || !DriveKindOf(type, medium == "present", &kind)) {
+    plan->lacked.push_back("SourcePath drive " + drive + ": a drive type the image cannot model (" +
+                           (typeText.empty() ? "none given" : typeText) + ")");
+    return;
+  }
+  const bool holdsWindows = letter == 'C';
+  if (holdsWindows && kind != nl::sim::DriveKind::kFixed && kind != nl::sim::DriveKind::kRemovable) {
+    plan->lacked.push_back("SourcePath drive C: holds Windows, yet the case gives it type " + typeText +
+                           " (line " + std::to_string(typeField->second.line) + "): taken as a fixed disk");
+    kind = nl::sim::DriveKind::kFixed;
+  }
+  plan->description.drives[letter] = kind;
+  std::string said = "SourcePath " + sourcePath + ": drive " + drive + " " +
+                     nl::sim::DriveKindPhrase(kind);
+  if (nl::sim::HasMedium(kind) && folderState == "present") {
+    plan->folders.push_back(relative);
+    said += ", the folder there";
+    const std::string copy = Field(caseFile.sourceDrive, nl::kDriverFileName);
+    std::string shipped;
+    if (copy.rfind("present", 0) == 0) {
+      if (PlanDriverCopy(copy, shippedDriver, relative, plan, &shipped))
+        said += " with the driver copy of an earlier run";
+      else
+        plan->lacked.push_back("SourcePath " + sourcePath + " holds another " +
+                               nl::kDriverFileName + " (" + copy + ") than the one shipped (" +
+                               shipped + "): the image has the shipped one");
+    } else if (copy.empty()) {
+      plan->lacked.push_back("SourcePath " + sourcePath + ": the case says nothing of " +
+                             nl::kDriverFileName + " there");
+    }
+  } else if (nl::sim::HasMedium(kind)) {
+    said += ", the folder not there (" + folderState + ")";
+  }
+  if (kind == nl::sim::DriveKind::kNetwork)
+    plan->lacked.push_back(said + ": what a share holds and allows is the server's, not the case's");
+  else
+    plan->held.push_back(said);
+}
+
+}  // namespace
+
+std::string ImageRelativePath(const std::string& windowsPath) {
+  if (windowsPath.size() < 2 || windowsPath.size() >= nl::kMaxPath || windowsPath[1] != ':')
+    return {};
+  const char letter = nl::regfile::FoldUpper(windowsPath[0]);
+  if (letter < 'A' || letter > 'Z') return {};
+  std::string out = std::string("drive_") + static_cast<char>(letter - 'A' + 'a');
+  std::size_t start = 2;
+  while (start <= windowsPath.size()) {
+    std::size_t end = windowsPath.find('\\', start);
+    if (end == std::string::npos) end = windowsPath.size();
+    const std::string part = windowsPath.substr(start, end - start);
+    start = end + 1;
+    if (part.empty()) continue;
+    if (part == "." || part == ".." || part.size() > 255) return {};
+    for (char c : part) {
+      const unsigned char u = static_cast<unsigned char>(c);
+      if (u < 0x20 || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+          c == '>' || c == '|')
+        return {};
+    }
+    out += "/" + part;
+  }
+  return out;
+}
+
+CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver) {
+  CaseImagePlan plan;
+  const std::string version = Field(caseFile.system, "windows-version");
+  if (version.empty()) {
+    plan.lacked.push_back("Windows' version");
+  } else {
+    plan.held.push_back("Windows " + version + ", build " + Field(caseFile.system, "windows-build") +
+                        ", platform " + Field(caseFile.system, "windows-platform") + " " +
+                        Field(caseFile.system, "windows-extra"));
+  }
+  const auto locale = caseFile.system.find("user-locale");
+  std::uint32_t lcid = 0;
+  char* end = nullptr;
+  if (locale != caseFile.system.end()) lcid = static_cast<std::uint32_t>(std::strtoul(locale->second.value.c_str(), &end, 16));
+  if (locale == caseFile.system.end() || locale->second.value.rfind("0x", 0) != 0 || !end ||
+      *end != '\0' || locale->second.value.size() > 10) {
+    plan.lacked.push_back("the user's locale: the image has none");
+  } else {
+    plan.description.locale = lcid;
+    plan.held.push_back("user locale " + locale->second.value + " (system locale " +
+                        Field(caseFile.system, "system-locale") + ")");
+  }
+  PlanRegistry(caseFile, &plan);
+  PlanSetupFiles(caseFile, &plan);
+  PlanProgramFolder(caseFile, shippedDriver, &plan);
+  PlanSourceDrive(caseFile, shippedDriver, &plan);
+  if (!caseFile.complete)
+    plan.lacked.push_back("the case ends before its closing \"== end\" line: cut short?");
+  return plan;
+}
+
+int MakeImageFromCase(const std::string& folder, const std::string& casePath,
+                      const std::string& sampleImage) {
+  try {
+    const fs::path image = folder;
+    if (fs::exists(image) && !fs::is_empty(image))
+      throw std::runtime_error(folder + " exists and is not empty");
+    const std::string name = fs::path(casePath).filename().string();
+    const CaseFile caseFile = ReadCaseFile(ReadHostFile(casePath), name);
+    const std::size_t shown = std::min<std::size_t>(caseFile.warnings.size(), 100);
+    for (std::size_t i = 0; i < shown; ++i)
+      std::fprintf(stderr, "simrun: %s\n", Printable(caseFile.warnings[i]).c_str());
+    if (caseFile.warnings.size() > shown)
+      std::fprintf(stderr, "simrun: and %zu more warnings\n", caseFile.warnings.size() - shown);
+    const fs::path driver = fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
+    const CaseImagePlan plan = PlanCaseImage(caseFile, ReadHostFile(driver.string()));
+    auto write = [&](const std::string& relative, const std::string& bytes) {
+      const fs::path path = image / relative;
+      fs::create_directories(path.parent_path());
+      std::ofstream out(path, std::ios::binary | std::ios::trunc);
+      out << bytes;
+      if (!out) throw std::runtime_error("cannot write " + path.string());
+    };
+    fs::create_directories(image / "drive_c");
+    write("system.reg", plan.systemReg);
+    write(nl::sim::kImageDescriptionFile, nl::sim::FormatImageDescription(plan.description));
+    for (const std::string& relative : plan.folders) fs::create_directories(image / relative);
+    for (const auto& [relative, bytes] : plan.files) write(relative, bytes);
+    std::cout << "image " << folder << " from the case " << casePath << "\n";
+    std::cout << "the case held:\n";
+    for (const std::string& line : plan.held) std::cout << "  " << Printable(line) << "\n";
+    if (!plan.lacked.empty()) {
+      std::cout << "the case lacked:\n";
+      for (const std::string& line : plan.lacked) std::cout << "  " << Printable(line) << "\n";
+    }
+    std::cout << "run it with: simrun --image " << folder << "\n";
+    return plan.lacked.empty() ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "simrun: %s\n", Printable(e.what()).c_str());
+    return 2;
+  }
+}
+
+}  // namespace simrun

@@ -1,0 +1,43 @@
+// An image from a case file (simrun --make-image DIR --case NLCASE.TXT),
+// with nothing assumed: the registry the case holds in the PC's order, the
+// setup files where the PC keeps them, the program's folder as the case
+// found it, the user's locale and the SourcePath drive's kind and medium in
+// the image's description. What the case held and lacked is said.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "case_file.h"
+#include "platform/sim/image_description.h"
+
+namespace simrun {
+
+// What goes into the image, every path relative to the image folder and
+// inside it ("drive_c/WINDOWS/INF/IRMINI.INF").
+struct CaseImagePlan {
+  std::string systemReg;
+  std::vector<std::pair<std::string, std::string>> files;  // path, bytes
+  std::vector<std::string> folders;
+  nl::sim::ImageDescription description;
+  std::vector<std::string> held, lacked;
+};
+
+// `shippedDriver`: the adapter's driver file as shipped (the case holds only
+// the size and checksum of the customer's copy).
+CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver);
+
+// "C:\WINDOWS\INF" -> "drive_c/WINDOWS/INF"; empty when the path names no
+// drive, or holds a part that could lead out of the image or that Windows
+// would not take (".", "..", "/", control bytes, a part longer than 255).
+std::string ImageRelativePath(const std::string& windowsPath);
+
+// Reads the case, writes the image into `folder` (new or empty) and prints
+// what the case held and lacked. 0 when it lacked nothing, 1 when it lacked
+// something (the image is written all the same), 2 when the case could not
+// be read or the image not written.
+int MakeImageFromCase(const std::string& folder, const std::string& casePath,
+                      const std::string& sampleImage);
+
+}  // namespace simrun
