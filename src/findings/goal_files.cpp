@@ -5,6 +5,7 @@
 #include "findings/goals.h"
 #include "findings/journal_facts.h"
 #include "platform/platform.h"
+#include "platform/sim/files/sim_paths.h"
 #include "platform/sim/files/sim_profile_text.h"
 #include "regfile/ignore_case.h"
 #include "setup/driver_prep.h"
@@ -233,6 +234,14 @@ Decision DecideDriverCopy(const RunFacts& facts) {
   if (sim::IsReadOnlyMedium(kind))
     return NotReached(drive + " is " + sim::DriveKindPhrase(kind) +
                       ", which is read-only: " + copy->Text());
+  // A name Windows refuses (a device name such as LPT1, a reserved
+  // character, a trailing dot or blank) fails the copy whatever is there.
+  const std::vector<std::string> paths = QuotedTexts(copy->arguments);
+  sim::WinPath parsed;
+  if (paths.size() >= 2 && !sim::ParseWinPath(paths[1], {}, &parsed))
+    return NotReached("SourcePath " + Quote(folder) + " holds a name Windows refuses (a " +
+                      "device name, a reserved character or a trailing dot or blank): " +
+                      copy->Text());
   if (!facts.source.folderExists)
     return NotReached("the SourcePath folder " + Quote(folder) + " does not exist: " +
                       copy->Text());

@@ -100,6 +100,23 @@ TEST(SimImage, LoadImageCopiesTheDriveAndSaveImageWritesItBack) {
             ReadHostFile(kSample + "/drive_c/WINDOWS/INF/IRMINI.INF"));
 }
 
+// The description goes with the image: drive kinds always, the locale only
+// when it is a fact of the PC rather than the run's assumption.
+TEST(SimImage, AKeptImageKeepsItsDrivesAndOnlyAKnownLocale) {
+  for (const bool withLocale : {true, false}) {
+    SimSystem sim;
+    sim.LoadImage(kSample);
+    sim.Files().SetDriveKind('D', DriveKind::kCdRomNoDisc);
+    sim.Processes().SetUserDefaultLcid(0x409);
+    SimSystem copy;
+    sim.SaveImage(copy.Files().HostRoot() + "/image", withLocale);
+    copy.LoadImage(copy.Files().HostRoot() + "/image");
+    EXPECT_EQ(copy.Files().DriveKindOf('D'), DriveKind::kCdRomNoDisc);
+    // The sample says German; the run said English.
+    EXPECT_EQ(copy.LoadedDescription().locale, withLocale ? 0x409u : 0x407u);
+  }
+}
+
 // The sample INF files must hold every text the installer edits, in the
 // normal form a private-profile writer leaves (CRLF, no blank lines, no
 // blanks around "=" or at line ends), so every profile writer agrees on them.

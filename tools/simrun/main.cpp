@@ -347,7 +347,9 @@ int RunImage(const Options& options) {
       notesOut << "\nleft open: " << sim.Files().OpenFileCount() << " files, " << sim.Registry().OpenKeyCount()
                << " registry keys\n";
     if (!options.keep.empty()) {
-      sim.SaveImage(options.keep);
+      // A locale the run only assumed stays unsaid in the kept image, so
+      // that its next run says it assumes it too.
+      sim.SaveImage(options.keep, std::string(localeSource) != "assumed");
       notesOut << "\nkept the system after the run in " << simrun::ShownText(options.keep) << "\n";
     }
   } catch (const std::exception& e) {

@@ -54,16 +54,16 @@ ImageDescription SimSystem::ReadDescription(const std::filesystem::path& root) {
 
 std::string SimSystem::ExportRegistry() const { return ExportRegFile(registry_.Root()); }
 
-void SimSystem::SaveImage(const std::string& dir) {
+void SimSystem::SaveImage(const std::string& dir, bool withLocale) {
   // A folder already holding files would mix stale ones into the image, and
   // could hold links that a write would follow.
   PrepareEmptyFolder(dir);
   WriteNewFile(dir + "/system.reg", ExportRegistry());
   files_.CopyDrivesTo(dir);
-  // What the registry does not hold: the locale the run had, every drive's
-  // kind, and what the customer's case did not tell.
+  // What the registry does not hold: the locale the run had (when it was
+  // known), every drive's kind, and what the customer's case did not tell.
   ImageDescription description = description_;
-  description.locale = processes_.UserDefaultLcid();
+  if (withLocale) description.locale = processes_.UserDefaultLcid();
   description.drives = files_.DriveKinds();
   WriteNewFile(dir + "/" + kImageDescriptionFile, FormatImageDescription(description));
 }

@@ -90,8 +90,9 @@ class SimSystem : public Platform {
   std::string ExportRegistry() const;
   // Writes system.reg, copies the drive folders into `dir` (which must be
   // new or an empty folder) and describes the drives' kinds and the user
-  // locale in image.txt.
-  void SaveImage(const std::string& dir);
+  // locale in image.txt. Without `withLocale` the loaded image's locale (or
+  // none) is kept: a locale the run only assumed is no fact of the PC.
+  void SaveImage(const std::string& dir, bool withLocale = true);
 
   // ---- Platform (sim_platform_calls.cpp) ----
   RegResult RegCreateKeyExA(RegKey key, const char* subKey, std::uint32_t options,
