@@ -51,6 +51,8 @@ std::string ReportJson(const RunReport& report) {
       {"image", report.image},
       {"locale", LocaleText(report.locale)},
       {"localeSource", report.localeSource.empty() ? "assumed" : report.localeSource},
+      {"systemTools", "played by scripted stand-ins (class installer, hardware wizard, "
+                      "network panel), not run"},
       {"ending", report.ending},
       {"calls", report.calls},
       {"virtualMs", report.virtualMs},

@@ -255,6 +255,8 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
   EXPECT_EQ(parsed["registryChanges"]["keysAdded"][0]["values"][0]["name"],
             regfile::Cp1252ToUtf8(bytes));
   EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
+  EXPECT_NE(parsed["systemTools"].get<std::string>().find("scripted stand-ins"),
+            std::string::npos);
 }
 
 }  // namespace
