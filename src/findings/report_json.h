@@ -42,7 +42,6 @@ struct RunReport {
   std::vector<Finding> findings;
   std::vector<ReportedProcess> processes;
   std::string registryChanges;  // the account, code page 1252 (text report)
-  std::string fileChanges;      // UTF-8 (text report)
   // The same changes for the JSON report.
   std::shared_ptr<const regfile::RegNode> registryBefore, registryAfter;
   std::vector<FileChange> files;

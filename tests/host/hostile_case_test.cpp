@@ -254,6 +254,14 @@ TEST(HostileCase, FileChangesAreBoundedAndEscaped) {
   EXPECT_THAT(shown, HasSubstr("changed: C:\\\\x1B[2Kname\\x0Dx.inf (35 bytes)"));
   EXPECT_THAT(shown, HasSubstr("+\\x1B[8m\\x0Ddriver-copy reached\r\n+\xE2\x82\xAC\r\n"));
   EXPECT_EQ(shown.find('\x1b'), std::string::npos);
+  // The JSON list: the same files, names escaped and decoded as code page 1252.
+  Write(after / "drive_c/\xE4.INF", "x");
+  std::vector<std::string> listed;
+  for (const nl::findings::FileChange& file : simrun::FileChangeList(before.string(), after.string()))
+    listed.push_back(file.change + " " + file.path);
+  EXPECT_EQ(listed, (std::vector<std::string>{"changed C:\\\\x1B[2Kname\\x0Dx.inf",
+                                              "changed C:\\BIG.INF", "added C:\\COPY.BIN",
+                                              "added C:\\\xC3\xA4.INF"}));
 }
 
 }  // namespace

@@ -103,8 +103,9 @@ std::uint64_t Checksum(const HostFile& file) {
   return hash;
 }
 
+// drive_c/WINDOWS/INF/IRMINI.INF -> C:\WINDOWS\INF\IRMINI.INF, control
+// bytes escaped (code page 1252 still).
 std::string WindowsPath(const std::string& relative) {
-  // drive_c/WINDOWS/INF/IRMINI.INF -> C:\WINDOWS\INF\IRMINI.INF
   std::string out(1, static_cast<char>(relative[6] - 'a' + 'A'));
   out += ":";
   std::string rest = relative.substr(7);
@@ -186,10 +187,34 @@ std::string DriveChanges(const std::string& beforeRoot, const std::string& after
   return out.str();
 }
 
-bool SameFileBytes(const std::string& a, const std::string& b) {
-  std::error_code ea, eb;
-  const HostFile fa{a, fs::file_size(a, ea)}, fb{b, fs::file_size(b, eb)};
-  return !ea && !eb && SameBytes(fa, fb);
+std::vector<nl::findings::FileChange> FileChangeList(const std::string& beforeRoot,
+                                                     const std::string& afterRoot) {
+  const auto before = ListFiles(beforeRoot);
+  const auto after = ListFiles(afterRoot);
+  std::vector<nl::findings::FileChange> changes;
+  auto b = before.begin();
+  auto a = after.begin();
+  while (b != before.end() || a != after.end()) {
+    const int order = b == before.end() ? 1 : a == after.end() ? -1 : b->first.compare(a->first);
+    nl::findings::FileChange change;
+    change.path = ShownText(WindowsPath(order <= 0 ? b->first : a->first));
+    if (order < 0) {
+      change.change = "removed";
+      change.sizeBefore = (b++)->second.size;
+    } else if (order > 0) {
+      change.change = "added";
+      change.sizeAfter = (a++)->second.size;
+    } else {
+      const HostFile& old = (b++)->second;
+      const HostFile& now = (a++)->second;
+      if (SameBytes(old, now)) continue;
+      change.change = "changed";
+      change.sizeBefore = old.size;
+      change.sizeAfter = now.size;
+    }
+    changes.push_back(change);
+  }
+  return changes;
 }
 
 void CopyDrives(const std::string& from, const std::string& to) {

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "findings/report_json.h"
 
 namespace simrun {
 
@@ -22,9 +25,11 @@ std::string DriveChanges(const std::string& beforeRoot, const std::string& after
 // folder, or is over the limit for a file of a case (plain_tree.h).
 std::string ReadHostFile(const std::string& path);
 
-// Whether two host files hold the same bytes: sizes first, then a piece at
-// a time (never either file whole in memory).
-bool SameFileBytes(const std::string& a, const std::string& b);
+// The same comparison as a list for the JSON report: the files added,
+// changed and removed, in path order, each path as Windows names it (control
+// bytes escaped, UTF-8) with its sizes.
+std::vector<nl::findings::FileChange> FileChangeList(const std::string& beforeRoot,
+                                                     const std::string& afterRoot);
 
 // Copies the drive folders of `from` into `to`.
 void CopyDrives(const std::string& from, const std::string& to);

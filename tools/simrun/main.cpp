@@ -46,7 +46,6 @@
 #include <vector>
 
 #include "changes.h"
-#include "file_change_list.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
@@ -327,20 +326,20 @@ int RunImage(const Options& options) {
     report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
       report.processes.push_back({start.time, start.commandLine, start.started, start.processId});
-    // From the two exports, as any pair of .reg files is compared.
-    std::vector<std::string> notes;
-    report.registryChanges = nl::regfile::RegistryAccountOfFiles(
-        registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
-        &notes);
     sim.Files().HostPath("C:\\");  // lands writes still held back by open files
-    const std::string fileChanges = simrun::DriveChanges(work + "/before", work + "/system");
-    report.fileChanges = nl::regfile::Cp1252ToUtf8(fileChanges);
-    if (options.json) report.files = simrun::FileChangeList(work + "/before", work + "/system");
-
+    // The JSON report gives the changes as data; the text report gives the
+    // registry account and the files with their diffs.
     if (options.json) {
+      report.files = simrun::FileChangeList(work + "/before", work + "/system");
       std::cout << nl::findings::ReportJson(report);
     } else {
-      PrintText(options, report, fileChanges, options.journal ? sim.Journal().Text() : "");
+      // From the two exports, as any pair of .reg files is compared.
+      std::vector<std::string> notes;
+      report.registryChanges = nl::regfile::RegistryAccountOfFiles(
+          registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
+          &notes);
+      PrintText(options, report, simrun::DriveChanges(work + "/before", work + "/system"),
+                options.journal ? sim.Journal().Text() : "");
     }
     std::ostream& notesOut = options.json ? std::cerr : std::cout;
     if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
