@@ -59,15 +59,15 @@ list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.
 set_source_files_properties(${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp
   PROPERTIES COMPILE_DEFINITIONS NL_BYTES_PREFIX
              COMPILE_OPTIONS "-ffreestanding;-fno-tree-loop-distribute-patterns")
-# simrun's file changes and report text, tested beside the rest.
+# simrun's file changes, report text, case file reader and case image,
+# tested beside the rest.
 list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp
-                            ${CMAKE_SOURCE_DIR}/tools/simrun/report_text.cpp)
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/report_text.cpp
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/case_file.cpp
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/case_image.cpp)
 add_executable(host_tests ${NL_TEST_SOURCES})
 target_link_libraries(host_tests PRIVATE nl_findings nl_standins nl_diag nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-# simrun's case file reader and image, tested beside the collector.
-target_sources(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/simrun/case_file.cpp
-  ${CMAKE_SOURCE_DIR}/tools/simrun/case_image.cpp ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp)
 target_include_directories(host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tools/simrun)
 include(GoogleTest)
 gtest_discover_tests(host_tests DISCOVERY_TIMEOUT 60

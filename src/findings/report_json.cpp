@@ -1,9 +1,9 @@
 #include "findings/report_json.h"
 
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
 #include "findings/changes_json.h"
+#include "platform/sim/sim_text.h"
 #include "regfile/reg_decode.h"
 
 namespace nl::findings {
@@ -23,11 +23,7 @@ ordered_json FindingsJson(const std::vector<Finding>& findings) {
 
 }  // namespace
 
-std::string LocaleText(std::uint32_t locale) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(locale));
-  return text;
-}
+std::string LocaleText(std::uint32_t locale) { return sim::Hex(locale); }
 
 std::string LocaleLine(const RunReport& report) {
   const std::string locale = "locale " + LocaleText(report.locale);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sim/files/plain_tree.h"
+#include "platform/sim/files/sim_paths.h"
 #include "report_text.h"
 
 namespace fs = std::filesystem;
@@ -29,10 +30,6 @@ using nl::sim::TreeBudget;
 // compared by size and content only, a piece at a time.
 constexpr std::uint64_t kMaxDiffBytes = 4ull << 20;
 constexpr std::size_t kCompareChunk = 256 * 1024;
-
-bool IsDriveFolder(const std::string& name) {
-  return name.size() == 7 && name.compare(0, 6, "drive_") == 0;
-}
 
 void WriteBytes(const fs::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -63,7 +60,7 @@ std::map<std::string, HostFile> ListFiles(const std::string& root) {
   if (!fs::is_directory(root)) return files;
   TreeBudget budget;
   for (const PlainEntry& drive : nl::sim::ListPlainFolder(root)) {
-    if (!drive.folder || !IsDriveFolder(drive.relative)) continue;
+    if (!drive.folder || !nl::sim::IsDriveFolderName(drive.relative)) continue;
     const std::string base = root + "/" + drive.relative;
     for (const PlainEntry& entry : nl::sim::ListPlainTree(base, &budget))
       if (!entry.folder)
@@ -221,7 +218,7 @@ void CopyDrives(const std::string& from, const std::string& to) {
   fs::create_directories(to);
   TreeBudget budget;
   for (const PlainEntry& drive : nl::sim::ListPlainFolder(from))
-    if (drive.folder && IsDriveFolder(drive.relative))
+    if (drive.folder && nl::sim::IsDriveFolderName(drive.relative))
       nl::sim::CopyPlainTree(from + "/" + drive.relative, to + "/" + drive.relative, &budget);
 }
 

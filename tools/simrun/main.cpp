@@ -211,11 +211,15 @@ int CompareRegFiles(const Options& options) {
 // The text report: the run, the image before it, the findings, then what
 // changed. Every text from the case is shown with its control bytes
 // escaped; `fileChanges` is the code page 1252 account of the files.
-void PrintText(const Options& options, const nl::findings::RunReport& report,
-               const std::string& fileChanges, const std::string& journal) {
-  std::vector<nl::findings::Finding> findings = report.findings;
+// The findings' lines, their causes' control bytes escaped.
+std::string FindingsShown(std::vector<nl::findings::Finding> findings) {
   for (nl::findings::Finding& finding : findings)
     finding.cause = simrun::EscapeControls(finding.cause, false);
+  return nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
+}
+
+void PrintText(const Options& options, const nl::findings::RunReport& report,
+               const std::string& fileChanges, const std::string& journal) {
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
             << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
@@ -223,18 +227,13 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
             << report.virtualMs << " ms of virtual time\n"
             << "the system tools (class installer, hardware wizard, network panel) are "
             << "played by scripted stand-ins, not run\n";
-  std::vector<nl::findings::Finding> beforeRun = report.beforeRun;
-  for (nl::findings::Finding& finding : beforeRun)
-    finding.cause = simrun::EscapeControls(finding.cause, false);
-  std::cout << "\n== Before the run ==\n"
-            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(beforeRun));
+  std::cout << "\n== Before the run ==\n" << FindingsShown(report.beforeRun);
   for (const std::string& trace : report.earlierRun)
     std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
   if (report.earlierRun.empty())
     std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
               << "name in IRMINI.INF)\n";
-  std::cout << "\n== Findings ==\n"
-            << nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
+  std::cout << "\n== Findings ==\n" << FindingsShown(report.findings);
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
 
   std::cout << "\n== Processes started ==\n";

@@ -12,6 +12,7 @@
 
 #include "changes.h"
 #include "platform/sim/files/plain_tree.h"
+#include "platform/sim/files/sim_paths.h"
 #include "platform/sim/image_description.h"
 #include "platform/sim/processes/sim_processes.h"
 #include "platform/sim/sim_text.h"
@@ -200,7 +201,7 @@ int MakeImageCommand(const MakeImageRequest& request) {
     // otherwise below.
     for (const auto& entry : fs::directory_iterator(image)) {
       const std::string name = entry.path().filename().string();
-      if (entry.is_directory() && name.size() == 7 && name.compare(0, 6, "drive_") == 0)
+      if (entry.is_directory() && nl::sim::IsDriveFolderName(name))
         description.drives[static_cast<char>(std::toupper(static_cast<unsigned char>(name[6])))] =
             nl::sim::DriveKind::kFixed;
     }

@@ -10,20 +10,30 @@ namespace fs = std::filesystem;
 
 namespace nl::sim {
 
+namespace {
+
+// The image folder's entry called `name` ignoring letter case (images
+// copied from Windows may spell it SYSTEM.REG), empty when there is none.
+// Two spellings side by side leave it open which one the customer meant.
+std::string OnlyEntryNamed(const std::string& dir, const char* name, const char* what) {
+  std::string found;
+  for (const PlainEntry& entry : ListPlainFolder(dir)) {
+    if (!EqualsIgnoreCase(entry.relative, name)) continue;
+    if (!found.empty())
+      throw regfile::RegFileError("the image " + dir + " holds two " + what + ", " + found +
+                                  " and " + entry.relative + ": keep one");
+    found = entry.relative;
+  }
+  return found;
+}
+
+}  // namespace
+
 RegImportReport SimSystem::LoadImage(const std::string& dir,
                                      const RegImportOptions& options) {
   const fs::path root(dir);
   if (!fs::is_directory(root)) throw std::runtime_error("no image folder: " + dir);
-  // Images copied from Windows may spell it SYSTEM.REG; two spellings side
-  // by side leave it open which one the customer meant.
-  std::string reg;
-  for (const PlainEntry& entry : ListPlainFolder(dir)) {
-    if (!EqualsIgnoreCase(entry.relative, "system.reg")) continue;
-    if (!reg.empty())
-      throw regfile::RegFileError("the image " + dir + " holds two registry files, " + reg +
-                                  " and " + entry.relative + ": keep one");
-    reg = entry.relative;
-  }
+  const std::string reg = OnlyEntryNamed(dir, "system.reg", "registry files");
   if (reg.empty())
     throw regfile::RegFileError("the image " + dir + " holds no system.reg");
   const std::string text = ReadPlainFile((root / reg).string());
@@ -38,16 +48,7 @@ RegImportReport SimSystem::LoadImage(const std::string& dir,
 }
 
 ImageDescription SimSystem::ReadDescription(const std::filesystem::path& root) {
-  // The folder's entries are plain ones (checked when the image was read);
-  // two spellings of the name are one name twice.
-  std::string found;
-  for (const PlainEntry& entry : ListPlainFolder(root.string())) {
-    if (!EqualsIgnoreCase(entry.relative, kImageDescriptionFile)) continue;
-    if (!found.empty())
-      throw std::runtime_error("the image " + root.string() + " holds two descriptions, " +
-                               found + " and " + entry.relative + ": keep one");
-    found = entry.relative;
-  }
+  const std::string found = OnlyEntryNamed(root.string(), kImageDescriptionFile, "descriptions");
   if (found.empty()) return {};
   return ParseImageDescription(ReadPlainFile((root / found).string()), found);
 }

@@ -15,15 +15,6 @@ namespace fs = std::filesystem;
 
 namespace nl::sim {
 
-namespace {
-
-bool IsDriveFolder(const std::string& name) {
-  return name.size() == 7 && name.compare(0, 6, "drive_") == 0 && name[6] >= 'a' &&
-         name[6] <= 'z';
-}
-
-}  // namespace
-
 SimFiles::SimFiles(std::string hostRoot, bool owned)
     : hostRoot_(std::move(hostRoot)), ownsHostRoot_(owned) {
   currentDir_.drive = 'C';
@@ -48,7 +39,7 @@ void SimFiles::CopyDrivesFrom(const std::string& dir) {
   TreeBudget budget;
   std::vector<std::string> drives;
   for (const PlainEntry& entry : ListPlainFolder(dir))
-    if (entry.folder && IsDriveFolder(entry.relative)) {
+    if (entry.folder && IsDriveFolderName(entry.relative)) {
       ListPlainTree(dir + "/" + entry.relative, &budget);
       drives.push_back(entry.relative);
     }
@@ -63,7 +54,7 @@ void SimFiles::CopyDrivesTo(const std::string& dir) {
   FlushAll();
   TreeBudget budget;
   for (const PlainEntry& entry : ListPlainFolder(hostRoot_))
-    if (entry.folder && IsDriveFolder(entry.relative))
+    if (entry.folder && IsDriveFolderName(entry.relative))
       CopyPlainTree(hostRoot_ + "/" + entry.relative, dir + "/" + entry.relative, &budget);
 }
 

@@ -119,6 +119,11 @@ std::string DriveFolder(const std::string& hostRoot, char drive) {
   return out;
 }
 
+bool IsDriveFolderName(std::string_view name) {
+  return name.size() == 7 && name.compare(0, 6, "drive_") == 0 && name[6] >= 'a' &&
+         name[6] <= 'z';
+}
+
 bool ResolveOnHost(const std::string& hostRoot, const WinPath& path,
                    std::string* hostPath) {
   std::string at = DriveFolder(hostRoot, path.drive);

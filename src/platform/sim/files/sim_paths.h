@@ -33,6 +33,9 @@ std::string FormatWinPath(const WinPath& path);
 
 // <hostRoot>/drive_x
 std::string DriveFolder(const std::string& hostRoot, char drive);
+// Whether a host folder name is that of a drive: "drive_" and a lower-case
+// letter.
+bool IsDriveFolderName(std::string_view name);
 
 // The host path of `path`: every folder on the way must exist (found
 // ignoring case); the last name is matched ignoring case when present and
