@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../../tools/simrun/case_image.h"
 #include "../../tools/simrun/changes.h"
 #include "../../tools/simrun/report_text.h"
 #include "platform/sim/files/plain_tree.h"
@@ -147,6 +148,17 @@ TEST(HostileCase, ImageSaveWritesOnlyIntoANewOrEmptyFolder) {
   fs::create_directory(c.top / "empty");
   sim.SaveImage((c.top / "empty").string());
   EXPECT_EQ(Read(c.top / "empty/drive_c/WINDOWS/INF/IRMINI.INF"), "[Version]\r\n");
+  // An image made from NLDIAG.EXE's case is written the same way: not into
+  // an empty folder elsewhere that a link names.
+  fs::create_directory(c.top / "elsewhere");
+  fs::create_directory_symlink(c.top / "elsewhere", c.top / "linked");
+  const std::string source = NL_SOURCE_DIR;
+  const std::string caseFile = source + "/tests/fuzz/case_corpus/small_german";
+  const std::string sample = source + "/samples/de-win98";
+  EXPECT_EQ(simrun::MakeImageFromCase((c.top / "linked").string(), caseFile, sample), 2);
+  EXPECT_TRUE(fs::is_empty(c.top / "elsewhere"));
+  EXPECT_EQ(simrun::MakeImageFromCase((c.top / "made").string(), caseFile, sample), 1);
+  EXPECT_TRUE(fs::exists(c.top / "made/system.reg"));
 }
 
 // Input files (--reg, --inf): only plain files are read, within the limit.

@@ -4,15 +4,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 
 #include "changes.h"
 #include "diag/case_format.h"
 #include "diag/case_output.h"
+#include "platform/sim/files/plain_tree.h"
 #include "platform/sim/processes/sim_processes.h"
 #include "regfile/ignore_case.h"
 #include "regfile/reg_file.h"
+#include "report_text.h"
 
 namespace fs = std::filesystem;
 namespace diag = nl::diag;
@@ -295,34 +296,37 @@ int MakeImageFromCase(const std::string& folder, const std::string& casePath,
     const CaseFile caseFile = ReadCaseFile(ReadHostFile(casePath), name);
     const std::size_t shown = std::min<std::size_t>(caseFile.warnings.size(), 100);
     for (std::size_t i = 0; i < shown; ++i)
-      std::fprintf(stderr, "simrun: %s\n", Printable(caseFile.warnings[i]).c_str());
+      std::fprintf(stderr, "simrun: %s\n", ShownText(caseFile.warnings[i]).c_str());
     if (caseFile.warnings.size() > shown)
       std::fprintf(stderr, "simrun: and %zu more warnings\n", caseFile.warnings.size() - shown);
     const fs::path driver = fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
     const CaseImagePlan plan = PlanCaseImage(caseFile, ReadHostFile(driver.string()));
+    // Written as every image is: into a folder made new (a link there is
+    // refused), never through a link. A later file of the plan at the same
+    // place replaces an earlier one.
+    nl::sim::PrepareEmptyFolder(folder);
     auto write = [&](const std::string& relative, const std::string& bytes) {
       const fs::path path = image / relative;
       fs::create_directories(path.parent_path());
-      std::ofstream out(path, std::ios::binary | std::ios::trunc);
-      out << bytes;
-      if (!out) throw std::runtime_error("cannot write " + path.string());
+      fs::remove(path);
+      nl::sim::WriteNewFile(path.string(), bytes);
     };
     fs::create_directories(image / "drive_c");
     write("system.reg", plan.systemReg);
     write(nl::sim::kImageDescriptionFile, nl::sim::FormatImageDescription(plan.description));
     for (const std::string& relative : plan.folders) fs::create_directories(image / relative);
     for (const auto& [relative, bytes] : plan.files) write(relative, bytes);
-    std::cout << "image " << folder << " from the case " << casePath << "\n";
+    std::cout << "image " << ShownText(folder) << " from the case " << ShownText(casePath) << "\n";
     std::cout << "the case held:\n";
-    for (const std::string& line : plan.held) std::cout << "  " << Printable(line) << "\n";
+    for (const std::string& line : plan.held) std::cout << "  " << ShownText(line) << "\n";
     if (!plan.lacked.empty()) {
       std::cout << "the case lacked:\n";
-      for (const std::string& line : plan.lacked) std::cout << "  " << Printable(line) << "\n";
+      for (const std::string& line : plan.lacked) std::cout << "  " << ShownText(line) << "\n";
     }
-    std::cout << "run it with: simrun --image " << folder << "\n";
+    std::cout << "run it with: simrun --image " << ShownText(folder) << "\n";
     return plan.lacked.empty() ? 0 : 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "simrun: %s\n", Printable(e.what()).c_str());
+    std::fprintf(stderr, "simrun: %s\n", ShownText(e.what()).c_str());
     return 2;
   }
 }
