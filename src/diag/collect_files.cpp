@@ -216,16 +216,21 @@ void WriteSourceDrive(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) 
   }
   out.EndLine();
   out.Field("folder");
-  const std::uint32_t attributes = os.GetFileAttributesA(setup.sourcePath);
-  if (attributes == kInvalidFileAttributes) {
-    out.Failure("absent", os.GetLastError());
-  } else {
-    out.Text((attributes & kFileAttributeDirectory) != 0 ? "present" : "not a folder");
-  }
+  const bool folder = WriteFolderState(os, out, setup.sourcePath);
   out.EndLine();
   // The driver copy of an earlier run.
-  if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0)
-    WriteFolderFile(os, out, setup.sourcePath, kDriverFileName);
+  if (folder) WriteFolderFile(os, out, setup.sourcePath, kDriverFileName);
+}
+
+bool WriteFolderState(DiagSystem& os, CaseOutput& out, const char* path) {
+  const std::uint32_t attributes = os.GetFileAttributesA(path);
+  if (attributes == kInvalidFileAttributes) {
+    out.Failure("absent", os.GetLastError());
+    return false;
+  }
+  const bool folder = (attributes & kFileAttributeDirectory) != 0;
+  out.Text(folder ? "present" : "not a folder");
+  return folder;
 }
 
 }  // namespace nl::diag

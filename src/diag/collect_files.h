@@ -20,6 +20,10 @@ void WriteProgramFolder(DiagSystem& os, CaseOutput& out, const char* folder);
 // SEM_FAILCRITICALERRORS, so that a drive without its medium fails quietly.
 void WriteSourceDrive(DiagSystem& os, CaseOutput& out, const SetupPaths& setup);
 
+// The rest of a "name = " line on a folder: "present", "not a folder" or
+// "absent (error N)". Returns whether it is a folder.
+bool WriteFolderState(DiagSystem& os, CaseOutput& out, const char* path);
+
 // "<folder>\<name>" into `out` (capacity kMaxPath); false when too long.
 bool JoinPath(const char* folder, const char* name, char* out);
 

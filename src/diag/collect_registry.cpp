@@ -174,15 +174,20 @@ void WriteValues(Walk& walk, RegKey key) {
   }
 }
 
-void WriteKey(Walk& walk, RegKey key, std::size_t pathLength,
-              std::uint32_t depth, bool valuesOnly) {
-  ++walk.result.keys;
+// "[HKEY_LOCAL_MACHINE\<path>]" and the line end.
+void WriteKeyName(Walk& walk, std::size_t pathLength) {
   walk.out.Char('[');
   walk.out.Text(kRegistryRoot);
   walk.out.Char('\\');
   walk.out.Bytes(walk.path, pathLength);
   walk.out.Char(']');
   walk.out.EndLine();
+}
+
+void WriteKey(Walk& walk, RegKey key, std::size_t pathLength,
+              std::uint32_t depth, bool valuesOnly) {
+  ++walk.result.keys;
+  WriteKeyName(walk, pathLength);
   WriteValues(walk, key);
   walk.out.EndLine();
   if (valuesOnly) return;
@@ -197,13 +202,8 @@ void WriteKey(Walk& walk, RegKey key, std::size_t pathLength,
     if (status == kErrorNoMoreItems) return;
     if (status != kErrorSuccess || nameSize >= sizeof name ||
         HasControlBytes(name, nameSize)) {
-      walk.out.Char(';');
-      walk.out.Text(" in [");
-      walk.out.Text(kRegistryRoot);
-      walk.out.Char('\\');
-      walk.out.Bytes(walk.path, pathLength);
-      walk.out.Char(']');
-      walk.out.EndLine();
+      walk.out.Text("; in ");
+      WriteKeyName(walk, pathLength);
       Omitted(walk, "subkey", index, static_cast<std::uint32_t>(status));
       if (status != kErrorSuccess) return;
       continue;

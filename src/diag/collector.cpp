@@ -75,12 +75,7 @@ void WriteScratchFolder(DiagSystem& os, CaseOutput& out, const SetupPaths& setup
   if (!setup.scratchKnown) {
     out.Text("unknown (no SetupScratchDir)");
   } else {
-    const std::uint32_t attributes = os.GetFileAttributesA(setup.scratchDir);
-    if (attributes == kInvalidFileAttributes) {
-      out.Failure("absent", os.GetLastError());
-    } else {
-      out.Text((attributes & kFileAttributeDirectory) != 0 ? "present" : "not a folder");
-    }
+    WriteFolderState(os, out, setup.scratchDir);
   }
   out.EndLine();
 }
