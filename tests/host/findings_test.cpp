@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 
 #include "findings/findings.h"
@@ -23,6 +24,7 @@ namespace {
 using sim::SimSystem;
 
 constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+constexpr const char* kNetClass = "System\\CurrentControlSet\\Services\\Class\\Net";
 constexpr const char* kNetTrans = "System\\CurrentControlSet\\Services\\Class\\NetTrans";
 
 void Import(SimSystem& sim, const std::string& regText) {
@@ -63,6 +65,7 @@ struct Case {
   const char* goal;
   Status status;
   const char* causeWord;
+  std::set<std::string> missing = {};  // what the customer's case does not hold
 };
 
 const Case kCases[] = {
@@ -131,6 +134,30 @@ const Case kCases[] = {
     {"match beyond the first ten by name", 0x409, "",
      [](SimSystem& s) { ReinstallProtocolLast(s, "0012"); },
      "net-trans", Status::kNotReached, "number 12 in enumeration order"},
+    // What the case does not hold is unknown, not guessed; a second
+    // instance is named.
+    {"export of the Setup key alone", 0x407, "", nullptr,
+     "net-trans", Status::kUnknown, "Class\\NetTrans (not in the registry export)",
+     {"Enum\\Root\\Net", kNetClass, kNetTrans}},
+    {"the same export: the network adapters", 0x407, "", nullptr,
+     "adapter-port", Status::kUnknown, "Class\\Net ", {kNetClass}},
+    {"INFRARED.INF not given", 0x407, "", nullptr,
+     "inf-edits", Status::kUnknown, "INFRARED.INF (the INF file was not given)",
+     {"INFRARED.INF"}},
+    {"INFRARED.INF not given: the display name is IRMINI.INF's", 0x407, "", nullptr,
+     "display-name", Status::kReached, "", {"INFRARED.INF"}},
+    {"SourcePath on a network share", 0x407, "",
+     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "\\\\SERVER\\CDS\\WIN98"); },
+     "driver-copy", Status::kUnknown, "network share"},
+    {"a second IRMINI adapter", 0x407, "",
+     [](SimSystem& s) {
+       s.Registry().SetText(std::string(kNetClass) + "\\0005", "AdapterName", "IRMINI");
+       s.Registry().SetText(std::string(kNetClass) + "\\0005", "DriverDesc", "Built-in IrDA");
+     },
+     "adapter-port", Status::kReached, "Net\\0005 (DriverDesc \"Built-in IrDA\") is an IRMINI"},
+    {"a second matching protocol", 0x407, "",
+     [](SimSystem& s) { s.Registry().SetText("Enum\\Root\\Net\\0007", "CompatibleIDs", "IRMINI"); },
+     "net-root", Status::kReached, "Net\\0007 (CompatibleIDs \"IRMINI\") matches too and stays"},
 };
 
 std::vector<Finding> RunCase(const Case& c) {
@@ -146,6 +173,7 @@ std::vector<Finding> RunCase(const Case& c) {
   InstallerMain(sim, 0x400000);
   sim.Files().ProgramEnded();
   RecordRunFacts(sim, RunMoment::kAfter, &facts);
+  facts.missing = c.missing;
   return DecideFindings(facts);
 }
 

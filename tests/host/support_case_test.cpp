@@ -1,7 +1,8 @@
 // The support answer for the customer's PC as it is: the goals before the
 // run (a PC before its first run, one after a complete run), what the case
-// does not hold (unknown, not guessed), which instance a goal was reached
-// on, the image's description, and the changes as JSON data.
+// does not hold and which instance a goal was reached on (in the findings'
+// table of findings_test.cpp), the image's description, and the changes as
+// JSON data.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -23,8 +24,6 @@ namespace {
 
 using sim::SimSystem;
 
-constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-constexpr const char* kNetClass = "System\\CurrentControlSet\\Services\\Class\\Net";
 
 std::string SampleImage() { return std::string(NL_SOURCE_DIR) + "/samples/de-win98"; }
 
@@ -79,54 +78,6 @@ TEST(BeforeRun, AnImageKeptAfterACompleteRunHoldsEveryGoal) {
   // Both backups and the display name.
   EXPECT_EQ(EarlierRunTraces(facts).size(), 3u);
   std::filesystem::remove_all(kept);
-}
-
-struct Case {
-  const char* name;
-  std::function<void(SimSystem&)> change;
-  std::set<std::string> missing;  // what the case does not hold
-  const char* goal;
-  Status status;
-  const char* causeWord;
-};
-
-const Case kCases[] = {
-    {"export of the Setup key alone", nullptr,
-     {"Enum\\Root\\Net", kNetClass, "System\\CurrentControlSet\\Services\\Class\\NetTrans"},
-     "net-trans", Status::kUnknown, "Class\\NetTrans (not in the registry export)"},
-    {"the same export: the network adapters", nullptr, {kNetClass},
-     "adapter-port", Status::kUnknown, "Class\\Net "},
-    {"INFRARED.INF not given", nullptr, {"INFRARED.INF"},
-     "inf-edits", Status::kUnknown, "INFRARED.INF (the INF file was not given)"},
-    {"INFRARED.INF not given: the display name is IRMINI.INF's", nullptr, {"INFRARED.INF"},
-     "display-name", Status::kReached, ""},
-    {"SourcePath on a network share",
-     [](SimSystem& s) { s.Registry().SetText(kSetupKey, "SourcePath", "\\\\SERVER\\CDS\\WIN98"); },
-     {}, "driver-copy", Status::kUnknown, "network share"},
-    {"a second IRMINI adapter",
-     [](SimSystem& s) {
-       s.Registry().SetText(std::string(kNetClass) + "\\0005", "AdapterName", "IRMINI");
-       s.Registry().SetText(std::string(kNetClass) + "\\0005", "DriverDesc", "Built-in IrDA");
-     },
-     {}, "adapter-port", Status::kReached, "Net\\0005 (DriverDesc \"Built-in IrDA\") is an IRMINI"},
-    {"a second matching protocol",
-     [](SimSystem& s) { s.Registry().SetText("Enum\\Root\\Net\\0007", "CompatibleIDs", "IRMINI"); },
-     {}, "net-root", Status::kReached, "Net\\0007 (CompatibleIDs \"IRMINI\") matches too and stays"},
-};
-
-TEST(CaseFacts, EachGapOrSecondInstanceIsSaid) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    SimSystem sim;
-    sim.LoadImage(SampleImage());
-    RunFacts facts = RunOnce(sim, c.change);
-    facts.missing = c.missing;
-    const std::vector<Finding> findings = DecideFindings(facts);
-    const Finding* finding = FindingFor(findings, c.goal);
-    ASSERT_NE(finding, nullptr);
-    EXPECT_EQ(StatusName(finding->status), std::string(StatusName(c.status)));
-    EXPECT_NE(finding->cause.find(c.causeWord), std::string::npos) << finding->cause;
-  }
 }
 
 TEST(ImageDescription, KeepsWhatTheCaseLacksThroughItsText) {
