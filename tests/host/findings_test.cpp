@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "../support/hostile_run.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/run_facts.h"
@@ -218,16 +219,8 @@ TEST(Findings, ARunWaitingForTheDiscSaysSoFromTheCopyOn) {
     RunFacts facts;
     RecordRunFacts(sim, RunMoment::kBefore, &facts);
     // Cut at the copy, as the wait would, or at a call of the first phase.
-    if (atCopy) {
-      SimSystem twin;
-      twin.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
-      sim::InstallStandInTools(twin, {});
-      InstallerMain(twin, 0x400000);
-      for (const sim::JournalEntry& e : twin.Journal().Entries())
-        if (e.operation == "CopyFileA") sim.Journal().StopAfterCall(e.index);
-    } else {
-      sim.Journal().StopAfterCall(3);
-    }
+    sim.Journal().StopAfterCall(
+        atCopy ? testing::CallNumberInUntouchedRun(0x407, "CopyFileA", ", 0") : 3);
     EXPECT_THROW(InstallerMain(sim, 0x400000), sim::SimStopped);
     RecordRunFacts(sim, RunMoment::kAfter, &facts);
     facts.waiting = wait;
