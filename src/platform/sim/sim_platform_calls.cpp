@@ -12,9 +12,10 @@ auto SimSystem::Forward(const char* operation, FaultUse use, Op op) {
   // A file call on a drive without its medium, with the error mode not
   // failing critical errors: Windows shows its box and the call waits.
   const char waitingDrive = files_.TakeMediumRequest();
-  if (waitingDrive) described.result += " (waiting: " + MediumRequestText(waitingDrive) + ")";
+  const std::string waiting = waitingDrive ? MediumRequestText(waitingDrive) : std::string();
+  if (waitingDrive) described.result += " (waiting: " + waiting + ")";
   journal_.Record(call, std::move(described));
-  if (waitingDrive) throw SimWaitsForUser(MediumRequestText(waitingDrive));
+  if (waitingDrive) throw SimWaitsForUser(waiting);
   StopIfDue(call);
   return r;
 }
