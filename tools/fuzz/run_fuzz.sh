@@ -68,6 +68,7 @@ case "$target" in
       "$root/tools/simrun/case_image.cpp" "$root/tools/simrun/changes.cpp" \
       "$root/src/platform/sim/files/plain_tree.cpp" "$root/tools/simrun/report_text.cpp" \
       "$root/src/diag/case_output.cpp" "$root/src/platform/sim/files/sim_drives.cpp" \
+      "$root/src/platform/sim/files/sim_paths.cpp" \
       "$root/src/platform/sim/image_description.cpp" "$root/src/platform/sim/sim_text.cpp" \
       "$root"/src/regfile/*.cpp -- -I"$root/tools/simrun"
     ;;
