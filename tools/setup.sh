@@ -30,7 +30,13 @@ if [ ${#missing[@]} -gt 0 ]; then
      ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
+  # A mirror in the middle of a sync fails one index now and then: try
+  # again, and go on with the lists there are if one is still missing.
+  for attempt in 1 2 3; do
+    as_root apt-get update -qq && break
+    echo "setup: apt-get update failed (attempt $attempt)"
+    sleep 15
+  done
   as_root apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 

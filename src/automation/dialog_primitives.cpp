@@ -84,6 +84,20 @@ void WaitForProcessExit(Platform& os, ProcessId process) {
   while (ProcessExists(os, process)) os.Sleep(kProcessPollMs);
 }
 
+WindowHandle FindDialogOfProcess(Platform& os, ProcessId process) {
+  // The desktop holds few dialogs; the bound only guards against a window
+  // list that changes under the walk and never ends.
+  constexpr int kMostDialogs = 64;
+  WindowHandle dialog = os.FindWindowA(kDialogClass, nullptr);
+  for (int seen = 0; dialog != 0 && seen < kMostDialogs; ++seen) {
+    ProcessId owner = 0;
+    os.GetWindowThreadProcessId(dialog, &owner);
+    if (owner == process) return dialog;
+    dialog = os.FindWindowExA(0, dialog, kDialogClass, nullptr);
+  }
+  return 0;
+}
+
 void WaitWhileWindowExists(Platform& os, const char* className,
                            const char* title) {
   for (int tries = 0; tries < kWindowPollTries; ++tries) {

@@ -50,6 +50,10 @@ bool StartProcess(Platform& os, const char* commandLine, ProcessId* process);
 bool ProcessExists(Platform& os, ProcessId process);
 // Polls every 500 ms, without bound, until the process has ended.
 void WaitForProcessExit(Platform& os, ProcessId process);
+// The first top-level dialog ("#32770") in Z order that belongs to
+// `process`, or 0. Other programs' dialogs (a "New Hardware Found" box
+// Windows puts up beside a tool) are passed over.
+WindowHandle FindDialogOfProcess(Platform& os, ProcessId process);
 // Up to 10 times: returns when no such top-level window exists, else sleeps
 // 1000 ms. `title` null means any title.
 void WaitWhileWindowExists(Platform& os, const char* className,

@@ -21,10 +21,12 @@ constexpr std::uint8_t kManufacturerScanCodes[9] = {0x32, 0x17, 0x2E, 0x13,
                                                     0x14};
 constexpr int kDownPresses = 6;
 
-// Looks for a top-level dialog up to ten times, sleeping after each miss.
-WindowHandle FindWizardWindow(Platform& os) {
+// Looks for the wizard's dialog up to ten times, sleeping after each miss.
+// Only a dialog of the wizard's own process counts: a box of another
+// program would otherwise be hidden and stepped in its place.
+WindowHandle FindWizardWindow(Platform& os, ProcessId wizardProcess) {
   for (int tries = 0; tries < 10; ++tries) {
-    WindowHandle wizard = os.FindWindowA(kDialogClass, nullptr);
+    WindowHandle wizard = FindDialogOfProcess(os, wizardProcess);
     if (wizard != 0) return wizard;
     os.Sleep(500);
   }
@@ -53,21 +55,17 @@ void WaitForListToSettle(Platform& os, WindowHandle list) {
   }
 }
 
-// Types and presses through the wizard's pages. Returns when a window or
-// control it needs is missing; the caller's waits follow either way.
-void StepThroughWizard(Platform& os) {
-  WindowHandle wizard = FindWizardWindow(os);
-  if (wizard == 0) return;
-  os.ShowWindow(wizard, kSwHide);
-
+// Types and presses through the hidden wizard's pages. False when a control
+// it needs is missing and the stepping stopped before the finish command.
+bool StepHiddenWizard(Platform& os, WindowHandle wizard) {
   ChildSearch search{0, 0, 0};
-  if (!FindChildByControlId(os, wizard, kLetterControl, search)) return;
+  if (!FindChildByControlId(os, wizard, kLetterControl, search)) return false;
   SendKeystroke(os, search.found, 0x41, 0x61, 0x1E);
 
   WindowHandle forward = os.GetDlgItem(wizard, kForwardButton);
   if (forward != 0) SendCommand(os, wizard, kForwardButton, forward);
 
-  if (!FindManufacturerList(os, wizard, search)) return;
+  if (!FindManufacturerList(os, wizard, search)) return false;
   WindowHandle manufacturers = search.found;
   GiveFocusAcrossThreads(os, manufacturers);
   for (int i = 0; i < 9; ++i) {
@@ -76,7 +74,7 @@ void StepThroughWizard(Platform& os) {
     SendKeystroke(os, manufacturers, code, code, kManufacturerScanCodes[i]);
   }
 
-  if (!FindChildByControlId(os, wizard, kModelList, search)) return;
+  if (!FindChildByControlId(os, wizard, kModelList, search)) return false;
   WindowHandle models = search.found;
   WaitForListToSettle(os, models);
   for (int i = 0; i < kDownPresses; ++i) {
@@ -85,6 +83,18 @@ void StepThroughWizard(Platform& os) {
   if (forward != 0) PostCommand(os, wizard, kForwardButton, forward);
   // The finish command carries the forward button's handle (or none).
   PostCommand(os, wizard, kFinishButton, forward);
+  return true;
+}
+
+// The wizard waits for a click on every page. Hidden and no longer stepped,
+// it would wait for a click nobody can give, and the run behind it with it:
+// so when the stepping stops early the wizard is shown again, for the user
+// to finish it. The caller's waits follow either way.
+void StepThroughWizard(Platform& os, ProcessId wizardProcess) {
+  WindowHandle wizard = FindWizardWindow(os, wizardProcess);
+  if (wizard == 0) return;
+  os.ShowWindow(wizard, kSwHide);
+  if (!StepHiddenWizard(os, wizard)) os.ShowWindow(wizard, kSwShow);
 }
 
 }  // namespace
@@ -93,7 +103,7 @@ int DriveHardwareWizard(InstallRun& run) {
   Platform& os = run.os;
   ProcessId wizardProcess = 0;
   if (!StartProcess(os, kWizardCommandLine, &wizardProcess)) return 0;
-  StepThroughWizard(os);
+  StepThroughWizard(os, wizardProcess);
   WaitForProcessExit(os, wizardProcess);
   WaitWhileWindowExists(os, kDialogClass, nullptr);
   return 1;

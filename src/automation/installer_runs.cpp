@@ -14,9 +14,9 @@ constexpr int kOkButton = kPanelOkButton;
 
 // On German systems the installer's page marked by control 502 needs one
 // press of its forward button; it is pressed at most once per run.
-void PressForwardOnce(InstallRun& run) {
+void PressForwardOnce(InstallRun& run, ProcessId installer) {
   Platform& os = run.os;
-  WindowHandle dialog = os.FindWindowA(kDialogClass, nullptr);
+  WindowHandle dialog = FindDialogOfProcess(os, installer);
   if (run.forwardPressed || dialog == 0) return;
   ChildSearch search{0, 0, 0};
   if (!FindChildByControlId(os, dialog, kInstallerPageMarker, search)) return;
@@ -26,12 +26,13 @@ void PressForwardOnce(InstallRun& run) {
   run.forwardPressed = 1;
 }
 
-// Learns the panel's title from the first dialog that has an OK button:
+// Learns the panel's title from its first dialog that has an OK button:
 // up to ten tries a second apart. False when none showed up or its title is
-// empty.
-bool LearnPanelTitle(Platform& os, char* title, int capacity) {
+// empty. Only the panel's own dialogs count, so that the title of another
+// program's box is never taken and pressed.
+bool LearnPanelTitle(Platform& os, ProcessId panel, char* title, int capacity) {
   for (int tries = 0; tries < 10; ++tries) {
-    WindowHandle dialog = os.FindWindowA(kDialogClass, nullptr);
+    WindowHandle dialog = FindDialogOfProcess(os, panel);
     if (dialog != 0 && os.GetDlgItem(dialog, kOkButton) != 0) {
       os.GetWindowTextA(dialog, title, capacity);
       break;
@@ -49,7 +50,7 @@ int RunClassInstaller(InstallRun& run) {
   if (StartProcess(os, kClassInstallerCommandLine, &installer)) {
     while (ProcessExists(os, installer)) {
       os.Sleep(500);
-      if (IsGermanLocale(os)) PressForwardOnce(run);
+      if (IsGermanLocale(os)) PressForwardOnce(run, installer);
     }
   }
   WaitWhileWindowExists(os, kRunDllClass, nullptr);
@@ -61,7 +62,7 @@ int ConfirmNetworkPanel(InstallRun& run) {
   ProcessId panel = 0;
   if (!StartProcess(os, kNetworkPanelCommandLine, &panel)) return 1;
   char title[512] = {0};
-  if (!LearnPanelTitle(os, title, sizeof title)) return 1;
+  if (!LearnPanelTitle(os, panel, title, sizeof title)) return 1;
   WindowHandle dialog = 0;
   while ((dialog = os.FindWindowA(kDialogClass, title)) != 0) {
     WindowHandle ok = os.GetDlgItem(dialog, kOkButton);

@@ -63,6 +63,7 @@ constexpr std::uint32_t kSemFailCriticalErrors = 0x0001;
 constexpr std::uint32_t kStartfUseShowWindow = 0x1;
 constexpr std::uint16_t kSwHide = 0;
 constexpr std::uint16_t kSwShowNormal = 1;
+constexpr std::uint16_t kSwShow = 5;
 
 // Window messages.
 constexpr std::uint32_t kWmKeyDown = 0x0100;
@@ -202,6 +203,10 @@ class Platform {
   // One top-level window of that class (and title, when not null), or 0.
   virtual WindowHandle FindWindowA(const char* className,
                                    const char* title) = 0;
+  // The next top-level window (parent 0) in Z order after `after` (0: the
+  // first) of that class (and title, when not null), or 0.
+  virtual WindowHandle FindWindowExA(WindowHandle parent, WindowHandle after,
+                                     const char* className, const char* title) = 0;
   // Calls `callback` for every descendant of `parent` until it returns 0.
   virtual int EnumChildWindows(WindowHandle parent,
                                ChildWindowCallback callback,

@@ -53,9 +53,15 @@ void RestoreBackup(InstallRun& run, const char* backup, const char* target) {
 // with the file in the older Win32 documentation and with no file in that
 // of Windows 95/98/Me; both calls are made, so either reading is honoured.
 // (Systems that write through answer both with 0 and do nothing.)
+//
+// The profile writer creates a missing file. An IRMINI.INF holding only the
+// display name would stand where Windows looks for the real one and install
+// nothing, where a missing file makes Windows ask for its CD: so the name is
+// written only into a file that is there.
 void WriteStandardExpl(InstallRun& run) {
   char path[kMaxPath];
   if (!GetSetupScratchPath(run, kIrminiInf, path, sizeof path)) return;
+  if (!FileExists(run.os, path)) return;
   run.os.WritePrivateProfileStringA(kDisplayNameSection, kDisplayNameKey,
                                     kStandardExplValue, path);
   run.os.WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);

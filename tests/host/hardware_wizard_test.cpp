@@ -187,6 +187,7 @@ TEST(HardwareWizard, StepsThroughTheWizardWithTheTabledKeystrokesAndWaits) {
           "500 FindWindowA(\"#32770\", NULL) = 0x0",
           "500 Sleep(500) = void",
           "1000 FindWindowA(\"#32770\", NULL) = wizard",
+          "1000 GetWindowThreadProcessId(wizard, &pid) = 0x1002 -> pid wizardpid",
           "1000 ShowWindow(wizard, SW_HIDE) = 1",  // before anything is sent
           "1000 EnumChildWindows(wizard) = 1 (4 visited)",
           "1000 SendMessageA x3",  // A
@@ -324,8 +325,12 @@ TEST(HardwareWizard, AMissingLetterControlSkipsToTheFinalWaits) {
                        {
                            kStartLine,
                            "0 FindWindowA(\"#32770\", NULL) = wizard",
+                           "0 GetWindowThreadProcessId(wizard, &pid) = 0x1002 -> pid wizardpid",
                            "0 ShowWindow(wizard, SW_HIDE) = 1",
                            "0 EnumChildWindows(wizard) = 1 (3 visited)",
+                           // Stepped no further, the wizard is shown again
+                           // for the user to finish.
+                           "0 ShowWindow(wizard, SW_SHOW) = 0",
                            "0 GetProcessVersion(wizardpid) = 0x4000a",
                            "0 Sleep(500) = void",
                            "500 GetProcessVersion(wizardpid) = 0x4000a",
@@ -351,14 +356,15 @@ TEST(HardwareWizard, AManufacturerListThatNeverShowsIsTriedTenTimesASecondApart)
   EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
 
   std::vector<std::string> timeline = WindowTimeline(sim, w->Names());
-  ASSERT_GT(timeline.size(), 7u);
-  std::vector<std::string> tail(timeline.begin() + 7, timeline.end());
+  ASSERT_GT(timeline.size(), 8u);
+  std::vector<std::string> tail(timeline.begin() + 8, timeline.end());
   std::vector<std::string> expectedTail;
   for (int i = 0; i < 10; ++i) {
     std::string at = std::to_string(i * 1000);
     expectedTail.push_back(at + " EnumChildWindows(wizard) = 1 (2 visited)");
     expectedTail.push_back(at + " Sleep(1000) = void");
   }
+  expectedTail.push_back("10000 ShowWindow(wizard, SW_SHOW) = 0");
   expectedTail.push_back("10000 GetProcessVersion(wizardpid) = 0x4000a");
   expectedTail.push_back("10000 Sleep(500) = void");
   expectedTail.push_back("10500 GetProcessVersion(wizardpid) = 0x0");
@@ -381,11 +387,12 @@ TEST(HardwareWizard, AMissingModelListSkipsTheCountsDownsAndPresses) {
   AddManufacturer(expected, w->manufacturers);
   EXPECT_TRUE(MessageSequenceIs(sim.Desktop().Messages(), expected, w->Names()));
   const std::vector<std::string> timeline = WindowTimeline(sim, w->Names());
-  ASSERT_GE(timeline.size(), 6u);
-  EXPECT_TRUE(LinesAre({timeline.end() - 6, timeline.end()},
+  ASSERT_GE(timeline.size(), 7u);
+  EXPECT_TRUE(LinesAre({timeline.end() - 7, timeline.end()},
                        {
                            "0 SendMessageA x27",
                            "0 EnumChildWindows(wizard) = 1 (4 visited)",
+                           "0 ShowWindow(wizard, SW_SHOW) = 0",
                            "0 GetProcessVersion(wizardpid) = 0x4000a",
                            "0 Sleep(500) = void",
                            "500 GetProcessVersion(wizardpid) = 0x0",

@@ -108,6 +108,7 @@ TEST(InstallerRunsNetworkPanel, APanelThatClosesAfterOneOkIsPressedExactlyOnce) 
                        {
                            kPanelStart,
                            "0 FindWindowA(\"#32770\", NULL) = panel",
+                           "0 GetWindowThreadProcessId(panel, &pid) = 0x1002 -> pid panelpid",
                            "0 GetDlgItem(panel, 1) = ok",
                            "0 GetWindowTextA(panel, buffer, 512) = 8 -> \"Netzwerk\"",
                            "0 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
@@ -141,9 +142,11 @@ TEST(InstallerRunsNetworkPanel, TheTitleIsLearnedFromTheFirstDialogWithAnOkButto
                            "1000 FindWindowA(\"#32770\", NULL) = 0x0",
                            "1000 Sleep(1000) = void",
                            "2000 FindWindowA(\"#32770\", NULL) = panel",
+                           "2000 GetWindowThreadProcessId(panel, &pid) = 0x1002 -> pid panelpid",
                            "2000 GetDlgItem(panel, 1) = 0x0",
                            "2000 Sleep(1000) = void",
                            "3000 FindWindowA(\"#32770\", NULL) = panel",
+                           "3000 GetWindowThreadProcessId(panel, &pid) = 0x1002 -> pid panelpid",
                            "3000 GetDlgItem(panel, 1) = ok",
                            "3000 GetWindowTextA(panel, buffer, 512) = 8 -> \"Netzwerk\"",
                            "3000 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
@@ -187,6 +190,7 @@ TEST(InstallerRunsNetworkPanel, AnUntitledPanelIsNotPressed) {
                        {
                            kPanelStart,
                            "0 FindWindowA(\"#32770\", NULL) = panel",
+                           "0 GetWindowThreadProcessId(panel, &pid) = 0x1002 -> pid panelpid",
                            "0 GetDlgItem(panel, 1) = ok",
                            "0 GetWindowTextA(panel, buffer, 512) = 0",
                        }));
@@ -222,8 +226,8 @@ TEST(InstallerRunsNetworkPanel, OkIsPressedEvery500MsWhileTheDialogStays) {
                                 },
                                 names));
   std::vector<std::string> timeline = WindowTimeline(sim, names);
-  ASSERT_GT(timeline.size(), 4u);
-  EXPECT_TRUE(LinesAre({timeline.begin() + 4, timeline.end()},
+  ASSERT_GT(timeline.size(), 5u);
+  EXPECT_TRUE(LinesAre({timeline.begin() + 5, timeline.end()},
                        {
                            "0 FindWindowA(\"#32770\", \"Netzwerk\") = panel",
                            "0 GetDlgItem(panel, 1) = firstok",

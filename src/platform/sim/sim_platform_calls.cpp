@@ -222,6 +222,13 @@ WindowHandle SimSystem::FindWindowA(const char* className, const char* title) {
   });
 }
 
+WindowHandle SimSystem::FindWindowExA(WindowHandle parent, WindowHandle after,
+                                      const char* className, const char* title) {
+  return Forward("FindWindowExA", kCanFail, [&](Fault f, Described* d) {
+    return desktop_.FindWindowExA(f, parent, after, className, title, d);
+  });
+}
+
 int SimSystem::EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
                                 std::intptr_t data) {
   return Forward("EnumChildWindows", kCanFail, [&](Fault f, Described* d) {

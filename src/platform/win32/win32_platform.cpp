@@ -211,6 +211,13 @@ WindowHandle Win32Platform::FindWindowA(const char* className,
   return FromWindow(::FindWindowA(className, title));
 }
 
+WindowHandle Win32Platform::FindWindowExA(WindowHandle parent, WindowHandle after,
+                                          const char* className,
+                                          const char* title) {
+  return FromWindow(
+      ::FindWindowExA(ToWindow(parent), ToWindow(after), className, title));
+}
+
 int Win32Platform::EnumChildWindows(WindowHandle parent,
                                     ChildWindowCallback callback,
                                     std::intptr_t data) {

@@ -60,6 +60,8 @@ class Win32Platform : public Platform {
   ThreadId GetCurrentThreadId() override;
 
   WindowHandle FindWindowA(const char* className, const char* title) override;
+  WindowHandle FindWindowExA(WindowHandle parent, WindowHandle after,
+                             const char* className, const char* title) override;
   int EnumChildWindows(WindowHandle parent, ChildWindowCallback callback,
                        std::intptr_t data) override;
   int GetDlgCtrlID(WindowHandle window) override;

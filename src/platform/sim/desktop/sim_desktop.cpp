@@ -79,6 +79,32 @@ WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className,
   return r;
 }
 
+WindowHandle SimDesktop::FindWindowExA(Fault fault, WindowHandle parent,
+                                       WindowHandle after, const char* className,
+                                       const char* title, Described* out) {
+  WindowHandle r = 0;
+  if (fault != Fault::kFail && parent == 0) {
+    bool started = after == 0;
+    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
+      if (!started) {
+        started = *it == after;
+        continue;
+      }
+      const SimWindow* w = LiveWindow(*it);
+      if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
+      if (title && w->title != title) continue;
+      r = w->handle;
+      break;
+    }
+  }
+  DescribeTo(out, [&] {
+    return Described{Hex(parent) + ", " + Hex(after) + ", " + QuotedOrNull(className) + ", " +
+                         QuotedOrNull(title),
+                     Hex(r)};
+  });
+  return r;
+}
+
 int SimDesktop::EnumChildWindows(Fault fault, WindowHandle parent,
                                  ChildWindowCallback callback, std::intptr_t data,
                                  Described* out) {
@@ -179,7 +205,9 @@ int SimDesktop::ShowWindow(Fault fault, WindowHandle window, int showCommand,
   DescribeTo(out, [&] {
     return Described{
         Hex(window) + ", " +
-            (showCommand == kSwHide ? "SW_HIDE" : std::to_string(showCommand)),
+            (showCommand == kSwHide   ? std::string("SW_HIDE")
+             : showCommand == kSwShow ? std::string("SW_SHOW")
+                                      : std::to_string(showCommand)),
         std::to_string(r)};
   });
   return r;

@@ -56,6 +56,10 @@ class SimDesktop {
   // ---- Platform calls ----
   WindowHandle FindWindowA(Fault fault, const char* className, const char* title,
                            Described* out);
+  // Top level only (parent 0; any other parent finds nothing), in the order
+  // FindWindowA searches, starting after `after`.
+  WindowHandle FindWindowExA(Fault fault, WindowHandle parent, WindowHandle after,
+                             const char* className, const char* title, Described* out);
   int EnumChildWindows(Fault fault, WindowHandle parent, ChildWindowCallback callback,
                        std::intptr_t data, Described* out);
   int GetDlgCtrlID(Fault fault, WindowHandle window, Described* out);
