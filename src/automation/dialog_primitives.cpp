@@ -50,10 +50,10 @@ void SendCommand(Platform& os, WindowHandle dialog, int controlId,
                   static_cast<std::intptr_t>(control));
 }
 
-void PostCommand(Platform& os, WindowHandle dialog, int controlId,
+bool PostCommand(Platform& os, WindowHandle dialog, int controlId,
                  WindowHandle control) {
-  os.PostMessageA(dialog, kWmCommand, static_cast<std::uint32_t>(controlId),
-                  static_cast<std::intptr_t>(control));
+  return os.PostMessageA(dialog, kWmCommand, static_cast<std::uint32_t>(controlId),
+                         static_cast<std::intptr_t>(control)) != 0;
 }
 
 bool StartProcess(Platform& os, const char* commandLine, ProcessId* process) {

@@ -41,7 +41,8 @@ void SendKeystroke(Platform& os, WindowHandle window, std::uint32_t keyCode,
 // waited for, or posted.
 void SendCommand(Platform& os, WindowHandle dialog, int controlId,
                  WindowHandle control);
-void PostCommand(Platform& os, WindowHandle dialog, int controlId,
+// PostCommand is false when the message could not be queued.
+bool PostCommand(Platform& os, WindowHandle dialog, int controlId,
                  WindowHandle control);
 
 // Starts a command line shown normally. False when it cannot be started. The

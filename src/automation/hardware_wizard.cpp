@@ -81,9 +81,9 @@ bool StepHiddenWizard(Platform& os, WindowHandle wizard) {
     SendKeystroke(os, models, 0x28, 0x28, 0xD0);
   }
   if (forward != 0) PostCommand(os, wizard, kForwardButton, forward);
-  // The finish command carries the forward button's handle (or none).
-  PostCommand(os, wizard, kFinishButton, forward);
-  return true;
+  // The finish command carries the forward button's handle (or none). One
+  // that could not be queued leaves the wizard to the user as well.
+  return PostCommand(os, wizard, kFinishButton, forward);
 }
 
 // The wizard waits for a click on every page. Hidden and no longer stepped,

@@ -86,8 +86,9 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
       if (decision.unknown) {
         // what the case cannot tell stays unknown however the run went
       } else if (!decision.reached && !facts.waiting.empty() &&
-          (waitSeen || decision.cause == facts.waiting)) {
-        waitSeen = true;
+                 decision.cause.find(facts.waiting) != std::string::npos) {
+        waitSeen = true;  // the goal names the wait itself
+      } else if (!decision.reached && waitSeen) {
         finding.cause = facts.waiting;
       } else if (!decision.reached && !facts.waiting.empty()) {
         finding.cause += "; then the run waits: " + facts.waiting;

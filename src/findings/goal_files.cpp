@@ -78,7 +78,13 @@ std::string Evidence(const RunFacts& facts, const char* target) {
              " characters, at most " + std::to_string(kLongestPath) + "), so " + target +
              " was left alone";
   }
-  if (!FileIn(facts.scratchAfter, target).exists) return "; " + std::string(target) + " is missing";
+  if (!FileIn(facts.scratchAfter, target).exists) {
+    // Missing after the run: perhaps because its backup could not be put back.
+    std::string text = "; " + std::string(target) + " is missing";
+    if (const CallFact* failed = FirstFailedCallNaming(facts, ScratchPath(facts, target)))
+      text += " (a call failed: " + failed->Text() + ")";
+    return text;
+  }
   if (backup && !FileIn(facts.scratchAfter, backup).exists)
     return "; " + std::string(backup) + " could not be made, so " + target +
            ", the only copy of the customer's file, was left alone";
@@ -235,12 +241,13 @@ Decision DecideDriverCopy(const RunFacts& facts) {
     return NotReached(drive + " is " + sim::DriveKindPhrase(kind) +
                       ", which is read-only: " + copy->Text());
   // A name Windows refuses (a device name such as LPT1, a reserved
-  // character, a trailing dot or blank) fails the copy whatever is there.
+  // character, a name of dots and blanks only) fails the copy whatever is
+  // there; the dots and blanks a name ends in are only dropped.
   const std::vector<std::string> paths = QuotedTexts(copy->arguments);
   sim::WinPath parsed;
   if (paths.size() >= 2 && !sim::ParseWinPath(paths[1], {}, &parsed))
     return NotReached("SourcePath " + Quote(folder) + " holds a name Windows refuses (a " +
-                      "device name, a reserved character or a trailing dot or blank): " +
+                      "device name, a reserved character or a name of dots and blanks only): " +
                       copy->Text());
   if (!facts.source.folderExists)
     return NotReached("the SourcePath folder " + Quote(folder) + " does not exist: " +

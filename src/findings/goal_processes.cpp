@@ -82,6 +82,8 @@ Decision DecideClassInstaller(const RunFacts& facts) {
   if (!installer) return NotReached("the class installer was never started");
   if (!installer->started)
     return NotReached(NotStarted("the class installer", kClassInstallerCommandLine));
+  // A tool still up when the run waits is what the run waits for.
+  if (!installer->ended && !facts.waiting.empty()) return NotReached(facts.waiting);
   if (!installer->ended) return NotReached("the class installer was still running at the end");
   return Reached();
 }
@@ -93,6 +95,7 @@ Decision DecideHardwareWizard(const RunFacts& facts) {
     return NotReached(NotStarted("the hardware wizard", kWizardCommandLine) +
                       "; the run ended there");
   const std::vector<const CallFact*> calls = CallsWith(facts, kWizardCommandLine);
+  const std::string waits = wizard->ended || facts.waiting.empty() ? "" : "; " + facts.waiting;
   if (!Sent(calls, "PostMessageA", kWizardFinishButton)) {
     if (!DialogFound(calls))
       return NotReached("the hardware wizard showed no dialog (window class \"#32770\") "
@@ -106,10 +109,11 @@ Decision DecideHardwareWizard(const RunFacts& facts) {
         return NotReached("the hardware wizard's dialog never showed control " +
                           std::to_string(control.first) + " (" + control.second +
                           "), so it was not stepped through and its finish button was "
-                          "not pressed");
+                          "not pressed" + waits);
     return NotReached("the hardware wizard's finish button (" +
-                      std::to_string(kWizardFinishButton) + ") was never pressed");
+                      std::to_string(kWizardFinishButton) + ") was never pressed" + waits);
   }
+  if (!wizard->ended && !waits.empty()) return NotReached(facts.waiting);
   if (!wizard->ended) return NotReached("the hardware wizard was still running at the end");
   return Reached();
 }

@@ -5,22 +5,226 @@
 #include <sstream>
 
 #include "platform/sim/files/sim_profile_text.h"
+#include "standins/stand_in_parts.h"
+#include "standins/stand_in_user.h"
 
 namespace nl::sim {
 
 namespace {
 
 constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
-constexpr int kForwardButton = 12324;
-constexpr int kFinishButton = 12325;
-constexpr int kOkButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kInstallerPageControl = 502;
-constexpr int kWizardFirstControl = 1551;
-constexpr int kManufacturerList = 1580;
-constexpr int kModelList = 1581;
+constexpr const char* kDriverFile = "nl-430.sys";
 
-// Whether a role's behaviours ("late" or "late+twice") include `wanted`.
+std::string JoinedPath(const std::string& dir, const std::string& name) {
+  return dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + name;
+}
+
+// ---- Class installer ----
+
+struct InstallerState {
+  ProcessId pid = 0;
+  int dialogsShown = 0;
+  int presses = 0;
+  WindowHandle dialog = 0;
+  std::string waitsFor;  // what its window on screen asks of the user
+};
+
+// Windows installs the adapter from the INF's source, SourcePath: without
+// the driver file there it asks for it and waits for the user.
+void AskForDriverFile(SimSystem& system, std::shared_ptr<InstallerState> state,
+                      const StandInOptions& options, const std::string& cause,
+                      std::shared_ptr<StandInRecord> record) {
+  Prompt prompt;
+  prompt.title = "Datenträger einlegen";
+  prompt.text = std::string("Die Datei '") + kDriverFile +
+                "' auf (Unbekannt) wurde nicht gefunden. Legen Sie den Datenträger ein.";
+  prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "Überspringen"}};
+  const ProcessId pid = state->pid;
+  prompt.onAnswer = [pid](SimSystem& sys, int) {
+    sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
+  };
+  record->prompts.push_back(prompt.title);
+  state->dialog = ShowPrompt(system, pid, prompt);
+  state->waitsFor = "the class installer asks for " + std::string(kDriverFile) + " (\"" +
+                    prompt.title + "\"): " + cause + "; the run waits for the user's answer";
+  // Where the file is, the user cannot know: only a scenario's answer skips it.
+  if (UserIsThere(options.user) && options.answer == "skip")
+    LetUserPress(system, state->dialog, kCancelButton);
+}
+
+void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> state,
+                         const StandInOptions& options, std::shared_ptr<StandInRecord> record) {
+  ++state->dialogsShown;
+  WindowHandle dialog = system.Desktop().CreateWindow(
+      "#32770", "Hardware-Installation", 0, 0, state->pid);
+  state->dialog = dialog;
+  state->waitsFor = "the class installer waits for the user at its page";
+  if (!Plays(options.installer, "noforward")) {
+    system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton,
+                        state->pid);
+  }
+  WindowHandle page = system.Desktop().CreateWindow("#32770", "", dialog, 0, state->pid);
+  system.Desktop().CreateWindow("Button", "Infrarotgeraet suchen", page,
+                      kInstallerPageControl, state->pid);
+  system.Desktop().SetMessageHandler(
+      dialog, [state, options, dialog, record](SimSystem& sys,
+                                               const SimMessage& message) {
+        if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
+        ++state->presses;
+        ProcessId pid = state->pid;
+        sys.Desktop().DestroyWindow(dialog);
+        if (Plays(options.installer, "twice") && state->dialogsShown == 1) {
+          ShowInstallerDialog(sys, state, options, record);
+          return std::intptr_t{0};
+        }
+        std::string cause = DriverMissingFromSource(sys);
+        if (cause.empty() && Plays(options.installer, "file"))
+          cause = std::string(kDriverFile) + " is not where Windows looks for it";
+        if (!cause.empty()) {
+          AskForDriverFile(sys, state, options, cause, record);
+          return std::intptr_t{0};
+        }
+        state->waitsFor.clear();
+        sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
+        return std::intptr_t{0};
+      });
+  if (UserIsThere(options.user)) LetUserPress(system, dialog, kForwardButton);
+}
+
+// Like the system's class installer, which lists the models of the INF
+// files, the stand-in reads IRMINI.INF from disk when it starts: as it is
+// now, or, playing Windows 95's driver database, as it was before the run.
+void ReadDisplayName(SimSystem& system, StandInRecord* record, const std::string* before) {
+  ++record->installerStarts;
+  record->installerFoundDisplayName = false;
+  record->installerDisplayName.clear();
+  std::string bytes;
+  if (before) {
+    bytes = *before;
+  } else {
+    const std::string dir = system.Registry().ValueText(kSetupKey, "SetupScratchDir");
+    const std::string inf = JoinedPath(dir, "IRMINI.INF");
+    if (dir.empty() || !system.Files().FileExists(inf)) return;
+    try {
+      bytes = system.Files().ReadFileText(inf);
+    } catch (const std::runtime_error&) {
+      return;  // held or unreadable: the installer finds no models there
+    }
+  }
+  record->installerFoundDisplayName = FindProfileValue(
+      bytes, "Strings", "StandardExpl", &record->installerDisplayName);
+}
+
+void StartClassInstaller(SimSystem& system, ProcessId pid, const StandInOptions& options,
+                         std::shared_ptr<StandInRecord> record,
+                         std::shared_ptr<const std::string> irminiBefore) {
+  ReadDisplayName(system, record.get(),
+                  Plays(options.installer, "olddb") ? irminiBefore.get() : nullptr);
+  auto state = std::make_shared<InstallerState>();
+  state->pid = pid;
+  system.Processes().SetWaitsForUser(pid, [state](SimSystem& sys) {
+    return sys.Desktop().IsWindow(state->dialog) ? state->waitsFor : std::string();
+  });
+  // A lingering RunDll window belongs to a helper that outlives the process.
+  bool linger = Plays(options.installer, "linger");
+  WindowHandle runDll =
+      system.Desktop().CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
+  system.Desktop().SetWindowVisible(runDll, false);
+  if (linger) {
+    system.Clock().After(3000 + 4000, [runDll](SimSystem& sys) {
+      sys.Desktop().DestroyWindow(runDll);
+    });
+  }
+  if (Plays(options.installer, "absent")) {
+    system.Clock().After(3000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
+  } else if (Plays(options.installer, "late")) {
+    system.Clock().After(2500, [state, options, record](SimSystem& sys) {
+      if (sys.Processes().IsAlive(state->pid)) ShowInstallerDialog(sys, state, options, record);
+    });
+  } else {
+    ShowInstallerDialog(system, state, options, record);
+  }
+}
+
+// ---- Network panel ----
+
+// After its OK, the network panel installs what changed, from the Windows CD.
+void AskForWindowsDisc(SimSystem& system, ProcessId pid, const StandInOptions& options,
+                       std::shared_ptr<StandInRecord> record) {
+  Prompt prompt;
+  prompt.title = "Datenträger einlegen";
+  prompt.text = "Legen Sie die CD-ROM mit der Bezeichnung 'Windows 98 CD-ROM' ein.";
+  prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "Abbrechen"}};
+  prompt.onAnswer = [pid](SimSystem& sys, int) { sys.Processes().EndProcess(pid); };
+  record->prompts.push_back(prompt.title);
+  const WindowHandle box = ShowPrompt(system, pid, prompt);
+  system.Processes().SetWaitsForUser(pid, [box](SimSystem& sys) {
+    return sys.Desktop().IsWindow(box)
+               ? std::string("the network panel asks for the Windows CD (\"Datenträger "
+                             "einlegen\")")
+               : std::string();
+  });
+  // No disc is known to be at hand: a user who is there cancels.
+  if (UserIsThere(options.user)) LetUserPress(system, box, kCancelButton);
+}
+
+void StartNetworkPanel(SimSystem& system, ProcessId pid, const StandInOptions& options,
+                       std::shared_ptr<StandInRecord> record) {
+  if (Plays(options.panel, "absent")) {
+    system.Clock().After(2000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
+    return;
+  }
+  bool untitled = Plays(options.panel, "notitle");
+  WindowHandle dialog =
+      system.Desktop().CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
+  system.Desktop().CreateWindow("Button", "OK", dialog, kOkButton, pid);
+  system.Desktop().CreateWindow("Button", "Abbrechen", dialog, kCancelButton, pid);
+  system.Processes().SetWaitsForUser(pid, [dialog](SimSystem& sys) {
+    return sys.Desktop().IsWindow(dialog)
+               ? std::string("the network panel waits for the user at its dialog")
+               : std::string();
+  });
+  auto presses = std::make_shared<int>(0);
+  int needed = Plays(options.panel, "stubborn") ? 3 : 1;
+  const bool disc = Plays(options.panel, "disc") || SourceDriveLacksMedium(system);
+  system.Desktop().SetMessageHandler(
+      dialog, [pid, presses, needed, disc, dialog, options, record](SimSystem& sys,
+                                                                    const SimMessage& message) {
+        if (!IsCommandFor(message, kOkButton) || ++*presses < needed) return std::intptr_t{0};
+        if (disc) {
+          sys.Desktop().DestroyWindow(dialog);
+          AskForWindowsDisc(sys, pid, options, record);
+        } else {
+          sys.Processes().EndProcess(pid);
+        }
+        return std::intptr_t{0};
+      });
+  if (UserIsThere(options.user)) LetUserPress(system, dialog, kOkButton);
+}
+
+void Script(SimSystem& system, const char* commandLine,
+            const std::string& behaviour, ProgramScript start) {
+  if (Plays(behaviour, "failstart")) {
+    system.Processes().FailStart(commandLine);
+    return;
+  }
+  system.Processes().ScriptProgram(commandLine, std::move(start));
+}
+
+// The behaviours of a role: each part known, at least one.
+bool AllKnown(const std::string& value, const std::set<std::string>& behaviours) {
+  std::istringstream parts(value);
+  std::string part;
+  bool any = false;
+  while (std::getline(parts, part, '+')) {
+    if (!behaviours.count(part)) return false;
+    any = true;
+  }
+  return any;
+}
+
+}  // namespace
+
 bool Plays(const std::string& behaviours, const std::string& wanted) {
   std::istringstream parts(behaviours);
   std::string part;
@@ -35,230 +239,38 @@ bool IsCommandFor(const SimMessage& message, int controlId) {
          (message.wParam & 0xFFFF) == static_cast<std::uintptr_t>(controlId);
 }
 
-// ---- Class installer ----
-
-struct InstallerState {
-  ProcessId pid = 0;
-  int dialogsShown = 0;
-  int presses = 0;
-};
-
-void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> state,
-                         const StandInOptions& options) {
-  ++state->dialogsShown;
-  WindowHandle dialog = system.Desktop().CreateWindow(
-      "#32770", "Hardware-Installation", 0, 0, state->pid);
-  if (!Plays(options.installer, "noforward")) {
-    system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton,
-                        state->pid);
-  }
-  WindowHandle page = system.Desktop().CreateWindow("#32770", "", dialog, 0, state->pid);
-  system.Desktop().CreateWindow("Button", "Infrarotgeraet suchen", page,
-                      kInstallerPageControl, state->pid);
-  system.Desktop().SetMessageHandler(
-      dialog, [state, options, dialog](SimSystem& sys,
-                                       const SimMessage& message) {
-        if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
-        ++state->presses;
-        ProcessId pid = state->pid;
-        if (Plays(options.installer, "twice") && state->dialogsShown == 1) {
-          sys.Desktop().DestroyWindow(dialog);
-          ShowInstallerDialog(sys, state, options);
-          return std::intptr_t{0};
-        }
-        sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
-        return std::intptr_t{0};
-      });
-  // Without a press on this dialog it gives up after a few seconds.
-  int pressesBefore = state->presses;
-  system.Clock().After(3000, [state, pressesBefore](SimSystem& sys) {
-    if (state->presses == pressesBefore) sys.Processes().EndProcess(state->pid);
-  });
+bool SourceDriveLacksMedium(SimSystem& system) {
+  const std::string source = system.Registry().ValueText(kSetupKey, "SourcePath");
+  if (source.size() < 2 || source[1] != ':') return false;
+  const DriveKind kind = system.Files().DriveKindOf(static_cast<char>(std::toupper(
+      static_cast<unsigned char>(source[0]))));
+  return kind == DriveKind::kCdRomNoDisc || kind == DriveKind::kRemovableNoDisk;
 }
 
-// Like the system's class installer, which lists the models of the INF
-// files, the stand-in reads IRMINI.INF from disk when it starts.
-void ReadDisplayName(SimSystem& system, StandInRecord* record) {
-  ++record->installerStarts;
-  record->installerFoundDisplayName = false;
-  record->installerDisplayName.clear();
-  const std::string dir = system.Registry().ValueText(kSetupKey, "SetupScratchDir");
-  const std::string inf = dir + (dir.empty() || dir.back() != '\\' ? "\\" : "") + "IRMINI.INF";
-  if (dir.empty() || !system.Files().FileExists(inf)) return;
-  std::string bytes;
+std::string DriverMissingFromSource(SimSystem& system) {
+  const std::string source = system.Registry().ValueText(kSetupKey, "SourcePath");
+  if (SourceDriveLacksMedium(system))
+    return "drive " + source.substr(0, 2) + " of SourcePath \"" + source + "\" has no medium";
+  bool there = false;
   try {
-    bytes = system.Files().ReadFileText(inf);
-  } catch (const std::runtime_error&) {
-    return;  // held or unreadable: the installer finds no models there
+    there = !source.empty() && system.Files().FileExists(JoinedPath(source, kDriverFile));
+  } catch (const std::exception&) {
+    there = false;  // a name Windows refuses holds no file either
   }
-  record->installerFoundDisplayName = FindProfileValue(
-      bytes, "Strings", "StandardExpl", &record->installerDisplayName);
+  if (there) return "";
+  return std::string(kDriverFile) + " is not in SourcePath \"" + source + "\"";
 }
-
-void StartClassInstaller(SimSystem& system, ProcessId pid,
-                         const StandInOptions& options, StandInRecord* record) {
-  ReadDisplayName(system, record);
-  auto state = std::make_shared<InstallerState>();
-  state->pid = pid;
-  // A lingering RunDll window belongs to a helper that outlives the process.
-  bool linger = Plays(options.installer, "linger");
-  WindowHandle runDll =
-      system.Desktop().CreateWindow("RunDll", "", 0, 0, linger ? 0 : pid);
-  system.Desktop().SetWindowVisible(runDll, false);
-  if (linger) {
-    system.Clock().After(3000 + 4000, [runDll](SimSystem& sys) {
-      sys.Desktop().DestroyWindow(runDll);
-    });
-  }
-  if (Plays(options.installer, "absent")) {
-    system.Clock().After(3000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
-  } else if (Plays(options.installer, "late")) {
-    system.Clock().After(2500, [state, options](SimSystem& sys) {
-      if (sys.Processes().IsAlive(state->pid)) ShowInstallerDialog(sys, state, options);
-    });
-  } else {
-    ShowInstallerDialog(system, state, options);
-  }
-}
-
-// ---- Hardware wizard ----
-
-struct WizardState {
-  ProcessId pid = 0;
-  WindowHandle dialog = 0;
-  WindowHandle page = 0;
-  WindowHandle models = 0;
-  int pageNumber = 0;
-  std::intptr_t modelCount = 0;
-  std::uint64_t growUntil = 0;
-};
-
-void GrowModels(SimSystem& system, std::shared_ptr<WizardState> state) {
-  if (!system.Desktop().IsWindow(state->models)) return;
-  system.Desktop().SetItemCount(state->models, ++state->modelCount);
-  if (system.Clock().Now() < state->growUntil) {
-    system.Clock().After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
-  }
-}
-
-void ShowModelPage(SimSystem& system, std::shared_ptr<WizardState> state,
-                   const StandInOptions& options) {
-  state->pageNumber = 2;
-  state->page = system.Desktop().CreateWindow("#32770", "", state->dialog, 0, state->pid);
-  if (Plays(options.wizard, "no1580")) return;
-  system.Desktop().CreateWindow("ListBox", "", state->page, kManufacturerList,
-                      state->pid);
-  state->models = system.Desktop().CreateWindow("SysListView32", "", state->page,
-                                      kModelList, state->pid);
-  state->modelCount = 1;
-  system.Desktop().SetItemCount(state->models, state->modelCount);
-  state->growUntil = system.Clock().Now() + static_cast<std::uint64_t>(options.growMs);
-  system.Clock().After(100, [state](SimSystem& sys) { GrowModels(sys, state); });
-}
-
-void ShowWizard(SimSystem& system, std::shared_ptr<WizardState> state,
-                const StandInOptions& options) {
-  ProcessId pid = state->pid;
-  WindowHandle dialog =
-      system.Desktop().CreateWindow("#32770", "Hardware-Assistent", 0, 0, pid);
-  state->dialog = dialog;
-  system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton, pid);
-  system.Desktop().CreateWindow("Button", "Fertig stellen", dialog, kFinishButton, pid);
-  state->page = system.Desktop().CreateWindow("#32770", "", dialog, 0, pid);
-  system.Desktop().CreateWindow("Edit", "", state->page, kWizardFirstControl, pid);
-  state->pageNumber = 1;
-  system.Desktop().SetMessageHandler(
-      dialog, [state, options](SimSystem& sys, const SimMessage& message) {
-        if (IsCommandFor(message, kForwardButton)) {
-          if (state->pageNumber == 1) {
-            sys.Desktop().DestroyWindow(state->page);
-            if (Plays(options.wizard, "slowpage")) {
-              state->pageNumber = 0;
-              sys.Clock().After(2500, [state, options](SimSystem& s) {
-                if (s.Desktop().IsWindow(state->dialog)) ShowModelPage(s, state, options);
-              });
-            } else {
-              ShowModelPage(sys, state, options);
-            }
-          } else if (state->pageNumber == 2) {
-            state->pageNumber = 3;
-          }
-        } else if (IsCommandFor(message, kFinishButton)) {
-          sys.Processes().EndProcess(state->pid);
-        }
-        return std::intptr_t{0};
-      });
-  // Without a finish command it ends by itself.
-  system.Clock().After(15000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
-}
-
-void StartHardwareWizard(SimSystem& system, ProcessId pid,
-                         const StandInOptions& options) {
-  if (Plays(options.wizard, "exit")) {
-    system.Processes().EndProcess(pid);
-    return;
-  }
-  WindowHandle runDll = system.Desktop().CreateWindow("RunDll", "", 0, 0, pid);
-  system.Desktop().SetWindowVisible(runDll, false);
-  auto state = std::make_shared<WizardState>();
-  state->pid = pid;
-  if (Plays(options.wizard, "absent")) {
-    system.Clock().After(3000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
-  } else if (Plays(options.wizard, "late")) {
-    system.Clock().After(1200, [state, options](SimSystem& sys) {
-      if (sys.Processes().IsAlive(state->pid)) ShowWizard(sys, state, options);
-    });
-  } else {
-    ShowWizard(system, state, options);
-  }
-}
-
-// ---- Network panel ----
-
-void StartNetworkPanel(SimSystem& system, ProcessId pid,
-                       const StandInOptions& options) {
-  if (Plays(options.panel, "absent")) {
-    system.Clock().After(2000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
-    return;
-  }
-  bool untitled = Plays(options.panel, "notitle");
-  WindowHandle dialog =
-      system.Desktop().CreateWindow("#32770", untitled ? "" : "Netzwerk", 0, 0, pid);
-  system.Desktop().CreateWindow("Button", "OK", dialog, kOkButton, pid);
-  system.Desktop().CreateWindow("Button", "Abbrechen", dialog, kCancelButton, pid);
-  if (untitled) {
-    system.Clock().After(4000, [pid](SimSystem& sys) { sys.Processes().EndProcess(pid); });
-    return;
-  }
-  auto presses = std::make_shared<int>(0);
-  int needed = Plays(options.panel, "stubborn") ? 3 : 1;
-  system.Desktop().SetMessageHandler(
-      dialog, [pid, presses, needed](SimSystem& sys, const SimMessage& message) {
-        if (IsCommandFor(message, kOkButton) && ++*presses >= needed) {
-          sys.Processes().EndProcess(pid);
-        }
-        return std::intptr_t{0};
-      });
-}
-
-void Script(SimSystem& system, const char* commandLine,
-            const std::string& behaviour, ProgramScript start) {
-  if (Plays(behaviour, "failstart")) {
-    system.Processes().FailStart(commandLine);
-    return;
-  }
-  system.Processes().ScriptProgram(commandLine, std::move(start));
-}
-
-}  // namespace
 
 bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
   static const std::set<std::string> kInstaller = {
-      "normal", "late", "absent", "noforward", "twice", "linger", "failstart"};
+      "normal", "late", "absent", "noforward", "twice", "linger", "file", "olddb", "failstart"};
   static const std::set<std::string> kWizard = {
-      "normal", "late", "absent", "exit", "slowpage", "no1580", "failstart"};
+      "normal", "late", "absent", "exit", "slowpage", "no1580", "restart", "newhw", "failstart"};
   static const std::set<std::string> kPanel = {"normal", "stubborn", "absent",
-                                               "notitle", "failstart"};
+                                               "notitle", "disc", "failstart"};
+  static const std::set<std::string> kUser = {"clicks", "finish", "away"};
+  static const std::set<std::string> kAnswer = {"yes", "no", "skip"};
+  StandInOptions parsed = *options;
   std::istringstream items(text);
   std::string item;
   while (std::getline(items, item, ',')) {
@@ -267,46 +279,51 @@ bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
     if (equals == std::string::npos) return false;
     std::string role = item.substr(0, equals);
     std::string value = item.substr(equals + 1);
-    auto known = [&value](const std::set<std::string>& behaviours) {
-      std::istringstream parts(value);
-      std::string part;
-      bool any = false;
-      while (std::getline(parts, part, '+')) {
-        if (!behaviours.count(part)) return false;
-        any = true;
-      }
-      return any;
-    };
-    if (role == "installer" && known(kInstaller)) {
-      options->installer = value;
-    } else if (role == "wizard" && known(kWizard)) {
-      options->wizard = value;
-    } else if (role == "panel" && known(kPanel)) {
-      options->panel = value;
+    if (role == "installer" && AllKnown(value, kInstaller)) {
+      parsed.installer = value;
+    } else if (role == "wizard" && AllKnown(value, kWizard)) {
+      parsed.wizard = value;
+    } else if (role == "panel" && AllKnown(value, kPanel)) {
+      parsed.panel = value;
+    } else if (role == "user" && kUser.count(value)) {
+      parsed.user = value;
+    } else if (role == "answer" && kAnswer.count(value)) {
+      parsed.answer = value;
     } else if (role == "grow" && !value.empty() && value.size() <= 6 &&
                value.find_first_not_of("0123456789") == std::string::npos) {
-      options->growMs = std::stoi(value);
+      parsed.growMs = std::stoi(value);
     } else {
       return false;
     }
   }
+  *options = parsed;
   return true;
 }
 
 std::shared_ptr<const StandInRecord> InstallStandInTools(
     SimSystem& system, const StandInOptions& options) {
   auto record = std::make_shared<StandInRecord>();
+  // What the INF files held before the run, for a driver database that
+  // kept them.
+  auto irminiBefore = std::make_shared<std::string>();
+  const std::string dir = system.Registry().ValueText(kSetupKey, "SetupScratchDir");
+  try {
+    if (!dir.empty() && system.Files().FileExists(JoinedPath(dir, "IRMINI.INF")))
+      *irminiBefore = system.Files().ReadFileText(JoinedPath(dir, "IRMINI.INF"));
+  } catch (const std::exception&) {
+    irminiBefore->clear();
+  }
   Script(system, kClassInstallerCommandLine, options.installer,
-         [options, record](SimSystem& sys, ProcessId pid) {
-           StartClassInstaller(sys, pid, options, record.get());
+         [options, record, irminiBefore](SimSystem& sys, ProcessId pid) {
+           StartClassInstaller(sys, pid, options, record, irminiBefore);
          });
   Script(system, kHardwareWizardCommandLine, options.wizard,
-         [options](SimSystem& sys, ProcessId pid) {
-           StartHardwareWizard(sys, pid, options);
+         [options, record](SimSystem& sys, ProcessId pid) {
+           StartHardwareWizard(sys, pid, options, record);
          });
   Script(system, kNetworkPanelCommandLine, options.panel,
-         [options](SimSystem& sys, ProcessId pid) {
-           StartNetworkPanel(sys, pid, options);
+         [options, record](SimSystem& sys, ProcessId pid) {
+           StartNetworkPanel(sys, pid, options, record);
          });
   return record;
 }

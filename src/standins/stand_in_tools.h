@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/sim/sim_system.h"
 
@@ -21,15 +22,28 @@ constexpr const char* kNetworkPanelCommandLine =
 
 // Behaviours by role, named as in the Wine stand-in's NL_STANDIN option:
 // installer: normal, late, absent, noforward, twice, linger (its RunDll
-//   window stays 4 s after it ended), failstart;
-// wizard: normal, late, absent, exit, slowpage, no1580, failstart;
-// panel: normal, stubborn (closes on the third OK), absent, notitle,
-//   failstart.
+//   window stays 4 s after it ended), file (asks for nl-430.sys when it
+//   installs the adapter: also played, unasked, when the file is not in
+//   SourcePath or its drive lacks its medium), olddb (reads the INF files as
+//   they were before the run, as Windows 95's driver database keeps them),
+//   failstart;
+// wizard: normal, late, absent, exit, slowpage, no1580, restart (asks to
+//   restart Windows after its finish), newhw (a "New Hardware Found" box of
+//   another process stands on top of it), failstart;
+// panel: normal, stubborn (closes on the third OK), absent, notitle, disc
+//   (asks for the Windows CD after its OK: also played, unasked, when
+//   SourcePath's drive lacks its medium), failstart.
 // Several behaviours of one role are joined with '+', e.g. "late+twice".
+// No tool ends by itself while its dialog waits for a click: the program or
+// the user (stand_in_user.h) ends it. user: clicks (default), finish, away;
+// answer: what the user answers a prompt, "yes" (default), "no" (restart
+// prompt) or "skip" (the prompt for nl-430.sys).
 struct StandInOptions {
   std::string installer = "normal";
   std::string wizard = "normal";
   std::string panel = "normal";
+  std::string user = "clicks";
+  std::string answer = "yes";
   int growMs = 1500;  // how long the wizard's model list keeps growing
 };
 
@@ -42,9 +56,11 @@ struct StandInRecord {
   int installerStarts = 0;
   bool installerFoundDisplayName = false;
   std::string installerDisplayName;
+  // The prompts the tools showed, by title, in order.
+  std::vector<std::string> prompts;
 };
 
-// "wizard=late,panel=stubborn,grow=800"; unknown roles and behaviours and a
+// "wizard=late,panel=stubborn,grow=800,user=away"; unknown roles and behaviours and a
 // grow that is not a number are refused (false).
 bool ParseStandInOptions(const std::string& text, StandInOptions* options);
 

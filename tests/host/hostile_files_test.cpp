@@ -274,8 +274,8 @@ std::vector<HostileCase> FilesCatalogue() {
   }
   {
     // The backup of an earlier run cannot be put back after the edited file
-    // was deleted: the backup keeps the original, and the display name
-    // makes a file of its own.
+    // was deleted: the backup keeps the original, and no IRMINI.INF holding
+    // only the display name takes its place.
     HostileCase c;
     c.name = "IrminiBackupHeldOpen";
     c.change = [](HostileRun& run) {
@@ -285,11 +285,10 @@ std::vector<HostileCase> FilesCatalogue() {
     };
     c.effects.infs = InfResult::kOwnCheck;
     c.effects.Miss("inf-edits", "MoveFileA").Miss("model-line", "MoveFileA");
+    c.effects.Miss("display-name", "missing");
     c.extraCheck = [](HostileRun& run) {
       EXPECT_EQ(run.File(run.Inf("IRMINI.BAK")), run.irminiOriginal);
-      EXPECT_EQ(run.File(run.Inf("IRMINI.INF")),
-                sim::SetProfileValue("", "Strings", "StandardExpl",
-                                     kStandardExplValue));
+      EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("IRMINI.INF")));
       EXPECT_FALSE(run.sim.Files().FileExists(run.Inf("NL-TEMP.INF")));
     };
     cases.push_back(c);
@@ -309,6 +308,24 @@ std::vector<HostileCase> FilesCatalogue() {
                       IrminiAfterRun(run.irminiOriginal, run.German()));
       ExpectInfUntouched(run, "INFRARED.INF", "INFRARED.BAK",
                          run.infraredOriginal);
+    };
+    cases.push_back(c);
+  }
+  // Windows 95/98 read the class name from a file another program holds
+  // only when that program reads it and shares reading alone: one that
+  // holds it for writing leaves the default, even sharing reads.
+  for (const bool writes : {false, true}) {
+    HostileCase c;
+    c.name = writes ? "InfraredHeldForWritingSharingReads" : "InfraredHeldForReadingSharingReads";
+    c.change = [writes](HostileRun& run) {
+      run.sim.Files().HoldOpen(run.Inf("INFRARED.INF"), writes ? kGenericWrite : kGenericRead,
+                               sim::kFileShareRead);
+    };
+    c.effects.infs = InfResult::kOwnCheck;
+    if (writes) c.effects.description = kDefaultClassDescription;
+    c.effects.Miss("inf-edits", "edit 9");
+    c.extraCheck = [](HostileRun& run) {
+      ExpectInfUntouched(run, "INFRARED.INF", "INFRARED.BAK", run.infraredOriginal);
     };
     cases.push_back(c);
   }

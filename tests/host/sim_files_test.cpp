@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/sim/sim_system.h"
 
@@ -49,6 +50,35 @@ TEST(SimFiles, RelativeAndRootedPathsStartFromTheCurrentDirectory) {
   EXPECT_EQ(sim.Files().ReadFileText("nl-430.sys"), "MZ");
   EXPECT_EQ(sim.Files().ReadFileText("\\nl-430.sys"), "root");
   EXPECT_EQ(sim.Files().ReadFileText("..\\NLSETUP\\.\\nl-430.sys"), "MZ");
+}
+
+// Windows 95/98 drop the dots and blanks each name of a path ends in; a name
+// of dots and blanks only (but "." and ".."), a device name, a reserved
+// character or a control byte is refused ("").
+TEST(SimFiles, NamesLoseTrailingDotsAndBlanksOrAreRefused) {
+  const std::pair<const char*, const char*> table[] = {
+      {"C:\\WINDOWS\\OPTIONS\\CABS.", "C:\\WINDOWS\\OPTIONS\\CABS"},
+      {"C:\\WINDOWS\\OPTIONS\\CABS ", "C:\\WINDOWS\\OPTIONS\\CABS"},
+      {"C:\\WINDOWS\\INF \\IRMINI.INF", "C:\\WINDOWS\\INF\\IRMINI.INF"},
+      {"C:\\X..\\Y", "C:\\X\\Y"},          {"C:\\X . .\\Y", "C:\\X\\Y"},
+      {"C:\\X.", "C:\\X"},                  {"C:\\X.Y .", "C:\\X.Y"},
+      {"C:\\A\\...\\B", ""},               {"C:\\A\\ \\B", ""},
+      {"C:\\A\\. \\B", ""},                {"C:\\A\\.. ", ""},
+      {"C:\\PRN.", ""},                     {"C:\\CON \\X", ""},
+      {"C:\\LPT1.TXT.", ""},                {"C:\\a?.inf.", ""},
+      {"C:\\tab\there.", ""},
+  };
+  for (const auto& [path, windowsName] : table) {
+    WinPath parsed;
+    const bool accepted = ParseWinPath(path, WinPath{}, &parsed);
+    EXPECT_EQ(accepted ? FormatWinPath(parsed) : "", windowsName) << path;
+  }
+  // The file calls resolve names so: a copy into "C:\WIN98." lands in C:\WIN98.
+  SimSystem sim;
+  sim.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "driver");
+  sim.Files().MakeDirectory("C:\\WIN98");
+  EXPECT_EQ(sim.CopyFileA("C:\\NLSETUP\\nl-430.sys", "C:\\WIN98.\\nl-430.sys ", 0), 1);
+  EXPECT_EQ(sim.Files().ReadFileText("C:\\WIN98\\nl-430.sys"), "driver");
 }
 
 TEST(SimFiles, OpenAlwaysCreatesAndKeepsContent) {

@@ -62,29 +62,69 @@ TEST(SimProfile, WriterReplacesTheKeyLineAndKeepsEveryOtherByte) {
   EXPECT_EQ(Get(sim, "strings", "STANDARDEXPL"), "Norvik");
 }
 
-TEST(SimProfile, WriterAddsAMissingKeyAfterTheSectionsLastLine) {
+// The layout Windows 95/98 give a file: a key after its section's last
+// line, a section at the end after a blank line, and a file that ended
+// without a line end still does.
+TEST(SimProfile, WriterAddsKeysAndSectionsAsWindows9xLaysThemOut) {
+  struct Row {
+    std::string before, section, key, after;
+  };
+  const Row rows[] = {
+      {"[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n", "Strings", "New",
+       "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n"},
+      {"[Strings]\r\nA=1", "Strings", "New", "[Strings]\r\nA=1\r\nNew=v"},
+      {"[Version]\r\nClass=Net\r\n", "Strings", "K",
+       "[Version]\r\nClass=Net\r\n\r\n[Strings]\r\nK=v\r\n"},
+      {"[Version]\nClass=Net\n", "Strings", "K", "[Version]\nClass=Net\n\n[Strings]\nK=v\n"},
+      {std::string("Data \0 before \0 first \0 section", 31), "section1", "key1",
+       std::string("Data \0 before \0 first \0 section\r\n\r\n[section1]\r\nkey1=v", 53)},
+      {"", "Strings", "K", "[Strings]\r\nK=v\r\n"},
+  };
   SimSystem sim;
-  sim.Files().WriteFileText(kInf, "[Strings]\r\nA=1\r\n\r\n[Other]\r\nC=3\r\n");
-  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
-  Flush(sim);
-  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n\r\n[Other]\r\nC=3\r\n");
-  // The last section of a file without a final line end.
-  sim.Files().WriteFileText(kInf, "[Strings]\r\nA=1");
-  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "New", "v", kInf), 1);
-  Flush(sim);
-  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Strings]\r\nA=1\r\nNew=v\r\n");
-}
-
-TEST(SimProfile, WriterAppendsAMissingSectionOrCreatesTheFile) {
-  SimSystem sim;
-  sim.Files().WriteFileText(kInf, "[Version]\nClass=Net\n");
-  ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", kInf), 1);
-  Flush(sim);
-  EXPECT_EQ(sim.Files().ReadFileText(kInf), "[Version]\nClass=Net\n[Strings]\nK=v\n");  // LF file stays LF
+  for (const Row& row : rows) {
+    sim.Files().WriteFileText(kInf, row.before);
+    ASSERT_EQ(sim.WritePrivateProfileStringA(row.section.c_str(), row.key.c_str(), "v", kInf), 1);
+    Flush(sim);
+    EXPECT_EQ(sim.Files().ReadFileText(kInf), row.after) << row.before;
+  }
   ASSERT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\WINDOWS\\INF\\NEW.INF"), 1);
   Flush(sim);
   EXPECT_EQ(sim.Files().ReadFileText("C:\\WINDOWS\\INF\\NEW.INF"), "[Strings]\r\nK=v\r\n");
   EXPECT_EQ(sim.WritePrivateProfileStringA("Strings", "K", "v", "C:\\NOFOLDER\\NEW.INF"), 0);
+}
+
+// Windows 95/98 read a file another handle has open only when that handle
+// reads and shares reading alone; else the read gives the default.
+TEST(SimProfile, ReadOfAFileOpenElsewhereNeedsAReaderSharingReadingAlone) {
+  struct Row {
+    const char* holder;
+    bool otherProgram;
+    std::uint32_t access, share;
+    const char* read;
+  };
+  const Row rows[] = {
+      {"reads, shares reading", false, kGenericRead, kFileShareRead, "abcdef"},
+      {"reads, shares nothing", false, kGenericRead, 0, "dflt"},
+      {"reads, shares reading and writing", false, kGenericRead,
+       kFileShareRead | kFileShareWrite, "dflt"},
+      {"writes, shares reading", false, kGenericWrite, kFileShareRead, "dflt"},
+      {"another program reads, shares reading", true, kGenericRead, kFileShareRead, "abcdef"},
+      {"another program writes, shares reading", true, kGenericWrite, kFileShareRead, "dflt"},
+  };
+  SimSystem sim;
+  sim.Files().WriteFileText(kInf, "[Strings]\r\nK=abcdef\r\n");
+  for (const Row& row : rows) {
+    FileHandle f = kInvalidFileHandle;
+    if (row.otherProgram) {
+      sim.Files().HoldOpen(kInf, row.access, row.share);
+    } else {
+      f = sim.CreateFileA(kInf, row.access, row.share, kOpenExisting, kFileAttributeNormal);
+      ASSERT_NE(f, kInvalidFileHandle) << row.holder;
+    }
+    EXPECT_EQ(Get(sim, "Strings", "K", "dflt  "), row.read) << row.holder;
+    if (row.otherProgram) sim.Files().Release(kInf);
+    else sim.CloseHandle(f);
+  }
 }
 
 // Windows 95/98/Me: a write changes a cached copy; file calls see the disk

@@ -12,16 +12,37 @@ with it:
 
 - Registry text: Wine keeps REG_SZ values as UTF-16 and hands them to the
   "A" functions with a terminating zero whatever size they were written
-  with; Windows 9x keeps the bytes as written. Both sides are brought to one
+  with; Windows 9x stores the text up to its first zero byte and one zero
+  byte after it (strlen + 1 bytes, whatever size it was given); the
+  simulator keeps the bytes as written. Both sides are brought to one
   form (a REG_SZ gets its terminating zero when it lacks one), so that only
   the text counts. The installer always writes its texts with their zero, so
   in practice the form changes nothing.
 - Private-profile writes: Wine's WritePrivateProfileString writes the whole
   file back in its own normal form (CRLF lines, no blank lines, no blanks
-  around "="), Windows 9x and the simulator change only the key's line. The
-  sample INF files are already in that normal form, so both writers give
-  the same bytes; an image with blank lines or other line ends would show a
-  difference here that is Wine's, not a fault.
+  around "="). The simulator keeps the file's other lines as they are and
+  lays out what it adds as Windows 9x does: a new key after its section's
+  last line, a new section at the end after a blank line (Wine writes
+  none), and a file that ended without a line end still ends without one
+  (Wine's normal form ends every line). Whether Windows 9x keeps every
+  other byte of the file is not on record; the simulator assumes it does.
+  The sample INF files are in Wine's normal form, end with a line end and
+  have the "Strings" section the display name goes into, so both writers
+  give the same bytes; an image with blank lines, other line ends, no final
+  line end or no "Strings" section would show a difference here that is
+  Wine's, not a fault.
+- Private-profile reads of an open file: Windows 95/98 answer
+  GetPrivateProfileString with the default when another handle has the
+  file open, unless every such handle only reads and shares reading alone;
+  Wine, like the NT family, reads through any handle that shares reading.
+  The simulator answers as Windows 9x does. No scenario holds a file open,
+  so the two never meet here.
+- Names ending in dots or blanks: Windows 98 drops the dots and blanks
+  every name of a path ends in ("X..\\Y" is X\\Y, "INF \\IRMINI.INF" is
+  INF\\IRMINI.INF); the NT family refuses a folder name inside a path that
+  ends in two dots or a blank ("X..\\Y", "X \\Y"; Wine's conformance test
+  takes either answer). The simulator drops them as Windows 98 does. No
+  scenario uses such a name.
 - Key deletion: RegDeleteKey removes a key with its subkeys on Windows 9x,
   and in Wine only when the program runs in Windows 98 mode (the NT family
   refuses a key that has subkeys). The Wine runs set that mode for

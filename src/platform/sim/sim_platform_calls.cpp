@@ -211,7 +211,30 @@ void SimSystem::Sleep(std::uint32_t milliseconds) {
   if (!inTime)
     throw SimTimeLimit("virtual time limit of " + std::to_string(clock_.TimeLimit()) +
                        " ms reached");
+  EndIfStuckOrRestarted();
   StopIfDue(call);
+}
+
+void SimSystem::EndIfStuckOrRestarted() {
+  if (!restartCause_.empty()) {
+    files_.CloseProgramFiles();
+    registry_.CloseProgramKeys();
+    processes_.CloseProgramHandles();
+    throw SimWindowsRestarts(restartCause_);
+  }
+  // Nothing left to happen but a user's answer: the program polls for a
+  // tool that waits for the user. Past a stretch longer than any bounded
+  // poll of the program, its wait is one without end.
+  const std::string waitsFor = clock_.HasPendingWork() ? "" : processes_.WaitingForUser();
+  if (waitsFor.empty()) {
+    still_ = false;
+    return;
+  }
+  if (!still_) {
+    still_ = true;
+    stillSince_ = clock_.Now();
+  }
+  if (clock_.Now() - stillSince_ >= kStillForUserMs) throw SimWaitsForUser(waitsFor);
 }
 
 // ---- desktop ----

@@ -71,6 +71,16 @@ class SimSystem : public Platform {
   SimJournal& Journal() { return journal_; }
   const SimJournal& Journal() const { return journal_; }
 
+  // ---- what ends a run from outside ----
+
+  // Windows restarts (a user answered a restart prompt with Yes): the
+  // program is killed at its next call, which throws SimWindowsRestarts.
+  void RestartWindows(const std::string& cause) { restartCause_ = cause; }
+  // How long the system may stand still, nothing scheduled but watching,
+  // while a tool waits for the user, before the program's wait is taken for
+  // one without end (longer than any bounded poll of the program: 10 s).
+  static constexpr std::uint64_t kStillForUserMs = 60000;
+
   // ---- system images (sim_image.cpp) ----
   // They stay on the face because an image spans two parts: system.reg is
   // the registry's, the drive folders are the files'.
@@ -167,6 +177,9 @@ class SimSystem : public Platform {
   // The program is killed after `call`: its keys, files and process handles
   // are closed, and SimStopped is thrown.
   void StopIfDue(const SimJournal::Call& call);
+  // After a Sleep: the restart a tool asked for, or a wait for the user that
+  // nothing will ever end (SimWaitsForUser).
+  void EndIfStuckOrRestarted();
   // "Windows asks for the disc in drive D: and the run waits for an answer".
   std::string MediumRequestText(char drive) const;
   // The description in image folder `root`; empty when there is none.
@@ -181,6 +194,9 @@ class SimSystem : public Platform {
   SimRegistry registry_;
   SimFiles files_;
   ImageDescription description_;
+  std::string restartCause_;
+  std::uint64_t stillSince_ = 0;
+  bool still_ = false;
 };
 
 }  // namespace nl::sim

@@ -18,6 +18,18 @@ void SimClock::At(std::uint64_t timeMs, EventFn fn) {
   events_.insert(at, std::move(event));
 }
 
+void SimClock::WatchAfter(std::uint64_t delayMs, EventFn fn) {
+  At(now_ + delayMs, std::move(fn));
+  for (Event& event : events_)
+    if (event.seq == eventSeq_) event.watching = true;
+}
+
+bool SimClock::HasPendingWork() const {
+  for (const Event& event : events_)
+    if (!event.watching) return true;
+  return false;
+}
+
 bool SimClock::Sleep(std::uint32_t milliseconds, SimDesktop& desktop, Described* out) {
   const std::uint64_t target = now_ + milliseconds;
   const bool overLimit = target > timeLimit_;

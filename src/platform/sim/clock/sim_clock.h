@@ -49,6 +49,11 @@ class SimClock {
   // (at once on the next Sleep when that time has passed already).
   void At(std::uint64_t timeMs, EventFn fn);
   void After(std::uint64_t delayMs, EventFn fn) { At(now_ + delayMs, std::move(fn)); }
+  // An event that only watches (a user looking at the screen): it does not
+  // count as something the system still has to do (HasPendingWork).
+  void WatchAfter(std::uint64_t delayMs, EventFn fn);
+  // Whether an event other than a watching one is still scheduled.
+  bool HasPendingWork() const;
   // A Sleep that would carry the clock past `ms` throws SimTimeLimit.
   // Default: one hour of virtual time.
   void SetTimeLimit(std::uint64_t ms) { timeLimit_ = ms; }
@@ -59,6 +64,7 @@ class SimClock {
     std::uint64_t time;
     std::uint64_t seq;
     EventFn fn;
+    bool watching = false;
   };
 
   SimSystem& system_;

@@ -51,6 +51,21 @@ std::intptr_t SimDesktop::Deliver(const SimMessage& message) {
   return message.message == kLvmGetItemCount ? w->itemCount : 0;
 }
 
+void SimDesktop::PressByUser(WindowHandle dialog, int controlId) {
+  if (!LiveWindow(dialog)) return;
+  WindowHandle control = 0;
+  for (WindowHandle child : LiveWindow(dialog)->children)
+    if (const SimWindow* w = LiveWindow(child); w && w->controlId == controlId) control = child;
+  SimMessage message;
+  message.time = clock_.Now();
+  message.window = dialog;
+  message.message = kWmCommand;
+  message.wParam = static_cast<std::uintptr_t>(controlId);
+  message.lParam = static_cast<std::intptr_t>(control);
+  userPresses_.push_back(message);
+  Deliver(message);
+}
+
 void SimDesktop::DeliverPosted() {
   while (!posted_.empty()) {
     const SimMessage message = posted_.front();

@@ -106,6 +106,11 @@ class SimDesktop {
   int InvalidateCount(WindowHandle window) const;
   void SetMessageHandler(WindowHandle window, MessageHandler handler);
   void SetItemCount(WindowHandle window, std::intptr_t count);
+  // The user clicks the dialog's control `controlId`: the dialog gets the
+  // WM_COMMAND a click sends. Not one of the program's messages: it is kept
+  // apart, in UserPresses.
+  void PressByUser(WindowHandle dialog, int controlId);
+  const std::vector<SimMessage>& UserPresses() const { return userPresses_; }
   // Every message sent or posted to a live window, in order.
   const std::vector<SimMessage>& Messages() const { return messages_; }
   std::vector<SimMessage> MessagesTo(WindowHandle window) const;
@@ -138,6 +143,7 @@ class SimDesktop {
   WindowHandle focus_ = 0;
   std::set<std::pair<ThreadId, ThreadId>> attached_;  // (lower, higher)
   std::vector<SimMessage> messages_;
+  std::vector<SimMessage> userPresses_;
   std::deque<SimMessage> posted_;
 };
 

@@ -151,17 +151,21 @@ void SimFiles::SetReadOnly(const std::string& path, bool readOnly) {
   ::chmod(host.c_str(), mode & 0777);
 }
 
-void SimFiles::HoldOpen(const std::string& path) {
+void SimFiles::HoldOpen(const std::string& path, std::uint32_t access,
+                        std::uint32_t share) {
   const std::string host = ResolveOrThrow(path);
   struct stat st;
   if (!StatPath(host, &st)) throw std::runtime_error("no such file: " + path);
-  ++held_[host];
+  held_[host].push_back(
+      Opener{(access & kGenericRead) != 0, (access & kGenericWrite) != 0, share});
 }
 
 void SimFiles::Release(const std::string& path) {
   const std::string host = ResolveOrThrow(path);
   auto it = held_.find(host);
-  if (it != held_.end() && --it->second <= 0) held_.erase(it);
+  if (it == held_.end()) return;
+  it->second.pop_back();
+  if (it->second.empty()) held_.erase(it);
 }
 
 std::vector<std::string> SimFiles::OpenFilePaths() const {

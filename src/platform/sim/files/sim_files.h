@@ -14,11 +14,19 @@
 //   ask for the medium and wait for the user: the call fails, and the face
 //   ends the run there (SimWaitsForUser). Writes to a CD-ROM fail. The setup
 //   and inspection calls below see every drive folder as it is.
-// - A file another program holds open (HoldOpen) shares nothing: the
-//   program's opens, moves and copies from it fail until Release. Deleting
-//   it works, as on Windows 95/98, which delete a file that is open: the
-//   holder keeps its copy, the name is gone. Read-only files cannot be
-//   opened for writing, replaced or deleted.
+// - A file another program holds open (HoldOpen) shares nothing unless the
+//   hold says otherwise: the program's opens and copies from it fail where
+//   the holder's access and sharing refuse them, and its moves fail until
+//   Release. Deleting it works, as on Windows 95/98, which delete a file
+//   that is open: the holder keeps its copy, the name is gone. Read-only
+//   files cannot be opened for writing, replaced or deleted.
+// - GetPrivateProfileStringA of Windows 95/98 reads a file that another
+//   handle has open (the program's own or another program's hold) only
+//   when every such handle reads and shares reading alone; a handle that
+//   writes, that does not share reading or that shares writing as well
+//   makes the read answer with the default, as for a missing file. A
+//   changed copy in the profile cache (below) answers for its file all the
+//   same.
 // - GetPrivateProfileStringA with a null section or key (the name listings)
 //   is not modelled: it answers with the default.
 // - The private-profile cache of Windows 95/98/Me: WritePrivateProfileStringA
@@ -135,9 +143,13 @@ class SimFiles {
   // handles are flushed first, so the host file is current.
   std::string HostPath(const std::string& path);
   void SetReadOnly(const std::string& path, bool readOnly = true);
-  // Another program opens the file without sharing: opens, moves and
-  // deletes of it fail until Release. Throws when the file is missing.
-  void HoldOpen(const std::string& path);
+  // Another program opens the file, by default for reading and writing
+  // without sharing: the program's opens that the hold's access and sharing
+  // refuse fail, and so do its moves, until Release (which ends the latest
+  // hold). Throws when the file is missing.
+  void HoldOpen(const std::string& path,
+                std::uint32_t access = kGenericRead | kGenericWrite,
+                std::uint32_t share = 0);
   void Release(const std::string& path);
   std::size_t OpenFileCount() const { return files_.size(); }
   // Windows paths of the program's open files, in handle order.
@@ -170,6 +182,12 @@ class SimFiles {
     std::string host;
     std::string bytes;
   };
+  // How a handle or another program's hold has a file open.
+  struct Opener {
+    bool reads = false;
+    bool writes = false;
+    std::uint32_t share = 0;
+  };
 
   // Paths, sharing and buffered transfers (sim_open_files.cpp).
   // For the program's calls only: whether the drive of `path` answers a
@@ -178,6 +196,8 @@ class SimFiles {
   bool DriveAnswers(const char* path, bool write);
   bool Resolve(const char* path, std::string* host, std::string* winPath);
   std::string ResolveOrThrow(const std::string& path);
+  // The program's handles and the other programs' holds on the file.
+  std::vector<Opener> OpenersOf(const std::string& host) const;
   bool OpenAllows(const std::string& host, bool read, bool write,
                   std::uint32_t share) const;
   bool IsOpenOrHeld(const std::string& host) const;
@@ -191,13 +211,15 @@ class SimFiles {
   // `host`: a copy of another file goes to disk.
   void WriteBackOtherProfile(const std::string& host);
   bool WriteBackProfile();
+  // Whether a profile read may use the file despite its openers.
+  bool ProfileReadShared(const std::string& host) const;
 
   std::string hostRoot_;
   bool ownsHostRoot_ = false;
   WinPath currentDir_;
   std::map<FileHandle, OpenFile> files_;
   std::uint64_t fileSerial_ = 0;
-  std::map<std::string, int> held_;  // host path -> hold count
+  std::map<std::string, std::vector<Opener>> held_;  // host path -> holds
   std::map<char, DriveKind> driveKinds_;  // kinds set; others by folder
   std::uint32_t errorMode_ = 0;
   char mediumRequest_ = 0;

@@ -46,18 +46,25 @@ std::string SimFiles::ResolveOrThrow(const std::string& path) {
   return host;
 }
 
+std::vector<SimFiles::Opener> SimFiles::OpenersOf(const std::string& host) const {
+  std::vector<Opener> openers;
+  for (const auto& entry : files_)
+    if (entry.second.host == host)
+      openers.push_back(Opener{entry.second.canRead, entry.second.canWrite, entry.second.share});
+  auto held = held_.find(host);
+  if (held != held_.end()) openers.insert(openers.end(), held->second.begin(), held->second.end());
+  return openers;
+}
+
 // Whether a new open with this access and sharing can coexist with the
-// opens already there (files held by another program share nothing).
+// opens already there.
 bool SimFiles::OpenAllows(const std::string& host, bool read, bool write,
                            std::uint32_t share) const {
-  if (held_.count(host)) return false;
-  for (const auto& entry : files_) {
-    const OpenFile& other = entry.second;
-    if (other.host != host) continue;
+  for (const Opener& other : OpenersOf(host)) {
     if (read && !(other.share & kFileShareRead)) return false;
     if (write && !(other.share & kFileShareWrite)) return false;
-    if (other.canRead && !(share & kFileShareRead)) return false;
-    if (other.canWrite && !(share & kFileShareWrite)) return false;
+    if (other.reads && !(share & kFileShareRead)) return false;
+    if (other.writes && !(share & kFileShareWrite)) return false;
   }
   return true;
 }

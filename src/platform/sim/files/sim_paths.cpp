@@ -11,16 +11,25 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// A name Windows 95/98 refuses for a file or folder: a control byte or one
-// of < > : " | ? * / in it, a trailing dot or blank, or a device name (CON,
-// AUX, PRN, NUL, COM1 to COM4, LPT1 to LPT3), with an extension or without:
-// "PRN.TXT" is the printer in any folder, and "C:\LPT1\X" no folder at all.
+// Windows 95/98 drop the dots and blanks a name ends in, in every part of
+// a path: "CABS." and "CABS " are the folder CABS, "INF \IRMINI.INF" lies in
+// INF, "X..\Y" in X, and a file created as "X." is named X.
+std::string_view WithoutTrailingDotsAndBlanks(std::string_view name) {
+  while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+    name.remove_suffix(1);
+  return name;
+}
+
+// A name Windows 95/98 refuses for a file or folder (given without its
+// trailing dots and blanks): a control byte or one of < > : " | ? * / in
+// it, or a device name (CON, AUX, PRN, NUL, COM1 to COM4, LPT1 to LPT3),
+// with an extension or without: "PRN.TXT" is the printer in any folder, and
+// "C:\LPT1\X" no folder at all.
 bool IsRefusedName(std::string_view name) {
   for (char ch : name) {
     const auto c = static_cast<unsigned char>(ch);
     if (c < 0x20 || std::string_view("<>:\"|?*").find(ch) != std::string_view::npos) return true;
   }
-  if (name.back() == '.' || name.back() == ' ') return true;
   std::string_view base = name.substr(0, name.find('.'));
   while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
   for (std::string_view device : {"CON", "AUX", "PRN", "NUL"})
@@ -45,8 +54,12 @@ bool ApplyNames(std::string_view rest, std::vector<std::string>* names) {
     if (name == "..") {
       if (!names->empty()) names->pop_back();
     } else if (!name.empty() && name != ".") {
-      if (IsRefusedName(name)) return false;
-      names->emplace_back(name);
+      // A name of nothing but dots and blanks ("...", " ", ". ") would be
+      // left empty, and "." and ".." are the only such names with a
+      // meaning: it is refused.
+      const std::string_view kept = WithoutTrailingDotsAndBlanks(name);
+      if (kept.empty() || IsRefusedName(kept)) return false;
+      names->emplace_back(kept);
     }
     i = end;
   }

@@ -21,11 +21,14 @@ struct WinPath {
 // Makes `path` absolute: "X:\..." as is, "\..." from the root of the current
 // drive, "X:name" and plain relative names from the current directory (of
 // that drive only when it is the current one, else from its root). "." and
-// ".." are applied and repeated backslashes (or slashes) collapse. UNC paths,
-// empty paths and names Windows 95/98 refuses (a control byte or one of
-// < > : " | ? * in a name, a trailing dot or blank, the device names CON,
-// AUX, PRN, NUL, COM1-COM4 and LPT1-LPT3, with or without an extension) are
-// refused (false), so every call on such a path fails as it fails there.
+// ".." are applied and repeated backslashes (or slashes) collapse. Every
+// name loses the dots and blanks it ends in, as on Windows 95/98 ("CABS."
+// and "CABS " are CABS, "X..\Y" is X\Y). UNC paths, empty paths and names
+// Windows 95/98 refuses (a control byte or one of < > : " | ? * in a name,
+// a name of dots and blanks only other than "." and "..", the device names
+// CON, AUX, PRN, NUL, COM1-COM4 and LPT1-LPT3, with or without an
+// extension) are refused (false), so every call on such a path fails as it
+// fails there.
 bool ParseWinPath(std::string_view path, const WinPath& current, WinPath* out);
 
 // "C:\WINDOWS\INF"; "C:\" for a root.

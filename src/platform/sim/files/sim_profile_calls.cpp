@@ -1,7 +1,8 @@
 // GetPrivateProfileStringA and WritePrivateProfileStringA of the simulated
-// system, with the profile cache of the 9x family (see sim_files.h). The
-// file is opened the way Windows opens it (sharing reads and writes), so a
-// file another handle holds without sharing cannot be used.
+// system, with the profile cache of the 9x family (see sim_files.h). A
+// write opens the file the way Windows opens it (sharing reads and writes),
+// so a file another handle holds without sharing cannot be written; a read
+// follows the stricter rule of Windows 95/98 (ProfileReadShared).
 #include <sys/stat.h>
 
 #include <cstring>
@@ -38,12 +39,13 @@ std::uint32_t SimFiles::GetPrivateProfileStringA(Fault fault, const char* sectio
   if (fault != Fault::kFail && section && key && DriveAnswers(path, false) &&
       Resolve(path, &host, nullptr)) {
     WriteBackOtherProfile(host);
+    // A changed copy answers for the file whoever has the file open; the
+    // file itself is read only when its openers let a profile read share it.
     const bool cached = profileCopy_.has_value();
     if (cached) {
       bytes = profileCopy_->bytes;
     }
-    if ((cached || (OpenAllows(host, true, false, kFileShareRead | kFileShareWrite) &&
-                    ReadWholeFile(host, &bytes))) &&
+    if ((cached || (ProfileReadShared(host) && ReadWholeFile(host, &bytes))) &&
         FindProfileValue(bytes, section, key, &value)) {
       text = value;
       fromFile = true;
@@ -106,6 +108,16 @@ int SimFiles::WritePrivateProfileStringA(Fault fault, const char* section,
                      std::to_string(r)};
   });
   return r;
+}
+
+// Windows 95/98 give the default, with no error, when the file is open
+// elsewhere unless every opener only reads and shares reading alone; a
+// reader that also shares writing is refused too.
+bool SimFiles::ProfileReadShared(const std::string& host) const {
+  for (const Opener& other : OpenersOf(host))
+    if (other.writes || !(other.share & kFileShareRead) || (other.share & kFileShareWrite))
+      return false;
+  return true;
 }
 
 void SimFiles::WriteBackOtherProfile(const std::string& host) {

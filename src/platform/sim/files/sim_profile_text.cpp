@@ -112,12 +112,18 @@ std::string SetProfileValue(std::string_view text, std::string_view section,
   const std::string eol = LineEnd(text);
   std::size_t stop = 0;
   const long header = FindSection(lines, section, &stop);
+  const std::string keyLine = std::string(key) + "=" + std::string(value);
   std::string out;
   if (header < 0) {
+    // Windows 95/98 put a blank line before a section they add to a file
+    // that holds anything, and a file that ended without a line end still
+    // does, after the new key.
+    if (text.empty()) return "[" + std::string(section) + "]" + eol + keyLine + eol;
+    const bool endsLine = text.back() == '\n';
     out.assign(text);
-    if (!out.empty() && out.back() != '\n') out += eol;
-    out += "[" + std::string(section) + "]" + eol;
-    out += std::string(key) + "=" + std::string(value) + eol;
+    if (!endsLine) out += eol;
+    out += eol + "[" + std::string(section) + "]" + eol + keyLine;
+    if (endsLine) out += eol;
     return out;
   }
   const long at = FindKey(lines, header + 1, stop, key);
@@ -134,8 +140,12 @@ std::string SetProfileValue(std::string_view text, std::string_view section,
       last = i;
   const Line& after = lines[last];
   out.assign(text.substr(0, after.next));
-  if (after.next == after.end) out += eol;  // the file ended without a line end
-  out += std::string(key) + "=" + std::string(value) + eol;
+  if (after.next == after.end) {
+    // The file ended without a line end, and still does.
+    out += eol + keyLine;
+  } else {
+    out += keyLine + eol;
+  }
   out.append(text.substr(after.next));
   return out;
 }

@@ -17,12 +17,14 @@ namespace nl::sim {
 bool FindProfileValue(std::string_view text, std::string_view section,
                       std::string_view key, std::string* value);
 
-// The text with the key set to `value`. An existing key's line becomes
-// "<key as spelled in the file>=<value>" with the line's own end kept; a
-// missing key is added after the last non-blank line of its section; a
-// missing section is appended at the end with the key. Every other byte
-// stays as it was. New lines end like the file's lines (CRLF for a file
-// without line ends).
+// The text with the key set to `value`, laid out as Windows 95/98 write it.
+// An existing key's line becomes "<key as spelled in the file>=<value>"
+// with the line's own end kept; a missing key is added after the last
+// non-blank line of its section; a missing section is appended at the end
+// with the key, after a blank line unless the file is empty. A file that
+// ends without a line end still does (the new key's line then has none);
+// every other byte stays as it was. New lines end like the file's lines
+// (CRLF for a file without line ends).
 std::string SetProfileValue(std::string_view text, std::string_view section,
                             std::string_view key, std::string_view value);
 

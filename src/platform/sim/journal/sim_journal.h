@@ -40,6 +40,12 @@ struct SimWaitsForUser : SimStopped {
   using SimStopped::SimStopped;
 };
 
+// Thrown by the program's call after Windows restarted under it: a user
+// answered a system tool's restart prompt with Yes. The program is killed.
+struct SimWindowsRestarts : SimStopped {
+  using SimStopped::SimStopped;
+};
+
 // One Platform call: its number (1-based), the virtual time it was made at,
 // its name, its arguments and its result as text.
 struct JournalEntry {

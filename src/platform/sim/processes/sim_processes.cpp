@@ -33,7 +33,7 @@ int SimProcesses::CreateProcessA(Fault fault, const char* applicationName,
       script != scripts_.end() && !failStarts_.count(record.commandLine)) {
     const ProcessId pid = nextPid_;
     nextPid_ += 4;
-    processes_[pid] = SimProcess{pid, record.commandLine, true};
+    processes_[pid] = SimProcess{pid, record.commandLine, true, nullptr};
     ProcessRecord out;
     out.processHandle = nextProcessHandle_;
     out.threadHandle = nextProcessHandle_ + 4;
@@ -122,6 +122,21 @@ ThreadId SimProcesses::GetCurrentThreadId(Described* out) {
 bool SimProcesses::ThreadEnded(ThreadId thread) const {
   auto it = processes_.find(ProcessOfThread(thread));
   return it != processes_.end() && !it->second.alive;
+}
+
+void SimProcesses::SetWaitsForUser(ProcessId pid,
+                                   std::function<std::string(SimSystem&)> describe) {
+  auto it = processes_.find(pid);
+  if (it != processes_.end()) it->second.waitsFor = std::move(describe);
+}
+
+std::string SimProcesses::WaitingForUser() const {
+  for (const auto& [pid, process] : processes_) {
+    if (!process.alive || !process.waitsFor) continue;
+    std::string text = process.waitsFor(system_);
+    if (!text.empty()) return text;
+  }
+  return "";
 }
 
 bool SimProcesses::IsAlive(ProcessId pid) const {

@@ -83,6 +83,11 @@ class SimProcesses {
   // Ends the process and destroys its windows.
   void EndProcess(ProcessId pid);
   bool IsAlive(ProcessId pid) const;
+  // While the process lives, `describe` tells what it waits for from the
+  // user ("" when nothing): a dialog waiting for a click, a prompt.
+  void SetWaitsForUser(ProcessId pid, std::function<std::string(SimSystem&)> describe);
+  // What the first live process that waits for the user waits for, or "".
+  std::string WaitingForUser() const;
   // Whether the thread is one of a started process that has ended.
   bool ThreadEnded(ThreadId thread) const;
   const std::vector<ProcessStart>& Starts() const { return starts_; }
@@ -99,6 +104,7 @@ class SimProcesses {
     ProcessId pid = 0;
     std::string commandLine;
     bool alive = true;
+    std::function<std::string(SimSystem&)> waitsFor;
   };
 
   SimSystem& system_;
