@@ -79,7 +79,11 @@ std::string Evidence(const RunFacts& facts, const char* target) {
              " was left alone";
   }
   if (!FileIn(facts.scratchAfter, target).exists) {
-    // Missing after the run: perhaps because its backup could not be put back.
+    // Not there before the run: nothing is written into it, nor made of it.
+    if (!FileIn(facts.scratchBefore, target).exists)
+      return "; " + std::string(target) + " is not in " + facts.scratchDir.path +
+             ", and the program makes no file of that name";
+    // There before, missing after: perhaps its backup could not be put back.
     std::string text = "; " + std::string(target) + " is missing";
     if (const CallFact* failed = FirstFailedCallNaming(facts, ScratchPath(facts, target)))
       text += " (a call failed: " + failed->Text() + ")";

@@ -14,6 +14,7 @@
 #include "regfile/ignore_case.h"
 #include "regfile/reg_file.h"
 #include "report_text.h"
+#include "platform/sim/files/sim_paths.h"
 
 namespace fs = std::filesystem;
 namespace diag = nl::diag;
@@ -240,10 +241,13 @@ std::string ImageRelativePath(const std::string& windowsPath) {
   while (start <= windowsPath.size()) {
     std::size_t end = windowsPath.find('\\', start);
     if (end == std::string::npos) end = windowsPath.size();
-    const std::string part = windowsPath.substr(start, end - start);
+    const std::string given = windowsPath.substr(start, end - start);
     start = end + 1;
-    if (part.empty()) continue;
-    if (part == "." || part == ".." || part.size() > 255) return {};
+    if (given.empty()) continue;
+    if (given == "." || given == ".." || given.size() > 255) return {};
+    // Windows 95/98 drop the dots and blanks a name ends in.
+    const std::string part = nl::sim::WithoutTrailingDotsAndBlanks(given);
+    if (part.empty()) return {};
     for (char c : part) {
       const unsigned char u = static_cast<unsigned char>(c);
       if (u < 0x20 || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||

@@ -66,6 +66,9 @@ fs::path ImagePath(const fs::path& image, const std::string& windowsPath) {
   while (std::getline(parts, part, '\\')) {
     if (part.empty() || part == ".") continue;
     if (part == ".." || part.find('/') != std::string::npos) return {};
+    // Windows 95/98 drop the dots and blanks a name ends in.
+    part = nl::sim::WithoutTrailingDotsAndBlanks(part);
+    if (part.empty()) return {};
     path /= part;
   }
   return path;

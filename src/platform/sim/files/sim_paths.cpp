@@ -11,15 +11,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Windows 95/98 drop the dots and blanks a name ends in, in every part of
-// a path: "CABS." and "CABS " are the folder CABS, "INF \IRMINI.INF" lies in
-// INF, "X..\Y" in X, and a file created as "X." is named X.
-std::string_view WithoutTrailingDotsAndBlanks(std::string_view name) {
-  while (!name.empty() && (name.back() == '.' || name.back() == ' '))
-    name.remove_suffix(1);
-  return name;
-}
-
 // A name Windows 95/98 refuses for a file or folder (given without its
 // trailing dots and blanks): a control byte or one of < > : " | ? * / in
 // it, or a device name (CON, AUX, PRN, NUL, COM1 to COM4, LPT1 to LPT3),
@@ -57,7 +48,7 @@ bool ApplyNames(std::string_view rest, std::vector<std::string>* names) {
       // A name of nothing but dots and blanks ("...", " ", ". ") would be
       // left empty, and "." and ".." are the only such names with a
       // meaning: it is refused.
-      const std::string_view kept = WithoutTrailingDotsAndBlanks(name);
+      const std::string kept = WithoutTrailingDotsAndBlanks(name);
       if (kept.empty() || IsRefusedName(kept)) return false;
       names->emplace_back(kept);
     }
@@ -114,6 +105,15 @@ bool ParseWinPath(std::string_view path, const WinPath& current, WinPath* out) {
   if (!ApplyNames(rest, &result.names)) return false;
   *out = std::move(result);
   return true;
+}
+
+// Windows 95/98 drop the dots and blanks a name ends in, in every part of
+// a path: "CABS." and "CABS " are the folder CABS, "INF \IRMINI.INF" lies in
+// INF, "X..\Y" in X, and a file created as "X." is named X.
+std::string WithoutTrailingDotsAndBlanks(std::string_view name) {
+  if (name == "." || name == "..") return std::string(name);
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return std::string(name);
 }
 
 std::string FormatWinPath(const WinPath& path) {

@@ -33,6 +33,10 @@ bool ParseWinPath(std::string_view path, const WinPath& current, WinPath* out);
 
 // "C:\WINDOWS\INF"; "C:\" for a root.
 std::string FormatWinPath(const WinPath& path);
+// A name without the dots and blanks it ends in, as Windows 95/98 take it
+// ("CABS." is CABS); "." and ".." stay as they are, and a name of nothing
+// else becomes empty.
+std::string WithoutTrailingDotsAndBlanks(std::string_view name);
 
 // <hostRoot>/drive_x
 std::string DriveFolder(const std::string& hostRoot, char drive);
