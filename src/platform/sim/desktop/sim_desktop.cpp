@@ -56,6 +56,7 @@ void SimDesktop::PressByUser(WindowHandle dialog, int controlId) {
   WindowHandle control = 0;
   for (WindowHandle child : LiveWindow(dialog)->children)
     if (const SimWindow* w = LiveWindow(child); w && w->controlId == controlId) control = child;
+  if (control == 0) return;  // no such button to click
   SimMessage message;
   message.time = clock_.Now();
   message.window = dialog;

@@ -106,8 +106,8 @@ class SimDesktop {
   int InvalidateCount(WindowHandle window) const;
   void SetMessageHandler(WindowHandle window, MessageHandler handler);
   void SetItemCount(WindowHandle window, std::intptr_t count);
-  // The user clicks the dialog's control `controlId`: the dialog gets the
-  // WM_COMMAND a click sends. Not one of the program's messages: it is kept
+  // The user clicks the dialog's control `controlId` (a direct child; none
+  // there, nothing happens): the dialog gets the WM_COMMAND a click sends. Not one of the program's messages: it is kept
   // apart, in UserPresses.
   void PressByUser(WindowHandle dialog, int controlId);
   const std::vector<SimMessage>& UserPresses() const { return userPresses_; }
