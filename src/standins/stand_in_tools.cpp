@@ -63,15 +63,22 @@ void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> stat
     system.Desktop().CreateWindow("Button", "Weiter >", dialog, kForwardButton,
                         state->pid);
   }
+  system.Desktop().CreateWindow("Button", "Abbrechen", dialog, kCancelButton, state->pid);
   WindowHandle page = system.Desktop().CreateWindow("#32770", "", dialog, 0, state->pid);
   system.Desktop().CreateWindow("Button", "Infrarotgeraet suchen", page,
                       kInstallerPageControl, state->pid);
   system.Desktop().SetMessageHandler(
       dialog, [state, options, dialog, record](SimSystem& sys,
                                                const SimMessage& message) {
+        ProcessId pid = state->pid;
+        if (IsCommandFor(message, kCancelButton)) {
+          state->waitsFor.clear();
+          sys.Desktop().DestroyWindow(dialog);
+          sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
+          return std::intptr_t{0};
+        }
         if (!IsCommandFor(message, kForwardButton)) return std::intptr_t{0};
         ++state->presses;
-        ProcessId pid = state->pid;
         sys.Desktop().DestroyWindow(dialog);
         if (Plays(options.installer, "twice") && state->dialogsShown == 1) {
           ShowInstallerDialog(sys, state, options, record);
@@ -88,7 +95,10 @@ void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> stat
         sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
         return std::intptr_t{0};
       });
-  if (UserIsThere(options.user)) LetUserPress(system, dialog, kForwardButton);
+  // The user goes on where the page lets them, and cancels where it does not.
+  if (UserIsThere(options.user))
+    LetUserPress(system, dialog,
+                 Plays(options.installer, "noforward") ? kCancelButton : kForwardButton);
 }
 
 // Like the system's class installer, which lists the models of the INF

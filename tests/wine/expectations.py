@@ -346,7 +346,16 @@ def keystroke(role, control, key, char, scan):
     ]
 
 
+def user_press(role, control):
+    """The log line of a press of the simulated user (the program's own
+    presses are logged as commands)."""
+    return r'^%s user press ctl=%d on "' % (role, control)
+
+
 def installer_conversation(german):
+    """The program advances the class installer on German systems; on
+    others it presses nothing, and the user at the PC (user=clicks) goes
+    on."""
     checks = [LogSequence("class installer started with its command line", [
         r"^installer start .*cmd=rundll32 sysdm\.cpl,InstallDevice_Rundll Infrared$",
         r"^installer dialog n=1",
@@ -359,8 +368,8 @@ def installer_conversation(german):
         checks.append(LogCount(r"^installer command", 1))
     else:
         checks.append(LogCount(r"^installer command", 0))
-        checks.append(LogSequence("class installer ended by itself",
-                                  [r"^installer end code=0"]))
+        checks.append(LogSequence("class installer advanced by the user", [
+            user_press("installer", 12324), r"^installer end code=0"]))
     return checks
 
 

@@ -13,9 +13,16 @@ stand-ins cannot play it).
 
 Stand-in options (NL_STANDIN, comma-separated, several behaviours of one
 role joined with '+'):
-  installer=late|absent|noforward|twice
-  wizard=late|absent|exit|slowpage|no1580     grow=<ms the model list grows>
-  panel=stubborn|absent|notitle
+  installer=late|absent|noforward|twice|file
+  wizard=late|absent|exit|slowpage|no1580|restart|newhw
+                                              grow=<ms the model list grows>
+  panel=stubborn|absent|notitle|disc
+  user=away|clicks|finish                     answer=no|skip
+A tool that shows a dialog waits until it is answered, by the program or
+by the simulated user: nobody (away, the default), a user at the PC who
+answers what the screen asks 3 s after it shows (clicks), or one who also
+finishes a wizard they are shown (finish). A scenario plays a user where a
+user would sit at the PC: where the program leaves a dialog to them.
 """
 
 import os
@@ -90,8 +97,9 @@ NESTED_TRANSPORT = (
 
 
 def german_dialog_variants(image):
-    """Late wizard, a second installer dialog, a slowly growing list, a
-    panel that needs three OKs: the same installation results."""
+    """Late wizard, a second installer dialog and a prompt for the driver
+    file, both left to the user, a slowly growing list, a panel that needs
+    three OKs: the same installation results."""
     checks = german_full(image)
     checks = [c for c in checks if not (
         isinstance(c, LogSequence) and c.title.startswith("network panel"))
@@ -102,11 +110,11 @@ def german_dialog_variants(image):
         # The installer's dialog comes 2.5 s after its start: the installer
         # keeps looking while the process runs.
         LogGap(r"^installer start ", r"^installer command ", 2400),
-        LogSequence("second installer dialog left alone", [
-            r"^installer command dialog wp=0x00003024 ",
-            r"^installer dialog n=2",
-            r"^installer end code=0",
-        ]),
+        LogSequence("second installer dialog and the file prompt left to the user", [
+            r"^installer command dialog wp=0x00003024 ", r"^installer dialog n=2",
+            ex.user_press("installer", 12324), r"^installer prompt file shown ",
+            ex.user_press("installer", 2), r"^installer prompt file answered ctl=2",
+            r"^installer end code=0"]),
         LogSequence("wizard hidden before anything is typed", [
             r"^wizard dialog hwnd=", r"^wizard hide ", r"^wizard keydown ctl=1551 ",
         ]),
@@ -121,8 +129,9 @@ def german_dialog_variants(image):
 def german_silent_tools(image):
     """Tools that give the installer nothing to press: an installer dialog
     without a forward button, a wizard that ends at once without a window, a
-    network dialog without a title. Nothing is pressed or typed, and the run
-    still completes: port entries written, network entries removed."""
+    network dialog without a title. The program presses and types nothing,
+    the user at the PC cancels the one and confirms the other, and the run
+    completes: port entries written, network entries removed."""
     checks = [ExitCode(0)]
     checks += ex.virtual_port_checks(True)
     checks.append(ex.AdapterPort(True))
@@ -130,21 +139,14 @@ def german_silent_tools(image):
     checks += [
         LogCount(r" command ", 0),
         LogCount(r" (keydown|char|keyup|itemcount) ", 0),
-        LogSequence("every tool started and ended by itself", [
-            r"^installer dialog n=1",
-            r"^installer end code=0",
+        LogSequence("installer and panel ended by the user, the wizard by itself", [
+            r"^installer dialog n=1", ex.user_press("installer", 2),
+            r"^installer cancelled", r"^installer end code=0",
             r"^wizard exit without window",
-            r'^panel dialog title=""',
-            r"^panel end code=0",
-        ]),
+            r'^panel dialog title=""', ex.user_press("panel", 1),
+            r"^panel closed presses=1", r"^panel end code=0"]),
     ]
     return checks
-
-
-def german_second_run(image):
-    """An earlier run left its backups and edited files: this run restores
-    the backups first and so yields the same files as a first run."""
-    return german_full(image)
 
 
 def earlier_run_files(image):
@@ -194,21 +196,69 @@ def english_stale_temp_file(image):
 
 
 def german_wizard_without_lists(image):
-    """The wizard's second page lacks the lists: typing stops there, the run
-    waits for the wizard to end and then completes."""
+    """The wizard's second page lacks the lists: typing stops there, the
+    wizard is shown again, the user finishes it, and the run completes."""
     checks = [ExitCode(0)]
     checks += ex.virtual_port_checks(True)
     checks += ex.removal_checks(True)
     checks += [
         LogCount(r"^wizard keydown ctl=158", 0),
         LogCount(r"^wizard command", 1),
-        LogSequence("wizard left to end by itself", [
-            r"^wizard command dialog wp=0x00003024 ",
-            r"^wizard end code=0",
-            r"^panel command dialog wp=0x00000001 ",
-        ]),
+        LogSequence("wizard shown again and finished by the user", [
+            r"^wizard dialog hwnd=", r"^wizard hide ",
+            r"^wizard command dialog wp=0x00003024 ", r"^wizard show ",
+            ex.user_press("wizard", 12325), r"^wizard finished", r"^wizard end code=0",
+            r"^panel command dialog wp=0x00000001 "]),
     ]
     return checks
+
+
+def german_other_boxes(image):
+    """Boxes beside the tools' dialogs: a New Hardware Found box of another
+    process on top of the wizard, which the program neither hides nor
+    presses while it finds and steps the wizard beside it; and, after the
+    panel's OK, the panel's prompt for the Windows CD, which the program
+    does not wait for and the user cancels. The same installation results."""
+    return german_full(image) + [
+        LogSequence("wizard found and hidden beside the box on top of it", [
+            r"^newhw box hwnd=", r"^wizard dialog hwnd=", r"^wizard hide ",
+            r"^wizard end code=0", r"^newhw closed"]),
+        LogCount(r"^newhw (hide|command) ", 0),
+        LogSequence("disc prompt after the panel's OK, cancelled by the user", [
+            r"^panel closed presses=1",
+            r'^panel prompt disc shown title="Datenträger einlegen"',
+            ex.user_press("panel", 2), r"^panel prompt disc answered ctl=2",
+            r"^panel end code=0"]),
+    ]
+
+
+def german_restart(image):
+    """The wizard asks to restart the computer after its finish; the user
+    answers Yes, and the restart ends NLSETUP.EXE there: no port entries, no
+    network panel, the network entries stay."""
+    answered = [
+        r"^wizard command dialog wp=0x00003025 ", r"^wizard finished",
+        r'^wizard prompt restart shown title="Geänderte Systemeinstellungen"',
+        ex.user_press("wizard", 6), r"^wizard prompt restart answered ctl=6",
+        r"^wizard restart$",
+        r"^wizard ended parent pid=\d+ name=(?i:.*nlsetup\.exe) result=1$",
+        r"^wizard end code=0"]
+    return ex.virtual_port_checks(False) + [ex.AdapterPort(False)] + \
+        ex.removal_checks(False) + [
+            LogCount(r"^panel ", 0),
+            LogSequence("restart prompt after the finish, answered Yes", answered)]
+
+
+def english_without_irmini(image):
+    """No IRMINI.INF in the setup scratch directory: it stays absent, with no
+    backup and no stub holding the display name, and INFRARED.INF is edited
+    as usual."""
+    infrared = ex.image_file(ex.read_image_files(image), ex.scratch("INFRARED.INF"))
+    return [ExitCode(0), FileAbsent(ex.scratch("IRMINI.INF")),
+            FileAbsent(ex.scratch("IRMINI.BAK")),
+            FileBytes(ex.scratch("INFRARED.INF"),
+                      ex.apply_edits(infrared, "INFRARED.INF", [9])),
+            FileBytes(ex.scratch("INFRARED.BAK"), infrared)]
 
 
 def german_twice(image):
@@ -276,69 +326,78 @@ def german_case_after_run(image):
                                  ex.MatchingSubkeyRemoved))]
 
 
+# A user at the PC who answers what the tools' screens ask.
+USER = "user=clicks"
+DIALOG_VARIANTS = ("installer=late+twice+file,wizard=late+slowpage,grow=2500,"
+                   "panel=stubborn,user=clicks,answer=skip")
+SILENT_TOOLS = "installer=noforward,wizard=exit,panel=notitle,user=clicks"
+
 NO_SOURCE_PATH = (
     "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup]\n"
     '"SourcePath"=-\n')
+
+
+DE, AT, EN = "de_DE.UTF-8", "de_AT.UTF-8", "en_US.UTF-8"
+SAME = "same"  # the simulated run plays the Wine run's stand-in options
+
+
+def sample(name, summary, locale, checks, standin="", sim=SAME, **fields):
+    """A scenario on the bundled German Windows 98 image."""
+    return Scenario(name, summary, GERMAN_IMAGE, locale, checks, standin,
+                    sim_standin=standin if sim == SAME else sim, **fields)
 
 
 SCENARIOS = [
     # The run whose time is accounted: its model list settles after 0.5 s,
     # so one pass of the program's wait sees it grow and the next sees it
     # settled (with the default 1.5 s a third pass costs another second).
-    Scenario("german", "German user (de_DE): the complete installation",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_traced, standin="grow=500",
-             setup={"trace_sleeps": True, "trace_profile": True,
-                    "extra_reg": NESTED_TRANSPORT},
-             sim_standin="grow=500"),
-    Scenario("english", "English user (en_US): no wizard, no port entries",
-             GERMAN_IMAGE, "en_US.UTF-8", english_traced,
-             setup={"trace_profile": True}, sim_standin=""),
-    Scenario("austrian", "Austrian German user (de_AT) counts as German",
-             GERMAN_IMAGE, "de_AT.UTF-8", austrian_full, sim_standin=""),
-    Scenario("german-dialog-variants",
-             "late dialogs and list page, second installer dialog, slow list, stubborn panel",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_dialog_variants,
-             standin="installer=late+twice,wizard=late+slowpage,grow=2500,"
-                     "panel=stubborn",
-             sim_standin="installer=late+twice,wizard=late+slowpage,grow=2500,"
-                         "panel=stubborn"),
-    Scenario("german-second-run", "backups of an earlier run are restored first",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_second_run,
-             setup={"extra_files_from": earlier_run_files}, sim_standin=""),
-    Scenario("german-no-tools", "no rundll32 at all: the run ends after the wizard",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_without_tools,
-             setup={"place_standin": False, "remove_system_rundll": True},
-             sim_standin=NO_TOOLS),
-    Scenario("english-stale-temp", "a leftover NL-TEMP.INF neither stays nor costs an edit",
-             GERMAN_IMAGE, "en_US.UTF-8", english_stale_temp_file,
-             setup={"extra_files": {ex.scratch("NL-TEMP.INF"): b"stale\r\n"}},
-             sim_standin=""),
-    Scenario("german-silent-tools", "nothing to press in any tool's dialog",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_silent_tools,
-             standin="installer=noforward,wizard=exit,panel=notitle",
-             sim_standin="installer=noforward,wizard=exit,panel=notitle"),
-    Scenario("german-twice", "two runs in a row: the same result as one",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_twice, setup={"runs": 2},
-             sim_standin=""),
-    Scenario("english-no-tools-no-source",
-             "no rundll32 and no SourcePath on an English system",
-             GERMAN_IMAGE, "en_US.UTF-8", english_without_tools_or_source,
-             setup={"place_standin": False, "remove_system_rundll": True,
-                    "extra_reg": NO_SOURCE_PATH}, sim_standin=NO_TOOLS),
-    Scenario("german-wizard-no-lists", "the wizard's lists never appear",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_wizard_without_lists,
-             standin="wizard=no1580", sim_standin="wizard=no1580"),
+    sample("german", "German user (de_DE): the complete installation", DE,
+           german_traced, "grow=500", setup={
+               "trace_sleeps": True, "trace_profile": True,
+               "extra_reg": NESTED_TRANSPORT}),
+    # On other systems the program leaves the class installer to the user.
+    sample("english", "English user (en_US): no wizard, no port entries", EN,
+           english_traced, USER, setup={"trace_profile": True}),
+    sample("austrian", "Austrian German user (de_AT) counts as German", AT,
+           austrian_full),
+    sample("german-dialog-variants", "late dialogs and list page, second installer "
+           "dialog, file prompt, slow list, stubborn panel", DE,
+           german_dialog_variants, DIALOG_VARIANTS),
+    # An earlier run left its backups and edited files: this run restores the
+    # backups first and so yields the same files as a first run.
+    sample("german-second-run", "backups of an earlier run are restored first", DE,
+           german_full, setup={"extra_files_from": earlier_run_files}),
+    sample("german-no-tools", "no rundll32 at all: the run ends after the wizard", DE,
+           german_without_tools, sim=NO_TOOLS,
+           setup={"place_standin": False, "remove_system_rundll": True}),
+    sample("english-stale-temp", "a leftover NL-TEMP.INF neither stays nor costs an edit",
+           EN, english_stale_temp_file, USER,
+           setup={"extra_files": {ex.scratch("NL-TEMP.INF"): b"stale\r\n"}}),
+    sample("english-no-irmini", "no IRMINI.INF: none is made, INFRARED.INF is edited",
+           EN, english_without_irmini, USER,
+           setup={"removed_files": (ex.scratch("IRMINI.INF"),)}),
+    sample("german-silent-tools", "nothing for the program to press in any tool's dialog", DE,
+           german_silent_tools, SILENT_TOOLS),
+    sample("german-twice", "two runs in a row: the same result as one", DE,
+           german_twice, setup={"runs": 2}),
+    sample("english-no-tools-no-source", "no rundll32 and no SourcePath on an English "
+           "system", EN, english_without_tools_or_source, sim=NO_TOOLS,
+           setup={"place_standin": False, "remove_system_rundll": True,
+                  "extra_reg": NO_SOURCE_PATH}),
+    sample("german-wizard-no-lists", "the wizard's lists never appear: the user finishes it",
+           DE, german_wizard_without_lists, "wizard=no1580,user=finish"),
+    sample("german-other-boxes", "a New Hardware Found box on the wizard, a disc prompt",
+           DE, german_other_boxes, "wizard=newhw,panel=disc," + USER),
+    sample("german-restart", "the user restarts Windows when the wizard asks", DE,
+           german_restart, "wizard=restart," + USER),
     # NLDIAG.EXE collects the case in the fresh prefix; simrun's image made
     # from the case alone predicts the run that follows.
-    Scenario("german-case", "NLDIAG.EXE's case predicts the German run",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_case,
-             setup={"collect_case": True}, case_standin=""),
-    Scenario("english-case", "NLDIAG.EXE's case predicts the English run",
-             GERMAN_IMAGE, "en_US.UTF-8", english_case,
-             setup={"collect_case": True}, case_standin=""),
-    Scenario("german-case-after-run",
-             "the case taken after a run shows its traces and predicts the next run",
-             GERMAN_IMAGE, "de_DE.UTF-8", german_case_after_run,
-             setup={"collect_case": True, "runs_before": 1}, case_standin="",
-             case_before_run=True),
+    sample("german-case", "NLDIAG.EXE's case predicts the German run", DE, german_case,
+           sim=None, setup={"collect_case": True}, case_standin=""),
+    sample("english-case", "NLDIAG.EXE's case predicts the English run", EN, english_case,
+           USER, sim=None, setup={"collect_case": True}, case_standin=USER),
+    sample("german-case-after-run", "the case taken after a run shows its traces and "
+           "predicts the next run", DE, german_case_after_run, sim=None,
+           setup={"collect_case": True, "runs_before": 1}, case_standin="",
+           case_before_run=True),
 ]

@@ -111,6 +111,23 @@ class LogSequenceTest(unittest.TestCase):
                          .evaluate(Result)[0])
 
 
+class UserPressTest(unittest.TestCase):
+    LOG = ("10 1 installer start lcid=0x0409 options=\"\" cmd=rundll32 sysdm.cpl,"
+           "InstallDevice_Rundll Infrared\r\n20 1 installer dialog n=1 hwnd=0x1\r\n"
+           "%s\r\n40 1 installer end code=0\r\n")
+
+    def passed(self, line):
+        class Result:
+            standin_log = self.LOG % line
+        return all(c.evaluate(Result)[0] for c in ex.installer_conversation(german=False))
+
+    def test_a_press_of_the_user_is_told_from_one_of_the_program(self):
+        self.assertTrue(self.passed('30 1 installer user press ctl=12324 on "Hardware-Assistent"'))
+        self.assertFalse(self.passed("30 1 installer command dialog wp=0x00003024 "
+                                     "lp=0x00000002 names=ctl=12324 id=12324"))
+        self.assertFalse(self.passed('30 1 installer user press ctl=2 on "Hardware-Assistent"'))
+
+
 def reg4(text):
     return regfile.parse_export(("REGEDIT4\n\n" + text).encode("cp1252"))
 

@@ -1,14 +1,22 @@
 // "rundll32 sysdm.cpl,InstallDevice_Rundll": the hardware wizard. Its first
 // page holds control 1551; the forward button 12324 brings the page with the
 // manufacturer list 1580 and the model list-view 1581, whose items keep
-// growing for a while (NL_STANDIN grow=<ms>, default 1500). The finish
-// command 12325 closes it.
+// growing for a while (NL_STANDIN grow=<ms>, default 1500). It waits on
+// every page until its finish command 12325 closes it. A user who finishes
+// (user=finish) presses Finish once the wizard has been visible for 3 s;
+// other users leave the device selection to whoever started it.
 //
-// Behaviours (NL_STANDIN wizard=..., several joined with +): normal; late (the dialog comes after
-// 1.2 s); absent (no dialog, ends after 3 s); exit (ends at once without any
-// window); slowpage (the second page comes 2.5 s after the forward press);
-// no1580 (the second page has neither list). Without a finish command the
-// wizard ends by itself 15 s after its dialog appeared.
+// Behaviours (NL_STANDIN wizard=..., several joined with +): normal; late
+// (the dialog comes after 1.2 s); absent (no dialog, ends after 3 s); exit
+// (ends at once without any window); slowpage (the second page comes 2.5 s
+// after the forward press); no1580 (the second page has neither list);
+// restart (after the finish command the dialog goes and a box "Geänderte
+// Systemeinstellungen" asks to restart the computer, Yes 6 and No 7: No ends
+// the wizard, Yes restarts Windows, which ends every program, NLSETUP.EXE
+// included; a user at the PC answers Yes, as the adapter's instructions tell
+// them to, or No with answer=no); newhw (a "Neue Hardwarekomponente
+// gefunden" box of another process stays on top of the wizard while it
+// runs).
 
 #include <cstdio>
 
@@ -21,7 +29,6 @@ namespace {
 constexpr DWORD kLateDialogMs = 1200;
 constexpr DWORD kSlowPageMs = 2500;
 constexpr DWORD kEndWithoutDialogMs = 3000;
-constexpr DWORD kEndWithoutFinishMs = 15000;
 constexpr DWORD kGrowStepMs = 100;
 
 HWND g_dialog = nullptr;
@@ -119,9 +126,29 @@ void GoForward() {
   }
 }
 
+const PromptButton kRestartButtons[] = {{kYesButton, "Ja"},
+                                        {kNoButton, "Nein"}};
+
+void AnswerRestart(int button) {
+  if (button == kYesButton) {
+    Log("restart");
+    EndParentProcess();
+  }
+  EndAfter(0);
+}
+
+void AskToRestart() {
+  HWND box = ShowPrompt(
+      "restart", "Ge\xe4nderte Systemeinstellungen",
+      "Sie m\xfcssen den Computer neu starten, damit die neuen Einstellungen "
+      "wirksam werden.\r\n\r\nSoll der Computer jetzt neu gestartet werden?",
+      kRestartButtons, 2, AnswerRestart);
+  LeaveToUser(box, UserAnswers("no") ? kNoButton : kYesButton);
+}
+
 INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
                                  LPARAM lParam) {
-  LogVisibility(dialog, message, wParam, lParam);
+  TrackVisibility(dialog, message, wParam, lParam);
   switch (message) {
     case WM_INITDIALOG:
       CreateLoggedControl(dialog, "BUTTON", "Weiter >", BS_PUSHBUTTON,
@@ -139,7 +166,11 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
       if (LOWORD(wParam) == kFinishButton) {
         Log("finished");
         DestroyWindow(dialog);
-        EndAfter(0);
+        if (BehaviourIs("wizard", "restart")) {
+          AskToRestart();
+        } else {
+          EndAfter(0);
+        }
       }
       return TRUE;
     default:
@@ -148,11 +179,12 @@ INT_PTR CALLBACK DialogProcedure(HWND dialog, UINT message, WPARAM wParam,
 }
 
 void ShowWizard() {
+  if (BehaviourIs("wizard", "newhw")) ShowNewHardwareBoxBeside();
   HWND dialog = CreateStandinDialog(nullptr, "Hardware-Assistent", 10, 10, 300,
                                     180, DialogProcedure, true);
   Log("dialog hwnd=0x%lx", static_cast<unsigned long>(
                                reinterpret_cast<ULONG_PTR>(dialog)));
-  EndAfter(kEndWithoutFinishMs);
+  if (UserFinishesWizard()) LeaveToUser(dialog, kFinishButton);
 }
 
 VOID CALLBACK ShowLateWizard(HWND, UINT, UINT_PTR timer, DWORD) {

@@ -1,4 +1,5 @@
-// Chooses the role from the command line, as rundll32 chooses the entry point.
+// Chooses the role from the command line, as rundll32 chooses the entry point;
+// a second copy started by the wizard plays the New Hardware Found box.
 
 #include <cstring>
 
@@ -11,7 +12,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   InitCommonControlsEx(&controls);
 
   const char* commandLine = GetCommandLineA();
-  if (std::strstr(commandLine, "InstallDevice_Rundll Infrared") != nullptr) {
+  const char* newHardware = std::strstr(commandLine, kNewHardwareCommand);
+  if (newHardware != nullptr) {
+    SetLogRole("newhw");
+  } else if (std::strstr(commandLine, "InstallDevice_Rundll Infrared") != nullptr) {
     SetLogRole("installer");
   } else if (std::strstr(commandLine, "InstallDevice_Rundll") != nullptr) {
     SetLogRole("wizard");
@@ -23,7 +27,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Log("start lcid=0x%04lX options=\"%s\" cmd=%s",
       static_cast<unsigned long>(GetUserDefaultLCID()), options, commandLine);
 
-  if (std::strstr(commandLine, "InstallDevice_Rundll Infrared") != nullptr) {
+  if (newHardware != nullptr) {
+    StartNewHardwareBox(newHardware + std::strlen(kNewHardwareCommand));
+  } else if (std::strstr(commandLine, "InstallDevice_Rundll Infrared") != nullptr) {
     StartClassInstaller();
   } else if (std::strstr(commandLine, "InstallDevice_Rundll") != nullptr) {
     StartHardwareWizard();

@@ -27,7 +27,7 @@ bool FindOption(const char* name, char* value, int capacity) {
 }  // namespace
 
 const char* Behaviour(const char* role) {
-  // One role per process, so one remembered answer suffices.
+  // Read afresh at every call; the text holds until the next one.
   static char value[64];
   if (!FindOption(role, value, sizeof value)) return "normal";
   return value;

@@ -113,14 +113,19 @@ HWND CreateLoggedControl(HWND parent, const char* className, const char* text,
   return control;
 }
 
-void LogVisibility(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+void TrackVisibility(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  // lParam 0: a ShowWindow call, not the owner's minimising or restoring.
   if (message == WM_SHOWWINDOW && lParam == 0) {
     Log("%s hwnd=0x%lx", wParam ? "show" : "hide",
         static_cast<unsigned long>(reinterpret_cast<ULONG_PTR>(dialog)));
+    UserSeesShowState(dialog, wParam != 0);
+  } else if (message == WM_DESTROY) {
+    UserForgets(dialog);
   }
 }
 
 void LogCommand(const char* where, WPARAM wParam, LPARAM lParam) {
+  if (UserIsPressing()) return;
   char named[32];
   Log("command %s wp=0x%08lX lp=0x%08lX names=%s id=%u", where,
       static_cast<unsigned long>(wParam), static_cast<unsigned long>(lParam),
