@@ -21,6 +21,11 @@ TEST(SimDesktop, FindWindowTakesTheNewestTopLevelMatch) {
   EXPECT_EQ(sim.FindWindowA("#32770", "netzwerk"), 0u);  // titles match exactly
   EXPECT_EQ(sim.FindWindowA("rundll", nullptr), 0u);
   EXPECT_EQ(sim.FindWindowA("#32770", "Child"), 0u);  // not top level
+  // FindWindowExA walks on from a window in the same order, top level only.
+  EXPECT_EQ(sim.FindWindowExA(0, 0, "#32770", nullptr), second);
+  EXPECT_EQ(sim.FindWindowExA(0, second, "#32770", nullptr), first);
+  EXPECT_EQ(sim.FindWindowExA(0, first, "#32770", nullptr), 0u);
+  EXPECT_EQ(sim.FindWindowExA(second, 0, "#32770", nullptr), 0u);
   sim.ShowWindow(second, kSwHide);
   EXPECT_EQ(sim.FindWindowA("#32770", nullptr), second);  // hidden windows count
   sim.Desktop().DestroyWindow(second);

@@ -243,7 +243,9 @@ def _simulate(simrun, image, locale, runs, standin, work):
     run = subprocess.run(command, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                          timeout=120)
     output = run.stdout.decode("utf-8", "replace")
-    if run.returncode != 0 or not os.path.isdir(kept):
+    # Exit 1 is a run that waited for the user or was ended under the program
+    # (Windows restarted): its system is kept and compared all the same.
+    if run.returncode not in (0, 1) or not os.path.isdir(kept):
         return SimOutcome(False, "simrun exit %d: %s" % (run.returncode, output[-400:]))
     ending = re.search(r"and (\d+) ms of virtual time", output)
     files = {}

@@ -77,18 +77,25 @@ void SimDesktop::DeliverPosted() {
 
 // ---- Platform calls ----
 
+WindowHandle SimDesktop::NextTopLevel(WindowHandle after, const char* className,
+                                      const char* title) const {
+  bool started = after == 0;
+  for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
+    if (!started) {
+      started = *it == after;
+      continue;
+    }
+    const SimWindow* w = LiveWindow(*it);
+    if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
+    if (title && w->title != title) continue;
+    return w->handle;
+  }
+  return 0;
+}
+
 WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className,
                                      const char* title, Described* out) {
-  WindowHandle r = 0;
-  if (fault != Fault::kFail) {
-    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
-      const SimWindow* w = LiveWindow(*it);
-      if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
-      if (title && w->title != title) continue;
-      r = w->handle;
-      break;
-    }
-  }
+  const WindowHandle r = fault != Fault::kFail ? NextTopLevel(0, className, title) : 0;
   DescribeTo(out, [&] {
     return Described{QuotedOrNull(className) + ", " + QuotedOrNull(title), Hex(r)};
   });
@@ -98,21 +105,8 @@ WindowHandle SimDesktop::FindWindowA(Fault fault, const char* className,
 WindowHandle SimDesktop::FindWindowExA(Fault fault, WindowHandle parent,
                                        WindowHandle after, const char* className,
                                        const char* title, Described* out) {
-  WindowHandle r = 0;
-  if (fault != Fault::kFail && parent == 0) {
-    bool started = after == 0;
-    for (auto it = topLevel_.rbegin(); it != topLevel_.rend(); ++it) {
-      if (!started) {
-        started = *it == after;
-        continue;
-      }
-      const SimWindow* w = LiveWindow(*it);
-      if (!w || (className && !EqualsIgnoreCase(w->className, className))) continue;
-      if (title && w->title != title) continue;
-      r = w->handle;
-      break;
-    }
-  }
+  const WindowHandle r =
+      fault != Fault::kFail && parent == 0 ? NextTopLevel(after, className, title) : 0;
   DescribeTo(out, [&] {
     return Described{Hex(parent) + ", " + Hex(after) + ", " + QuotedOrNull(className) + ", " +
                          QuotedOrNull(title),

@@ -131,6 +131,10 @@ class SimDesktop {
     std::intptr_t itemCount = 0;
   };
 
+  // The first top-level window after `after` (0: from the top) in the
+  // order FindWindowA searches, of that class and title (null: any).
+  WindowHandle NextTopLevel(WindowHandle after, const char* className,
+                            const char* title) const;
   SimWindow* LiveWindow(WindowHandle window);
   const SimWindow* LiveWindow(WindowHandle window) const;
   std::intptr_t Deliver(const SimMessage& message);
