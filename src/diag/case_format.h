@@ -63,6 +63,9 @@ constexpr std::uint32_t kMaxFileBytes = 1048576;   // a setup file's bytes
 constexpr std::uint32_t kMaxChecksummedBytes = 16u * 1048576u;  // program folder
 constexpr std::uint32_t kHexBytesPerLine = 32;
 
+// The key of the Windows version numbers (the Setup key's parent).
+constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
 // The setup files the case carries, from the setup scratch directory.
 constexpr const char* kCaseSetupFiles[] = {
     kIrminiInf, kInfraredInf, kIrminiBak, kInfraredBak, kTempInfName,

@@ -9,6 +9,10 @@
 
 namespace nl::diag {
 
+// CRC-32 (the polynomial of zip and PNG), continued over pieces: start with
+// 0, pass the previous result.
+std::uint32_t Crc32(std::uint32_t crc, const void* bytes, std::size_t count);
+
 class CaseOutput {
  public:
   CaseOutput(DiagSystem& os, FileHandle file) : os_(os), file_(file) {}
@@ -29,6 +33,14 @@ class CaseOutput {
   // "absent (error 2)", "unreadable (error 5)" and the like.
   void Failure(const char* what, std::uint32_t error);
 
+  // The checksum of the text given since the last StartDigest, written or
+  // not; while dry, text is only counted in it, not written. A subtree read
+  // once dry and once for real tells by its two digests whether it changed
+  // in between.
+  void StartDigest() { digest_ = 0; }
+  std::uint32_t Digest() const { return digest_; }
+  void SetDry(bool dry) { dry_ = dry; }
+
   // Writes what is buffered; false once any write failed.
   bool Flush();
   bool ok() const { return ok_; }
@@ -39,10 +51,9 @@ class CaseOutput {
   char buffer_[2048];  // a frame under 4 KB needs no stack probe
   std::size_t used_ = 0;
   bool ok_ = true;
+  bool dry_ = false;
+  std::uint32_t digest_ = 0;
 };
 
-// CRC-32 (the polynomial of zip and PNG), continued over pieces: start with
-// 0, pass the previous result.
-std::uint32_t Crc32(std::uint32_t crc, const void* bytes, std::size_t count);
 
 }  // namespace nl::diag

@@ -9,7 +9,9 @@ namespace {
 
 // One value's data and name at a time; left to .bss, not to the stack.
 std::uint8_t g_data[kMaxValueData];
-char g_valueName[kMaxValueName];
+// One byte more than the longest name taken, so that a name of exactly
+// kMaxValueName bytes still fits with its zero.
+char g_valueName[kMaxValueName + 1];
 
 struct Walk {
   DiagSystem& os;
@@ -41,15 +43,20 @@ bool IsQuotableText(const std::uint8_t* data, std::uint32_t size) {
   return true;
 }
 
+// Value names compared as Windows compares them: ASCII letters in either
+// case ("setupscratchdir" is SetupScratchDir).
 bool SameText(const char* a, const char* b) {
-  while (*a != '\0' && *a == *b) ++a, ++b;
-  return *a == *b;
+  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  while (*a != '\0' && fold(*a) == fold(*b)) ++a, ++b;
+  return fold(*a) == fold(*b);
 }
 
+// Bytes regedit could not write inside a quoted name on one line; a TAB it
+// writes as it is.
 bool HasControlBytes(const char* text, std::uint32_t length) {
   for (std::uint32_t i = 0; i < length; ++i) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c < 0x20 || c == 0x7F) return true;
+    if ((c < 0x20 && c != '\t') || c == 0x7F) return true;
   }
   return false;
 }
@@ -239,15 +246,70 @@ void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
   std::size_t index = 0;
   for (const CaseSubtree& subtree : kCaseSubtrees) {
     SubtreeResult& result = results[index++];
-    result = SubtreeResult();
-    RegKey key = 0;
-    result.openError = os.RegOpenKeyExA(kHkeyLocalMachine, subtree.path, kKeyRead, &key);
-    if (result.openError != kErrorSuccess) continue;
-    Walk walk{os, out, result, subtree.valuesOnly ? setup : nullptr, {}};
-    const std::size_t length = std::strlen(subtree.path);
-    std::memcpy(walk.path, subtree.path, length + 1);
-    WriteKey(walk, key, length, 0, subtree.valuesOnly);
+    // Read once without writing, then again for the case: a program or a
+    // device changing the keys meanwhile shows as two different readings,
+    // and the subtree is marked, not taken for the PC's.
+    std::uint32_t digests[2] = {0, 0};
+    for (int pass = 0; pass < 2; ++pass) {
+      result = SubtreeResult();
+      RegKey key = 0;
+      result.openError = os.RegOpenKeyExA(kHkeyLocalMachine, subtree.path, kKeyRead, &key);
+      if (result.openError != kErrorSuccess) break;
+      out.SetDry(pass == 0);
+      out.StartDigest();
+      Walk walk{os, out, result, subtree.valuesOnly && pass == 1 ? setup : nullptr, {}};
+      const std::size_t length = std::strlen(subtree.path);
+      std::memcpy(walk.path, subtree.path, length + 1);
+      WriteKey(walk, key, length, 0, subtree.valuesOnly);
+      os.RegCloseKey(key);
+      digests[pass] = out.Digest();
+    }
+    out.SetDry(false);
+    result.changed = result.openError == kErrorSuccess && digests[0] != digests[1];
+  }
+}
+
+void WriteWindowsVersionNumbers(DiagSystem& os, CaseOutput& out) {
+  static const char* const kWanted[][2] = {{"VersionNumber", "windows-version-number"},
+                                           {"SubVersionNumber", "windows-subversion-number"}};
+  RegKey key = 0;
+  const RegResult opened = os.RegOpenKeyExA(kHkeyLocalMachine, kCurrentVersionKey, kKeyRead, &key);
+  bool found[2] = {false, false};
+  if (opened == kErrorSuccess) {
+    // Only these two values are written: the key holds the owner's name and
+    // the product key as well, which stay on the PC.
+    for (std::uint32_t index = 0; index < kMaxValuesPerSubtree; ++index) {
+      std::uint32_t nameSize = sizeof g_valueName;
+      std::uint32_t dataSize = sizeof g_data;
+      std::uint32_t type = 0;
+      if (os.RegEnumValueA(key, index, g_valueName, &nameSize, &type, g_data, &dataSize) ==
+          kErrorNoMoreItems)
+        break;
+      if (nameSize >= sizeof g_valueName || dataSize > sizeof g_data) continue;
+      g_valueName[nameSize] = '\0';
+      for (int i = 0; i < 2; ++i) {
+        if (found[i] || !SameText(g_valueName, kWanted[i][0])) continue;
+        found[i] = true;
+        std::uint32_t length = 0;
+        while (length < dataSize && g_data[length] != 0) ++length;
+        out.Field(kWanted[i][1]);
+        out.Char('"');
+        out.LineText(reinterpret_cast<const char*>(g_data), length);
+        out.Char('"');
+        out.EndLine();
+      }
+    }
     os.RegCloseKey(key);
+  }
+  for (int i = 0; i < 2; ++i) {
+    if (found[i]) continue;
+    out.Field(kWanted[i][1]);
+    if (opened != kErrorSuccess) {
+      out.Failure("unreadable", static_cast<std::uint32_t>(opened));
+    } else {
+      out.Text("absent");
+    }
+    out.EndLine();
   }
 }
 
@@ -261,7 +323,10 @@ void WriteRegistryStatus(CaseOutput& out, const SubtreeResult* results) {
     } else if (result.openError != kErrorSuccess) {
       out.Failure("unreadable", static_cast<std::uint32_t>(result.openError));
     } else {
-      out.Text(result.tooLarge ? "too large" : result.unreadable != 0 ? "incomplete" : "present");
+      out.Text(result.changed     ? "changed while read"
+               : result.tooLarge  ? "too large"
+               : result.unreadable != 0 ? "incomplete"
+                                        : "present");
       out.Text(", ");
       out.Decimal(result.keys);
       out.Text(" keys, ");

@@ -27,12 +27,17 @@ struct SubtreeResult {
   std::uint32_t values = 0;
   std::uint32_t unreadable = 0;  // values and keys left out, each with a ";" line
   bool tooLarge = false;         // the limit of keys or values was reached
+  bool changed = false;          // two reads in a row gave different keys
 };
 
 // Writes "REGEDIT4", every subtree, and fills `results` (one per
 // kCaseSubtrees entry) and `setup`.
 void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
                        SetupPaths* setup);
+// "windows-version-number" and "windows-subversion-number": VersionNumber
+// and SubVersionNumber of kCurrentVersionKey, which tell 95, OSR2, 98 and
+// 98 SE apart, and no other value of that key.
+void WriteWindowsVersionNumbers(DiagSystem& os, CaseOutput& out);
 // The status part: one "path = ..." line per subtree.
 void WriteRegistryStatus(CaseOutput& out, const SubtreeResult* results);
 

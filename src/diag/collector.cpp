@@ -50,6 +50,22 @@ void WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
     out.Failure("unreadable", os.GetLastError());
     out.EndLine();
   }
+  WriteWindowsVersionNumbers(os, out);
+  // When the case was taken, by the PC's clock: an old NLCASE.TXT shows as
+  // such beside a fresh one.
+  TimeRecord now;
+  std::memset(&now, 0, sizeof now);
+  os.GetLocalTime(&now);
+  out.Field("collected");
+  out.Decimal(now.year);
+  const std::uint32_t parts[] = {now.month, now.day, now.hour, now.minute, now.second};
+  const char separators[] = "-- ::";
+  for (int i = 0; i < 5; ++i) {
+    out.Char(separators[i]);
+    if (parts[i] < 10) out.Char('0');
+    out.Decimal(parts[i]);
+  }
+  out.EndLine();
   out.Field("user-locale");
   out.Hex(os.GetUserDefaultLCID(), 4);
   out.EndLine();

@@ -38,6 +38,18 @@ struct VersionRecord {
   char extra[128];            // szCSDVersion (" A", " B", ...)
 };
 
+// SYSTEMTIME, field for field.
+struct TimeRecord {
+  std::uint16_t year;
+  std::uint16_t month;
+  std::uint16_t dayOfWeek;
+  std::uint16_t day;
+  std::uint16_t hour;
+  std::uint16_t minute;
+  std::uint16_t second;
+  std::uint16_t milliseconds;
+};
+
 class DiagSystem {
  protected:
   // Never owned or deleted through this interface (no virtual destructor:
@@ -79,6 +91,8 @@ class DiagSystem {
   virtual const char* GetCommandLineA() = 0;
   virtual int GetVersionExA(VersionRecord* version) = 0;
   virtual std::uint32_t GetUserDefaultLCID() = 0;
+  // The PC's date and time, as its clock shows them.
+  virtual void GetLocalTime(TimeRecord* time) = 0;
   virtual std::uint32_t GetSystemDefaultLCID() = 0;
   // root: "D:\" (the trailing backslash is required).
   virtual std::uint32_t GetDriveTypeA(const char* root) = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,8 +24,13 @@ class SimDiagSystem : public diag::DiagSystem {
   std::string programPath = "C:\\NLSETUP\\NLDIAG.EXE";
   std::vector<std::string> messages;  // every message box's text
 
+  // Runs before each key is opened, with its path: another program may
+  // change the registry while the collector reads it.
+  std::function<void(const std::string& path)> beforeOpen;
+
   RegResult RegOpenKeyExA(RegKey key, const char* subKey, std::uint32_t access,
                           RegKey* result) override {
+    if (beforeOpen) beforeOpen(key == kHkeyLocalMachine ? subKey : paths_[key] + "\\" + subKey);
     const RegResult status = sim_.RegOpenKeyExA(key, subKey, 0, access, result);
     if (status == kErrorSuccess) {
       const std::string parent = key == kHkeyLocalMachine ? "" : paths_[key] + "\\";
@@ -106,6 +112,13 @@ class SimDiagSystem : public diag::DiagSystem {
     return 1;
   }
   std::uint32_t GetUserDefaultLCID() override { return sim_.GetUserDefaultLCID(); }
+  // The simulated PC's clock: 1 June 1999, noon, when the system starts.
+  void GetLocalTime(diag::TimeRecord* time) override {
+    const std::uint64_t seconds = sim_.Clock().Now() / 1000;
+    *time = diag::TimeRecord{1999, 6, 2, 1, static_cast<std::uint16_t>(12 + seconds / 3600 % 12),
+                             static_cast<std::uint16_t>(seconds / 60 % 60),
+                             static_cast<std::uint16_t>(seconds % 60), 0};
+  }
   std::uint32_t GetSystemDefaultLCID() override { return sim_.GetUserDefaultLCID(); }
   std::uint32_t GetDriveTypeA(const char* root) override {
     return sim::DriveTypeOf(sim_.Files().DriveKindOf(root[0]));

@@ -109,6 +109,12 @@ int Win32DiagSystem::GetVersionExA(diag::VersionRecord* version) {
   return ::GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(version));
 }
 
+static_assert(sizeof(diag::TimeRecord) == sizeof(SYSTEMTIME), "TimeRecord is SYSTEMTIME");
+
+void Win32DiagSystem::GetLocalTime(diag::TimeRecord* time) {
+  ::GetLocalTime(reinterpret_cast<SYSTEMTIME*>(time));
+}
+
 std::uint32_t Win32DiagSystem::GetUserDefaultLCID() {
   return ::GetUserDefaultLCID();
 }

@@ -33,6 +33,7 @@ class Win32DiagSystem : public diag::DiagSystem {
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   const char* GetCommandLineA() override;
   int GetVersionExA(diag::VersionRecord* version) override;
+  void GetLocalTime(diag::TimeRecord* time) override;
   std::uint32_t GetUserDefaultLCID() override;
   std::uint32_t GetSystemDefaultLCID() override;
   std::uint32_t GetDriveTypeA(const char* root) override;
