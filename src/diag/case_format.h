@@ -23,7 +23,10 @@
 namespace nl::diag {
 
 constexpr const char* kCaseFileName = "NLCASE.TXT";
-constexpr const char* kCaseFirstLine = "NLDIAG case file 1";
+// Version 2 adds the parts marked below and the system part's version
+// numbers and date; simrun reads both versions.
+constexpr const char* kCaseFirstLine = "NLDIAG case file 2";
+constexpr const char* kCaseFirstLineVersion1 = "NLDIAG case file 1";
 
 constexpr const char* kPartSystem = "system";
 constexpr const char* kPartRegistry = "registry";
@@ -32,11 +35,19 @@ constexpr const char* kPartFilePrefix = "file ";  // "== file IRMINI.INF"
 constexpr const char* kPartProgramFolder = "program folder";
 constexpr const char* kPartSourceDrive = "source drive";
 constexpr const char* kPartEnd = "end";
+// Since version 2.
+constexpr const char* kPartDriverBesideProgram = "driver beside the program";
+constexpr const char* kPartDriverInSource = "driver in SourcePath";
+constexpr const char* kPartInfFolderFilePrefix = "inf folder file ";  // "== inf folder file IRMINI.INF"
+constexpr const char* kPartSystemTools = "system tools";
+constexpr const char* kPartDriverDatabase = "driver database";  // Windows 95 only
+constexpr const char* kPartPorts = "ports";
 
 // What the collector takes: the keys the installation reads or writes,
 // below HKEY_LOCAL_MACHINE: the Setup key's values, and the other keys with
 // everything beneath them.
 constexpr const char* kRegistryRoot = "HKEY_LOCAL_MACHINE";
+constexpr const char* kAdapterEnumPath = "Enum\\USB\\VID_1B4E&PID_0430";
 struct CaseSubtree {
   const char* path;
   bool valuesOnly;
@@ -48,6 +59,9 @@ constexpr CaseSubtree kCaseSubtrees[] = {
     {kClassKeyPath, false},
     {kNetworkEntries[1].keyPath, false},
     {kNetworkEntries[2].keyPath, false},
+    // The adapter's own node: whether Windows has seen it, installed it, or
+    // failed to (its ConfigFlags). Since version 2.
+    {kAdapterEnumPath, false},
 };
 
 // Limits. A subtree with more keys or values is written up to the limit and

@@ -55,17 +55,18 @@ void SizeAndCrc(CaseOutput& out, std::uint32_t size, std::uint32_t crc) {
   out.EndLine();
 }
 
-void WriteSetupFile(DiagSystem& os, CaseOutput& out, const char* scratchDir,
-                    const char* name) {
+// "== <part>" and the file's path, state and bytes. `folder` null: not
+// looked for, `unknownFolder` says why.
+void WriteFilePart(DiagSystem& os, CaseOutput& out, const char* partPrefix, const char* part,
+                   const char* folder, const char* name, const char* unknownFolder) {
   out.Text("== ");
-  out.Text(kPartFilePrefix);
-  out.Text(name);
+  out.Text(partPrefix);
+  out.Text(part);
   out.EndLine();
   char path[kMaxPath];
-  if (scratchDir == nullptr || !JoinPath(scratchDir, name, path)) {
+  if (folder == nullptr || !JoinPath(folder, name, path)) {
     out.Field("state");
-    out.Text(scratchDir == nullptr ? "not looked for (no SetupScratchDir)"
-                                   : "not looked for (the path is too long)");
+    out.Text(folder == nullptr ? unknownFolder : "not looked for (the path is too long)");
     out.EndLine();
     return;
   }
@@ -172,7 +173,95 @@ bool JoinPath(const char* folder, const char* name, char* out) {
 
 void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
   for (const char* name : kCaseSetupFiles)
-    WriteSetupFile(os, out, setup.scratchKnown ? setup.scratchDir : nullptr, name);
+    WriteFilePart(os, out, kPartFilePrefix, name, setup.scratchKnown ? setup.scratchDir : nullptr,
+                  name, "not looked for (no SetupScratchDir)");
+}
+
+void WriteDriverFiles(DiagSystem& os, CaseOutput& out, const char* programFolder,
+                      const SetupPaths& setup) {
+  WriteFilePart(os, out, "", kPartDriverBesideProgram, programFolder, kDriverFileName,
+                "not looked for (the program's folder is unknown)");
+  WriteFilePart(os, out, "", kPartDriverInSource, setup.sourceKnown ? setup.sourcePath : nullptr,
+                kDriverFileName, "not looked for (no SourcePath)");
+}
+
+void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup,
+                         const char* windowsFolder) {
+  // Only where the setup scratch directory does not tell Windows where its
+  // INF files are: then they are in the Windows folder's INF.
+  if (setup.scratchKnown) {
+    const std::uint32_t attributes = os.GetFileAttributesA(setup.scratchDir);
+    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0)
+      return;
+  }
+  char infFolder[kMaxPath];
+  const bool known = windowsFolder != nullptr && JoinPath(windowsFolder, "INF", infFolder);
+  const char* const infFiles[] = {kIrminiInf, kInfraredInf};
+  for (const char* name : infFiles)
+    WriteFilePart(os, out, kPartInfFolderFilePrefix, name, known ? infFolder : nullptr, name,
+                  "not looked for (the Windows folder is unknown)");
+}
+
+void WriteSystemTools(DiagSystem& os, CaseOutput& out, const char* windowsFolder,
+                      const char* systemFolder) {
+  out.Text("== ");
+  out.Text(kPartSystemTools);
+  out.EndLine();
+  // The three command lines run rundll32 from the Windows folder and the
+  // control panel files from the system folder.
+  const char* const folders[] = {windowsFolder, systemFolder};
+  const char* const names[][3] = {{"RUNDLL32.EXE", nullptr, nullptr},
+                                  {"SYSDM.CPL", "NETCPL.CPL", "SHELL32.DLL"}};
+  for (int f = 0; f < 2; ++f) {
+    for (const char* name : names[f]) {
+      if (name == nullptr) continue;
+      if (folders[f] == nullptr) {
+        out.Field(name);
+        out.Text("not looked for (the folder is unknown)");
+        out.EndLine();
+      } else {
+        WriteFolderFile(os, out, folders[f], name);
+      }
+    }
+  }
+}
+
+void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFolder) {
+  out.Text("== ");
+  out.Text(kPartDriverDatabase);
+  out.EndLine();
+  char infFolder[kMaxPath];
+  const bool known = windowsFolder != nullptr && JoinPath(windowsFolder, "INF", infFolder);
+  const char* const databaseFiles[] = {"DRVDATA.BIN", "DRVIDX.BIN"};
+  for (const char* name : databaseFiles) {
+    out.Field(name);
+    char path[kMaxPath];
+    if (!known || !JoinPath(infFolder, name, path)) {
+      out.Text("not looked for (the Windows folder is unknown)");
+      out.EndLine();
+      continue;
+    }
+    const FileHandle file = OpenForReading(os, path);
+    if (file == kInvalidFileHandle) {
+      OpenFailure(out, os.GetLastError());
+      out.EndLine();
+      continue;
+    }
+    std::uint64_t written = 0;
+    const std::uint32_t size = os.GetFileSize(file);
+    const bool dated = os.GetFileTime(file, &written) != 0;
+    os.CloseHandle(file);
+    out.Text("present, ");
+    out.Decimal(size);
+    out.Text(" bytes");
+    if (dated) {
+      out.Text(", written ");
+      out.Hex(static_cast<std::uint32_t>(written >> 32), 8);
+      out.Hex(static_cast<std::uint32_t>(written), 8);
+      out.Text(" (FILETIME)");
+    }
+    out.EndLine();
+  }
 }
 
 void WriteProgramFolder(DiagSystem& os, CaseOutput& out, const char* folder) {

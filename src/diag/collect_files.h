@@ -11,6 +11,22 @@ namespace nl::diag {
 
 // "== file NAME" for each setup file of the scratch directory.
 void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup);
+// "== driver beside the program" and "== driver in SourcePath": the bytes of
+// nl-430.sys in the collector's folder and in SourcePath, as a setup file's.
+void WriteDriverFiles(DiagSystem& os, CaseOutput& out, const char* programFolder,
+                      const SetupPaths& setup);
+// "== inf folder file NAME" for IRMINI.INF and INFRARED.INF in the Windows
+// folder's INF, written only when SetupScratchDir names no folder that is
+// there. `windowsFolder` null: unknown.
+void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup,
+                         const char* windowsFolder);
+// "== system tools": rundll32.exe in the Windows folder, sysdm.cpl,
+// netcpl.cpl and shell32.dll in the system folder (size and checksum).
+void WriteSystemTools(DiagSystem& os, CaseOutput& out, const char* windowsFolder,
+                      const char* systemFolder);
+// "== driver database": Windows 95's DRVDATA.BIN and DRVIDX.BIN in the INF
+// folder, their size and last write.
+void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFolder);
 // "== program folder": `folder` is the collector's folder, no trailing
 // backslash ("D:" for the root of D:).
 void WriteProgramFolder(DiagSystem& os, CaseOutput& out, const char* folder);

@@ -4,6 +4,7 @@
 
 #include "diag/case_format.h"
 #include "diag/collect_files.h"
+#include "diag/collect_ports.h"
 #include "diag/collect_registry.h"
 
 namespace nl::diag {
@@ -175,6 +176,29 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
   WriteProgramFolder(os, out, programFolder);
   out.EndLine();
   WriteSourceDrive(os, out, setup);
+  out.EndLine();
+  WriteDriverFiles(os, out, programFolder, setup);
+  out.EndLine();
+  char windows[kMaxPath];
+  char system[kMaxPath];
+  const std::uint32_t windowsLength = os.GetWindowsDirectoryA(windows, sizeof windows);
+  const std::uint32_t systemLength = os.GetSystemDirectoryA(system, sizeof system);
+  const char* windowsFolder = windowsLength != 0 && windowsLength < sizeof windows ? windows : nullptr;
+  WriteInfFolderFiles(os, out, setup, windowsFolder);
+  out.EndLine();
+  WriteSystemTools(os, out, windowsFolder,
+                   systemLength != 0 && systemLength < sizeof system ? system : nullptr);
+  out.EndLine();
+  WritePorts(os, out);
+  // Windows 95 (4.0) keeps what it read of the INF files in its driver
+  // database, which may hide an INF file's new content.
+  VersionRecord version;
+  std::memset(&version, 0, sizeof version);
+  version.size = sizeof version;
+  if (os.GetVersionExA(&version) && version.majorVersion == 4 && version.minorVersion == 0) {
+    out.EndLine();
+    WriteDriverDatabase(os, out, windowsFolder);
+  }
   Part(out, kPartEnd);
 }
 

@@ -77,6 +77,9 @@ class DiagSystem {
   virtual int WriteFile(FileHandle file, const void* buffer,
                         std::uint32_t count, std::uint32_t* done) = 0;
   virtual std::uint32_t GetFileSize(FileHandle file) = 0;  // low 32 bits
+  // The file's last write, as a FILETIME (100 ns since 1601, UTC); false
+  // when it cannot be read.
+  virtual int GetFileTime(FileHandle file, std::uint64_t* lastWrite) = 0;
   virtual int CloseHandle(FileHandle file) = 0;
   virtual int DeleteFileA(const char* path) = 0;
   virtual std::uint32_t GetFileAttributesA(const char* path) = 0;
@@ -88,6 +91,7 @@ class DiagSystem {
                                            std::uint32_t size) = 0;
   virtual std::uint32_t GetWindowsDirectoryA(char* buffer,
                                              std::uint32_t size) = 0;
+  virtual std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) = 0;
   virtual const char* GetCommandLineA() = 0;
   virtual int GetVersionExA(VersionRecord* version) = 0;
   virtual std::uint32_t GetUserDefaultLCID() = 0;

@@ -1,8 +1,12 @@
 // Reads any bytes as a case file NLDIAG.EXE wrote and plans the image from
-// it: nothing may crash or upset the sanitizers, and every path the plan
-// would write must stay inside the image folder.
+// it: nothing may crash, upset the sanitizers or throw anything but a
+// CaseError naming the case; every path the plan would write must stay
+// inside the image folder, and no two may take one place ignoring letter
+// case, nor one lie below a file.
 #include <cstdint>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -27,6 +31,12 @@ void CheckInside(const std::string& path) {
   }
 }
 
+std::string Folded(const std::string& path) {
+  std::string out;
+  for (const char c : path) out += c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  return out;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -34,10 +44,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     const simrun::CaseFile caseFile = simrun::ReadCaseFile(bytes, "NLCASE.TXT");
     const simrun::CaseImagePlan plan = simrun::PlanCaseImage(caseFile, "driver bytes");
-    for (const auto& [path, content] : plan.files) CheckInside(path);
-    for (const std::string& folder : plan.folders) CheckInside(folder);
+    std::set<std::string> files, places;
+    std::map<std::string, std::string> spellings;  // each folder spelled one way
+    auto spelledOnce = [&](const std::string& path) {
+      for (std::size_t at = path.find('/'); at != std::string::npos; at = path.find('/', at + 1))
+        if (spellings.emplace(Folded(path.substr(0, at)), path.substr(0, at)).first->second !=
+            path.substr(0, at))
+          std::abort();
+      if (spellings.emplace(Folded(path), path).first->second != path) std::abort();
+    };
+    for (const simrun::PlannedFile& file : plan.files) {
+      CheckInside(file.path);
+      spelledOnce(file.path);
+      if (!files.insert(Folded(file.path)).second || !places.insert(Folded(file.path)).second)
+        std::abort();
+    }
+    for (const simrun::PlannedFolder& folder : plan.folders) {
+      CheckInside(folder.path);
+      spelledOnce(folder.path);
+      if (files.count(Folded(folder.path)) != 0 || !places.insert(Folded(folder.path)).second)
+        std::abort();
+    }
+    for (const std::string& place : places)
+      for (std::size_t at = place.find('/'); at != std::string::npos; at = place.find('/', at + 1))
+        if (files.count(place.substr(0, at)) != 0) std::abort();
+    // "NLCASE.TXT line 7: why", or after the first 100 "NLCASE.TXT: and 7 more ...".
     for (const std::string& warning : caseFile.warnings)
-      if (warning.compare(0, 16, "NLCASE.TXT line ") != 0) std::abort();
+      if (warning.compare(0, 16, "NLCASE.TXT line ") != 0 && warning.compare(0, 16, "NLCASE.TXT: and ") != 0)
+        std::abort();
   } catch (const simrun::CaseError& error) {
     // A damaged case names its file and the line.
     if (std::string_view(error.what()).substr(0, 10) != "NLCASE.TXT") std::abort();

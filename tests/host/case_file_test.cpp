@@ -103,6 +103,7 @@ TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
     EXPECT_EQ(pc->Files().ErrorMode(), 0u) << "the error mode is put back";
     EXPECT_NE(caseText.find("\r\n== end\r\n"), std::string::npos);
 
+    EXPECT_EQ(simrun::ReadCaseFile(caseText, "NLCASE.TXT").warnings, std::vector<std::string>{});
     const std::string image = MakeImage(caseText, work.path);
     SimSystem fromCase;
     fromCase.LoadImage(image);
@@ -111,77 +112,172 @@ TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
   }
 }
 
-// The number of the first line holding `text`, counted from 1.
+// The number of the first line holding `text`, counted from 1 as an
+// editor counts them: CRLF, LF and a lone CR each end a line.
 std::size_t LineOf(const std::string& caseText, const std::string& text) {
   const std::size_t at = caseText.find(text);
   EXPECT_NE(at, std::string::npos) << text;
-  return 1 + static_cast<std::size_t>(std::count(caseText.begin(), caseText.begin() + at, '\n'));
+  std::size_t line = 1;
+  for (std::size_t i = 0; i < at && i < caseText.size(); ++i)
+    if (caseText[i] == '\n' || (caseText[i] == '\r' && caseText.compare(i, 2, "\r\n") != 0)) ++line;
+  return line;
 }
 
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   const std::size_t at = text.find(from);
   EXPECT_NE(at, std::string::npos) << from;
-  return text.replace(at, from.size(), to);
+  return at == std::string::npos ? text : text.replace(at, from.size(), to);
 }
 
-// A case damaged by hand: a clear error naming the line where the damage
-// shows, and no image planned from it.
-TEST(CaseFile, DamageNamesTheLine) {
+std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+  return text;
+}
+
+// The text without the lines from the one holding `from` up to the one
+// holding `to`.
+std::string Without(const std::string& text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  return text.substr(0, at) + text.substr(text.find(to, at));
+}
+
+// As a mail program sends it that wraps lines at `width` characters: at
+// the last blank within them, or inside a word without one.
+std::string Wrapped(const std::string& text, std::size_t width) {
+  std::string out;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    while (line.size() > width) {
+      const std::size_t blank = line.rfind(' ', width);
+      const std::size_t cut = blank == std::string::npos || blank == 0 ? width : blank;
+      out += line.substr(0, cut) + "\r\n";
+      line = line.substr(cut + (cut == blank ? 1 : 0));
+    }
+    out += line + "\r\n";
+    start = end + 2;
+  }
+  return out;
+}
+
+std::string SetupLine(const char* value, const std::string& text) {
+  return "\"" + std::string(value) + "\"=\"" + ReplacedAll(text, "\\", "\\\\") + "\"";
+}
+
+// A case damaged on the way or made by hand: an error naming the line where
+// the damage shows and no image; lighter damage a warning naming the line;
+// what the case does not hold is "missing" in the image's description, so
+// that the goals resting on it are unknown.
+TEST(CaseFile, DamagedAndHostileCases) {
   auto pc = Sample(0x0407);
   const std::string good = Collect(*pc);
+  // A customer's paths in their own letter case.
+  auto lowerPc = Sample(0x0407);
+  lowerPc->Registry().SetText(kSetupKeyPath, "SetupScratchDir", "c:\\windows\\inf");
+  lowerPc->Registry().SetText(kSetupKeyPath, "SourcePath", "C:\\nlsetup\\");
+  const std::string lower = Collect(*lowerPc);
+
   const std::size_t irminiAt = good.find("== file IRMINI.INF");
   const std::size_t firstBytes = good.find("\r\n5b", irminiAt) + 2;  // "[Version]..."
   const std::string bytesLine = good.substr(firstBytes, good.find("\r\n", firstBytes) - firstBytes);
   const std::string crcLine = good.substr(good.find("crc32 = ", irminiAt), 18);
   const std::string sizeLine = good.substr(good.find("size = ", irminiAt), 11);
-  struct Damage {
+  const std::string scratch = SetupLine("SetupScratchDir", "C:\\WINDOWS\\INF");
+  const std::string source = SetupLine("SourcePath", "C:\\WINDOWS\\OPTIONS\\CABS\\");
+  const std::string rootNet = "[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net\\0000]";
+  const std::string cut = good.substr(0, good.find("== program folder") + 32);
+  const std::string crLines = ReplacedAll(good.substr(0, good.find("== system")), "\r\n", "\r") +
+                              good.substr(good.find("== system"));
+  std::string flood = good;
+  for (int i = 0; i < 150; ++i) flood = Replaced(flood, "\r\n== system", "\r\nx\r\n== system");
+  std::set<std::string> none, everything = {"IRMINI.INF", "INFRARED.INF"};
+  for (const diag::CaseSubtree& subtree : diag::kCaseSubtrees) everything.insert(subtree.path);
+
+  struct Row {
     const char* what;
     std::string text;
-    std::string line;     // the line the error must name, found in the damaged text
-    const char* because;
+    int exit;             // of --make-image: 2 refused, 1 lacking, 0 whole
+    std::size_t line;     // named in the error or a warning (0: none)
+    std::string because;  // in the error, a warning or a lacked line
+    std::set<std::string> missing;  // in the image's description, when laid out
   };
   const std::string flipped = Replaced(good, bytesLine, "5c" + bytesLine.substr(2));
-  const Damage damages[] = {
-      {"another first line", Replaced(good, "NLDIAG case file 1", "NLDIAG case file 2"),
-       "NLDIAG case file 2", "not a case file"},
-      {"saved again as UTF-8", "\xEF\xBB\xBF" + good, "NLDIAG", "saved again"},
-      {"a byte changed", flipped, crcLine, "do not match their checksum"},
-      {"a line of bytes lost", Replaced(good, bytesLine + "\r\n", ""), sizeLine,
-       "the lines above hold"},
-      {"not hexadecimal", Replaced(good, bytesLine, "zz" + bytesLine.substr(2)), "zz",
-       "nor hexadecimal"},
-      {"a part twice", Replaced(good, "== program folder", "== system"), "== system\r\nfolder",
-       "a second time"},
-      {"no REGEDIT4 header", Replaced(good, "REGEDIT4", "REGEDIT9"), "== registry\r\n",
-       "registry"},
+  const std::string twice = Replaced(good, rootNet, rootNet + "\r\n\r\n" + rootNet);
+  const std::string noError = Replaced(good, "Enum\\INFRARED = absent (error 2)", "Enum\\INFRARED = absent");
+  const std::string broken = Replaced(good, bytesLine, bytesLine.substr(0, 40) + "\r\n" + bytesLine.substr(40));
+  const std::string fewer = Replaced(good, "\"Mfg\"=\"Microsoft\"\r\n", "");
+  const std::string wrapped = Wrapped(good, 76);
+  const std::string longLine = good.substr(good.find("[HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\Net\\0001\\Ndi\\Params"), 76);
+  const std::string badValue = Replaced(crLines, "\"Class\"=\"Net\"", "Class=Net");
+  const Row rows[] = {
+      {"another first line", Replaced(good, diag::kCaseFirstLine, "NLDIAG case file 9"), 2, 1,
+       "not a case file", {}},
+      {"saved again as UTF-8", "\xEF\xBB\xBF" + good, 2, 1, "saved again", {}},
+      {"a byte changed", flipped, 2, LineOf(flipped, crcLine), "do not match their checksum", {}},
+      {"a line of bytes lost", Replaced(good, bytesLine + "\r\n", ""), 2,
+       LineOf(Replaced(good, bytesLine + "\r\n", ""), sizeLine), "the lines above hold", {}},
+      {"not hexadecimal", Replaced(good, bytesLine, "zz" + bytesLine.substr(2)), 2,
+       LineOf(good, bytesLine), "nor hexadecimal", {}},
+      {"a part twice", Replaced(good, "== program folder", "== system"), 2,
+       LineOf(Replaced(good, "== program folder", "== system"), "== system\r\nfolder"), "a second time", {}},
+      {"no REGEDIT4 header", Replaced(good, "REGEDIT4", "REGEDIT9"), 2, LineOf(good, "REGEDIT4"),
+       "registry part", {}},
+      {"wrapped at 76 by a mail program", wrapped, 2, LineOf(wrapped, longLine), "registry part", {}},
+      {"cut short", cut, 2, LineOf(cut, "== program folder") + 1, "cut short", {}},
+      {"a value lost: the counts disagree", fewer, 2, LineOf(fewer, "Enum\\Root\\Net = present"),
+       "a damaged case", {}},
+      {"a line of bytes wrapped", broken, 2, LineOf(broken, bytesLine.substr(0, 40)),
+       "shorter than 32 bytes before its last", {}},
+      {"a status without (error N)", noError, 2, LineOf(noError, "Enum\\INFRARED = absent"),
+       "not a status NLDIAG.EXE writes", {}},
+      {"lines ended by CR alone", badValue, 2, LineOf(badValue, "Class=Net"), "registry part", {}},
+      {"a stray line", Replaced(good, "user-locale", "a stray line\r\nuser-locale"), 0,
+       LineOf(good, "user-locale"), "not a \"name = value\" line", none},
+      {"a flood of stray lines", flood, 0, 0, "NLCASE.TXT: and 50 more lines outside every part", none},
+      {"a key section twice", twice, 0, LineOf(good, rootNet) + 2,
+       "given again (first at line " + std::to_string(LineOf(good, rootNet)) + ")", none},
+      {"no registry part", Without(good, "== registry\r\n", "== registry status"), 1, 0,
+       "no registry part", everything},
+      {"keys under another root", ReplacedAll(good, "[HKEY_LOCAL_MACHINE\\Enum\\Root\\Net", "[HKEY_CURRENT_USER\\Enum\\Root\\Net"),
+       1, 0, "yet the registry part does not hold it (it holds keys under other roots)",
+       {"Enum\\Root\\Net"}},
+      {"setup files lost, the end kept", Without(good, "== file IRMINI.INF", "== end"), 1, 0,
+       "IRMINI.INF: the case says nothing of it", {"IRMINI.INF", "INFRARED.INF"}},
+      {"paths in the customer's letter case", lower, 0, 0, "SourcePath C:\\nlsetup", none},
+      {"SetupScratchDir naming the driver file", Replaced(good, scratch, SetupLine("SetupScratchDir", "C:\\NLSETUP\\nl-430.sys")),
+       2, 0, "take one place, C:\\NLSETUP\\nl-430.sys, one as a file", {}},
+      {"SourcePath naming a setup file", Replaced(good, source, SetupLine("SourcePath", "C:\\windows\\inf\\irmini.inf")),
+       2, 0, "take one place, C:\\WINDOWS\\INF\\irmini.inf, one as a file", {}},
   };
-  for (const Damage& damage : damages) {
-    SCOPED_TRACE(damage.what);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::string said;
     try {
-      simrun::ReadCaseFile(damage.text, "NLCASE.TXT");
-      ADD_FAILURE() << "no error";
+      const simrun::CaseFile read = simrun::ReadCaseFile(row.text, "NLCASE.TXT");
+      for (const std::string& warning : read.warnings) said += warning + "\n";
+      const simrun::CaseImagePlan plan = simrun::PlanCaseImage(read, "driver");
+      for (const std::string& line : plan.held) said += line + "\n";
+      for (const std::string& line : plan.lacked) said += line + "\n";
     } catch (const simrun::CaseError& error) {
-      const std::string expected = "NLCASE.TXT line " + std::to_string(LineOf(damage.text, damage.line)) + ":";
-      EXPECT_EQ(std::string(error.what()).rfind(expected, 0), 0u) << error.what() << " / " << expected;
-      EXPECT_NE(std::string(error.what()).find(damage.because), std::string::npos) << error.what();
+      said = std::string("refused: ") + error.what();
     }
+    EXPECT_EQ(said.rfind("refused: ", 0) == 0, row.exit == 2) << said;
+    EXPECT_NE(said.find(row.because), std::string::npos) << said;
+    if (row.line != 0) {
+      EXPECT_NE(said.find("NLCASE.TXT line " + std::to_string(row.line) + ":"), std::string::npos) << said;
+    }
+    Folder work;
+    const std::string image = MakeImage(row.text, work.path, row.exit);
+    if (row.exit == 2) {
+      EXPECT_FALSE(fs::exists(image)) << "nothing of the image is written";
+      continue;
+    }
+    SimSystem fromCase;
+    fromCase.LoadImage(image);  // one folder for each name, in whatever letter case
+    EXPECT_EQ(fromCase.LoadedDescription().missing, row.missing);
   }
-  // Lighter damage gives warnings naming the line, and what is missing is
-  // said: a case cut short after its registry lacks the files and the end.
-  const std::string strayLine = Replaced(good, "user-locale", "a stray line\r\nuser-locale");
-  const simrun::CaseFile stray = simrun::ReadCaseFile(strayLine, "NLCASE.TXT");
-  ASSERT_EQ(stray.warnings.size(), 1u);
-  EXPECT_EQ(stray.warnings[0].rfind("NLCASE.TXT line " + std::to_string(LineOf(strayLine, "a stray")), 0), 0u)
-      << stray.warnings[0];
-  const simrun::CaseFile cut =
-      simrun::ReadCaseFile(good.substr(0, good.find("== registry status")), "NLCASE.TXT");
-  const simrun::CaseImagePlan plan = simrun::PlanCaseImage(cut, "driver");
-  std::string lacked;
-  for (const std::string& line : plan.lacked) lacked += line + "\n";
-  EXPECT_NE(lacked.find("IRMINI.INF: the case says nothing of it"), std::string::npos) << lacked;
-  EXPECT_NE(lacked.find("cut short"), std::string::npos) << lacked;
-  EXPECT_NE(lacked.find("nothing said of nl-430.sys"), std::string::npos) << lacked;
-  EXPECT_TRUE(plan.files.empty()) << plan.files[0].first;
 }
 
 // Beyond the limits: a value too large for the collector's buffer and a

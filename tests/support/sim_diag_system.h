@@ -88,6 +88,12 @@ class SimDiagSystem : public diag::DiagSystem {
     return size;
   }
   int CloseHandle(FileHandle file) override { return sim_.CloseHandle(file); }
+  // The simulated files keep no times: every file was last written on
+  // 1 June 1999 at noon (UTC).
+  int GetFileTime(FileHandle, std::uint64_t* lastWrite) override {
+    *lastWrite = 0x01BEAC26463BA000ull;
+    return 1;
+  }
   int DeleteFileA(const char* path) override { return sim_.DeleteFileA(path); }
   std::uint32_t GetFileAttributesA(const char* path) override {
     const std::uint32_t attributes = sim_.GetFileAttributesA(path);
@@ -101,6 +107,9 @@ class SimDiagSystem : public diag::DiagSystem {
   }
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override {
     return CopyOut("C:\\WINDOWS", buffer, size);
+  }
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override {
+    return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);
   }
   const char* GetCommandLineA() override { return commandLine.c_str(); }
   int GetVersionExA(diag::VersionRecord* version) override {

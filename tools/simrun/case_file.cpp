@@ -1,113 +1,133 @@
 #include "case_file.h"
 
 #include <cstdint>
+#include <type_traits>
 
-#include "diag/case_format.h"
+#include "case_registry_part.h"
 #include "diag/case_output.h"
 #include "regfile/ignore_case.h"
-#include "regfile/reg_file.h"
+#include "regfile/reg_lines.h"
+#include "setup/driver_prep.h"
 
 namespace simrun {
 namespace {
 
 namespace diag = nl::diag;
+using nl::regfile::RegLines;
 
-struct Line {
-  std::string_view text;
-  std::size_t number;
+bool StartsWith(std::string_view text, std::string_view start) {
+  return text.substr(0, start.size()) == start;
+}
+
+// "159900" -> "159,900".
+std::string Thousands(std::size_t count) {
+  std::string digits = std::to_string(count), out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i != 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+// The names NLDIAG writes in each part of fields; any other is skipped.
+const std::vector<std::string> kSystemNames = {
+    "windows-version",        "windows-build",  "windows-platform", "windows-extra",
+    "windows-version-number", "windows-subversion-number",          "collected",
+    "user-locale",            "system-locale",  "windows-folder",   "program"};
+const std::vector<std::string> kStatusNames = {"scratch-folder"};
+const std::vector<std::string> kProgramNames = {"folder", nl::kDriverFileName,
+                                                diag::kInstallerFileName};
+const std::vector<std::string> kSourceNames = {"drive", "type", "medium", "folder",
+                                               nl::kDriverFileName};
+const std::vector<std::string> kFileNames = {"path", "state", "read", "size", "crc32"};
+
+enum class PartKind { kOutside, kFields, kStatus, kRegistry, kFile, kEnd, kSkipped };
+
+// The part being read.
+struct OpenPart {
+  PartKind kind = PartKind::kOutside;
+  std::string name;
+  std::size_t line = 0;
+  CaseFields* fields = nullptr;
+  const std::vector<std::string>* names = nullptr;
+  std::size_t bodyStart = 0;  // byte where its first line starts
+  // A setup file's part.
+  CaseSetupFile file;
+  CaseFields fileFields;
+  std::size_t firstHexLine = 0, shortHexLine = 0;
 };
 
-// Lines end in CRLF as written, or in LF alone after a mail program or an
-// editor changed them.
-std::vector<Line> SplitLines(std::string_view bytes) {
-  std::vector<Line> lines;
-  std::size_t start = 0, number = 1;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view text = bytes.substr(start, end - start);
-    if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
-    lines.push_back({text, number++});
-    start = end + 1;
-  }
-  return lines;
-}
-
-// Bytes of the customer's file shown in a message: at most 60 of them.
-std::string Shown(std::string_view text) {
-  return Printable(text.substr(0, 60)) + (text.size() > 60 ? "..." : "");
-}
-
 struct Reader {
+  std::string_view bytes;
   const std::string& fileName;
   CaseFile result;
+  std::map<std::string_view, std::size_t> moreOfKind;  // warnings past the first 100, by kind
+  bool seenPart[6 + sizeof diag::kCaseSetupFiles / sizeof diag::kCaseSetupFiles[0]] = {};
+  bool statusRead = false;
+  RegistrySections sections;
+  OpenPart part;
+
+  Reader(std::string_view caseBytes, const std::string& name) : bytes(caseBytes), fileName(name) {
+    result.fileName = name;
+  }
 
   std::string At(std::size_t line) const { return fileName + " line " + std::to_string(line); }
   [[noreturn]] void Fail(std::size_t line, const std::string& why) const {
     throw CaseError(At(line) + ": " + why);
   }
-  void Warn(std::size_t line, const std::string& why) {
-    result.warnings.push_back(At(line) + ": " + why);
-  }
-
-  // "name = value"; false when the line is not of that form.
-  static bool SplitField(std::string_view text, std::string* name, std::string* value) {
-    const std::size_t at = text.find(" = ");
-    if (at == std::string_view::npos || at == 0) return false;
-    *name = std::string(text.substr(0, at));
-    *value = std::string(text.substr(at + 3));
-    return true;
+  // `kind` names the warning's kind in the plural, for the count of those
+  // past the first 100: "lines outside every part".
+  // `why` is the text, or what makes it (made only for a warning given in
+  // full, so that a flood of lines costs no text each).
+  template <typename Why>
+  void Warn(std::size_t line, const char* kind, const Why& why) {
+    if (result.warnings.size() >= kWarningsInFull) {
+      ++moreOfKind[kind];
+    } else if constexpr (std::is_invocable_v<Why>) {
+      result.warnings.push_back(At(line) + ": " + why());
+    } else {
+      result.warnings.push_back(At(line) + ": " + why);
+    }
   }
 
   static bool Skipped(std::string_view text) { return text.empty() || text[0] == ';'; }
 
-  void ReadFields(const std::vector<Line>& lines, CaseFields* fields) {
-    for (const Line& line : lines) {
-      if (Skipped(line.text)) continue;
-      std::string name, value;
-      if (!SplitField(line.text, &name, &value)) {
-        Warn(line.number, "not a \"name = value\" line, skipped: " + Shown(line.text));
-        continue;
-      }
-      if (!fields->emplace(name, CaseField{value, line.number}).second)
-        Warn(line.number, "\"" + Shown(name) + "\" given again, skipped");
+  // "name = value" into `fields`, when `names` holds the name; false when
+  // the line is not of that form.
+  bool ReadField(std::string_view text, std::size_t line, CaseFields* fields,
+                 const std::vector<std::string>& names, bool twiceIsDamage) {
+    const std::size_t at = text.find(" = ");
+    if (at == std::string_view::npos || at == 0) return false;
+    const std::string_view name = text.substr(0, at), value = text.substr(at + 3);
+    bool known = false;
+    for (const std::string& candidate : names) known = known || name == candidate;
+    if (!known) {
+      Warn(line, "fields this simrun does not know",
+           [&] { return "a field NLDIAG.EXE does not write here, skipped: " + Shown(name); });
+    } else if (!fields->emplace(std::string(name), CaseField{std::string(value), line}).second) {
+      if (twiceIsDamage) Fail(line, "\"" + Shown(name) + "\" given again");
+      Warn(line, "fields given again", [&] { return "\"" + Shown(name) + "\" given again, skipped"; });
     }
+    return true;
   }
 
-  // The registry part goes to the .reg reader as it stands; its messages
-  // name the part's own lines, which are put back as the case's lines.
-  void ReadRegistry(const std::vector<Line>& lines, std::size_t partLine) {
-    std::string text;
-    for (const Line& line : lines) {
-      text.append(line.text);
-      text += "\r\n";
+  void ReadStatusLine(std::string_view text, std::size_t line) {
+    const std::size_t at = text.find(" = ");
+    for (std::size_t i = 0; at != std::string_view::npos && i < kSubtreeCount; ++i) {
+      if (text.substr(0, at) != diag::kCaseSubtrees[i].path) continue;
+      CaseSubtreeStatus& status = result.subtrees[i];
+      if (status.line != 0) Fail(line, "the status of " + std::string(diag::kCaseSubtrees[i].path) +
+                                           " given again (first at line " +
+                                           std::to_string(status.line) + ")");
+      if (!ParseSubtreeStatus(text.substr(at + 3), diag::kCaseSubtrees[i].valuesOnly, &status))
+        Fail(line, "not a status NLDIAG.EXE writes for " + std::string(diag::kCaseSubtrees[i].path) +
+                       ": " + Shown(text.substr(at + 3)));
+      status.line = line;
+      return;
     }
-    const std::size_t firstLine = lines.empty() ? partLine + 1 : lines.front().number;
-    auto caseLine = [&](const std::string& message) {
-      // "<name> line N: why" from the .reg reader.
-      const std::string prefix = "registry line ";
-      if (message.compare(0, prefix.size(), prefix) != 0) return At(partLine) + ": " + message;
-      std::size_t digits = prefix.size(), number = 0;
-      while (digits < message.size() && message[digits] >= '0' && message[digits] <= '9' &&
-             number < 1000000000)
-        number = number * 10 + static_cast<std::size_t>(message[digits++] - '0');
-      if (digits == prefix.size()) return At(partLine) + ": " + message;
-      return At(firstLine + number - 1) + message.substr(digits);
-    };
-    result.registry = std::make_unique<nl::regfile::RegNode>();
-    result.registryLine = partLine;
-    nl::regfile::RegImportOptions options;
-    options.fileName = "registry";
-    try {
-      const nl::regfile::RegImportReport report =
-          nl::regfile::ImportRegFile(text, result.registry.get(), options);
-      for (const std::string& warning : report.warnings) result.warnings.push_back(caseLine(warning));
-      if (report.otherRootKeys != 0)
-        Warn(partLine, std::to_string(report.otherRootKeys) +
-                           " keys under other roots than HKEY_LOCAL_MACHINE, skipped");
-    } catch (const nl::regfile::RegFileError& error) {
-      throw CaseError(caseLine(error.what()));
-    }
+    if (!ReadField(text, line, &result.registryStatus, kStatusNames, false))
+      Warn(line, "lines not of the form \"name = value\"",
+           [&] { return "not a \"name = value\" line, skipped: " + Shown(text); });
   }
 
   static int HexDigit(char c) {
@@ -136,58 +156,54 @@ struct Reader {
     return true;
   }
 
-  void ReadSetupFile(const std::vector<Line>& lines, std::size_t partLine, std::string_view name) {
-    const char* known = nullptr;
-    for (const char* candidate : diag::kCaseSetupFiles)
-      if (nl::regfile::EqualsIgnoreCase(name, candidate)) known = candidate;
-    if (known == nullptr) {
-      Warn(partLine, "no setup file of that name is collected, part skipped: " + Shown(name));
-      return;
+  // A line of a setup file's part: a field, or bytes as NLDIAG writes them,
+  // 32 a line and fewer only on the last.
+  void ReadFileLine(std::string_view text, std::size_t line) {
+    CaseSetupFile& file = part.file;
+    if (ReadField(text, line, &part.fileFields, kFileNames, true)) return;
+    if (text.size() % 2 != 0) Fail(line, "a line of bytes with an odd number of digits");
+    for (std::size_t i = 0; i < text.size(); i += 2) {
+      const int high = HexDigit(text[i]), low = HexDigit(text[i + 1]);
+      if (high < 0 || low < 0)
+        Fail(line, "neither \"name = value\" nor hexadecimal bytes: " + Shown(text));
+      file.bytes += static_cast<char>(high * 16 + low);
     }
-    for (const CaseSetupFile& file : result.files)
-      if (file.name == known) Fail(partLine, std::string("a second part for ") + known);
-    CaseSetupFile file;
-    file.name = known;
-    file.line = partLine;
-    CaseFields fields;
-    std::size_t firstHexLine = 0;
-    for (const Line& line : lines) {
-      if (Skipped(line.text)) continue;
-      std::string field, value;
-      if (SplitField(line.text, &field, &value)) {
-        if (!fields.emplace(field, CaseField{value, line.number}).second)
-          Fail(line.number, "\"" + Shown(field) + "\" given again");
-        continue;
-      }
-      if (line.text.size() % 2 != 0) Fail(line.number, "a line of bytes with an odd number of digits");
-      for (std::size_t i = 0; i < line.text.size(); i += 2) {
-        const int high = HexDigit(line.text[i]), low = HexDigit(line.text[i + 1]);
-        if (high < 0 || low < 0)
-          Fail(line.number, "neither \"name = value\" nor hexadecimal bytes: " + Shown(line.text));
-        file.bytes += static_cast<char>(high * 16 + low);
-      }
-      if (file.bytes.size() > diag::kMaxFileBytes)
-        Fail(line.number, "more bytes than a case holds for one file (" +
-                              std::to_string(diag::kMaxFileBytes) + ")");
-      if (firstHexLine == 0) firstHexLine = line.number;
-    }
+    if (part.shortHexLine != 0)
+      Fail(part.shortHexLine, "a line of bytes of " + file.name + " shorter than " +
+                                  std::to_string(diag::kHexBytesPerLine) +
+                                  " bytes before its last: a line wrapped or cut after "
+                                  "NLDIAG.EXE wrote it");
+    if (text.size() > 2 * diag::kHexBytesPerLine)
+      Fail(line, "more than " + std::to_string(diag::kHexBytesPerLine) +
+                     " bytes on one line of " + file.name + ": lines joined after NLDIAG.EXE wrote them");
+    if (text.size() < 2 * diag::kHexBytesPerLine) part.shortHexLine = line;
+    if (file.bytes.size() > diag::kMaxFileBytes)
+      Fail(line, "more bytes than a case holds for one file (" +
+                     std::to_string(diag::kMaxFileBytes) + ")");
+    if (part.firstHexLine == 0) part.firstHexLine = line;
+  }
+
+  void CloseFile() {
+    CaseSetupFile& file = part.file;
+    CaseFields& fields = part.fileFields;
+    const char* known = file.name.c_str();
     file.path = fields["path"];
     file.state = fields["state"];
-    if (file.state.line == 0) Fail(partLine, std::string("no \"state\" line for ") + known);
+    if (file.state.line == 0) Fail(part.line, std::string("no \"state\" line for ") + known);
     const bool statedPresent = file.state.value == "present";
-    if (!statedPresent && firstHexLine != 0)
-      Fail(firstHexLine, std::string("bytes for ") + known + ", whose state is not \"present\"");
+    if (!statedPresent && part.firstHexLine != 0)
+      Fail(part.firstHexLine, std::string("bytes for ") + known + ", whose state is not \"present\"");
     if (statedPresent) {
       const auto read = fields.find("read");
       const auto size = fields.find("size");
       const auto crc = fields.find("crc32");
       std::uint32_t sizeValue = 0, crcValue = 0;
       if (read != fields.end()) {
-        Warn(read->second.line, std::string(known) + " could not be read whole on the PC: " +
-                                    Shown(read->second.value));
+        Warn(read->second.line, "files not read whole",
+             std::string(known) + " could not be read whole on the PC: " + Shown(read->second.value));
       } else if (size == fields.end() || crc == fields.end()) {
-        Fail(partLine, std::string("no \"size\" or \"crc32\" line for ") + known +
-                           " (the file ends early?)");
+        Fail(part.line, std::string("no \"size\" or \"crc32\" line for ") + known +
+                            " (the file ends early?)");
       } else if (!Number(size->second.value, &sizeValue)) {
         Fail(size->second.line, "not a number: " + Shown(size->second.value));
       } else if (sizeValue != file.bytes.size()) {
@@ -206,59 +222,162 @@ struct Reader {
     result.files.push_back(std::move(file));
   }
 
-  void Read(std::string_view bytes) {
+  // The part ends where the next begins (`end`, a byte offset).
+  void Close(std::size_t end) {
+    if (part.kind == PartKind::kRegistry) {
+      result.registryLine = part.line;
+      result.registry = ReadRegistryPart(bytes.substr(part.bodyStart, end - part.bodyStart),
+                                         part.line, fileName, &result.otherRootKeys);
+      if (result.otherRootKeys != 0)
+        Warn(part.line, "registry parts with keys under other roots",
+             std::to_string(result.otherRootKeys) +
+                 " keys under other roots than HKEY_LOCAL_MACHINE, skipped");
+    } else if (part.kind == PartKind::kFile) {
+      CloseFile();
+    } else if (part.kind == PartKind::kStatus) {
+      statusRead = true;
+    }
+  }
+
+  // Opens the part a "== <name>" line names; `bodyStart` is the byte after it.
+  void Open(std::string_view name, std::size_t line, std::size_t bodyStart) {
+    part = OpenPart();
+    part.name = std::string(name);
+    part.line = line;
+    part.bodyStart = bodyStart;
+    struct Known {
+      const char* name;
+      PartKind kind;
+      CaseFields* fields;
+      const std::vector<std::string>* names;
+    };
+    const Known known[] = {
+        {diag::kPartSystem, PartKind::kFields, &result.system, &kSystemNames},
+        {diag::kPartRegistry, PartKind::kRegistry, nullptr, nullptr},
+        {diag::kPartRegistryStatus, PartKind::kStatus, nullptr, nullptr},
+        {diag::kPartProgramFolder, PartKind::kFields, &result.programFolder, &kProgramNames},
+        {diag::kPartSourceDrive, PartKind::kFields, &result.sourceDrive, &kSourceNames},
+        {diag::kPartEnd, PartKind::kEnd, nullptr, nullptr},
+    };
+    std::size_t index = 0;
+    for (const Known& candidate : known) {
+      if (name == candidate.name) {
+        part.kind = candidate.kind;
+        part.fields = candidate.fields;
+        part.names = candidate.names;
+        break;
+      }
+      ++index;
+    }
+    if (index == std::size(known) && StartsWith(name, diag::kPartFilePrefix)) {
+      const std::string_view fileName = name.substr(std::string_view(diag::kPartFilePrefix).size());
+      for (const char* candidate : diag::kCaseSetupFiles) {
+        if (nl::regfile::EqualsIgnoreCase(fileName, candidate)) {
+          part.kind = PartKind::kFile;
+          part.file.name = candidate;
+          part.file.line = line;
+          break;
+        }
+        ++index;
+      }
+      if (part.kind != PartKind::kFile) {
+        Warn(line, "parts for files NLDIAG.EXE does not collect",
+             "no setup file of that name is collected, part skipped: " + Shown(fileName));
+        part.kind = PartKind::kSkipped;
+        return;
+      }
+    }
+    // Parts NLDIAG.EXE writes that no image takes yet: skipped without a word.
+    for (const char* unused : {diag::kPartDriverBesideProgram, diag::kPartDriverInSource,
+                               diag::kPartSystemTools, diag::kPartDriverDatabase, diag::kPartPorts})
+      if (part.kind == PartKind::kOutside && name == unused) part.kind = PartKind::kSkipped;
+    if (part.kind == PartKind::kOutside && StartsWith(name, diag::kPartInfFolderFilePrefix))
+      part.kind = PartKind::kSkipped;
+    if (part.kind == PartKind::kSkipped) return;
+    if (part.kind == PartKind::kOutside) {
+      Warn(line, "parts this simrun does not know",
+           [&] { return "a part this simrun does not know, skipped: " + Shown(name); });
+      part.kind = PartKind::kSkipped;
+      return;
+    }
+    if (seenPart[index]) Fail(line, "the part \"" + Shown(name) + "\" comes a second time");
+    seenPart[index] = true;
+  }
+
+  void Feed(std::string_view text, std::size_t line) {
+    switch (part.kind) {
+      case PartKind::kRegistry:
+        if (const std::size_t first = sections.Line(text, line))
+          Warn(line, "key sections given again", [&] {
+            return "the key " + Shown(nl::regfile::TrimBlanks(text)) + " is given again (first at line " +
+                   std::to_string(first) + "): read as one";
+          });
+        return;
+      case PartKind::kSkipped: return;
+      default: break;
+    }
+    if (Skipped(text)) return;
+    switch (part.kind) {
+      case PartKind::kOutside:
+        return Warn(line, "lines outside every part",
+                    [&] { return "outside every part, skipped: " + Shown(text); });
+      case PartKind::kEnd:
+        return Warn(line, "lines after the closing \"== end\"",
+                    [&] { return "after the closing \"== end\", skipped: " + Shown(text); });
+      case PartKind::kFile: return ReadFileLine(text, line);
+      case PartKind::kStatus: return ReadStatusLine(text, line);
+      default:
+        if (!ReadField(text, line, part.fields, *part.names, false))
+          Warn(line, "lines not of the form \"name = value\"",
+               [&] { return "not a \"name = value\" line, skipped: " + Shown(text); });
+    }
+  }
+
+  void Read() {
     if (bytes.size() > kMaxCaseBytes)
       throw CaseError(fileName + ": " + std::to_string(bytes.size()) +
                       " bytes, more than a case file holds (" + std::to_string(kMaxCaseBytes) + ")");
-    const std::vector<Line> lines = SplitLines(bytes);
-    if (lines.empty() || lines[0].text != diag::kCaseFirstLine) {
-      const std::string_view first = lines.empty() ? std::string_view() : lines[0].text;
-      if (first.substr(0, 3) == "\xEF\xBB\xBF" || first.substr(0, 2) == "\xFF\xFE")
+    RegLines lines = nl::regfile::SplitRegLines(bytes);
+    std::string_view text;
+    // A case of the first version, without the parts added since, reads as well.
+    if (!nl::regfile::TakeRegLine(&lines, &text) ||
+        (text != diag::kCaseFirstLine && text != "NLDIAG case file 1")) {
+      if (StartsWith(bytes, "\xEF\xBB\xBF") || StartsWith(bytes, "\xFF\xFE"))
         Fail(1, "the file was saved again as Unicode or UTF-8; send the NLCASE.TXT that "
                 "NLDIAG.EXE wrote, unchanged");
       Fail(1, std::string("not a case file of NLDIAG.EXE (the first line must be \"") +
-                  diag::kCaseFirstLine + "\"): " + Shown(first));
+                  diag::kCaseFirstLine + "\"): " + Shown(text));
     }
-    std::vector<std::string> seen;
-    std::size_t index = 1;
-    while (index < lines.size()) {
-      const Line& head = lines[index++];
-      if (Skipped(head.text)) continue;
-      if (head.text.substr(0, 3) != "== ") {
-        Warn(head.number, "outside every part, skipped: " + Shown(head.text));
-        continue;
-      }
-      const std::string part(head.text.substr(3));
-      std::vector<Line> body;
-      while (index < lines.size() && lines[index].text.substr(0, 3) != "== ") body.push_back(lines[index++]);
-      if (result.complete) {
-        Warn(head.number, "after the closing \"== end\", skipped");
-        continue;
-      }
-      for (const std::string& earlier : seen)
-        if (earlier == part) Fail(head.number, "the part \"" + Shown(part) + "\" comes a second time");
-      seen.push_back(part);
-      const std::string filePrefix = diag::kPartFilePrefix;
-      if (part == diag::kPartSystem) {
-        ReadFields(body, &result.system);
-      } else if (part == diag::kPartRegistry) {
-        ReadRegistry(body, head.number);
-      } else if (part == diag::kPartRegistryStatus) {
-        ReadFields(body, &result.registryStatus);
-      } else if (part == diag::kPartProgramFolder) {
-        ReadFields(body, &result.programFolder);
-      } else if (part == diag::kPartSourceDrive) {
-        ReadFields(body, &result.sourceDrive);
-      } else if (part.compare(0, filePrefix.size(), filePrefix) == 0) {
-        ReadSetupFile(body, head.number, std::string_view(part).substr(filePrefix.size()));
-      } else if (part == diag::kPartEnd) {
-        result.complete = true;
-        for (const Line& line : body)
-          if (!Skipped(line.text)) Warn(line.number, "after the closing \"== end\", skipped");
+    bool ended = false;
+    for (;;) {
+      const std::size_t start = lines.at;
+      if (!nl::regfile::TakeRegLine(&lines, &text)) break;
+      const std::size_t line = nl::regfile::LastLineRead(lines);
+      if (ended) {
+        if (!Skipped(text))
+          Warn(line, "lines after the closing \"== end\"",
+               [&] { return "after the closing \"== end\", skipped: " + Shown(text); });
+      } else if (StartsWith(text, "== ")) {
+        Close(start);
+        Open(text.substr(3), line, lines.at);
+        ended = part.kind == PartKind::kEnd;
       } else {
-        Warn(head.number, "a part this simrun does not know, skipped: " + Shown(part));
+        Feed(text, line);
       }
     }
+    if (!ended) {
+      const std::size_t last = nl::regfile::LastLineRead(lines);
+      if (part.kind == PartKind::kOutside)
+        Fail(last, "the case ends before its first part: cut short on the way? Ask for the "
+                   "NLCASE.TXT that NLDIAG.EXE wrote, whole");
+      Fail(last, "the case ends in the part \"" + Shown(part.name) + "\" (from line " +
+                     std::to_string(part.line) + ") without its closing \"== end\" line: cut short "
+                     "on the way? Ask for the NLCASE.TXT that NLDIAG.EXE wrote, whole");
+    }
+    if (result.registry && statusRead)
+      sections.CheckAgainstStatus(*result.registry, result.subtrees, fileName);
+    for (const auto& [kind, count] : moreOfKind)
+      result.warnings.push_back(fileName + ": and " + Thousands(count) + " more " + std::string(kind));
   }
 };
 
@@ -280,9 +399,13 @@ std::string Printable(std::string_view text) {
   return out;
 }
 
+std::string Shown(std::string_view text) {
+  return Printable(text.substr(0, 60)) + (text.size() > 60 ? "..." : "");
+}
+
 CaseFile ReadCaseFile(std::string_view bytes, const std::string& fileName) {
-  Reader reader{fileName, {}};
-  reader.Read(bytes);
+  Reader reader(bytes, fileName);
+  reader.Read();
   return std::move(reader.result);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 
 #include "changes.h"
 #include "diag/case_format.h"
@@ -65,29 +66,36 @@ bool DriveKindOf(std::uint32_t type, bool medium, nl::sim::DriveKind* kind) {
 
 void PlanRegistry(const CaseFile& caseFile, CaseImagePlan* plan) {
   if (!caseFile.registry) {
-    plan->lacked.push_back("no registry part: system.reg is empty");
+    plan->lacked.push_back("no registry part: system.reg is empty, and what rests on its keys is unknown");
     plan->systemReg = "REGEDIT4\n\n";
+    for (const diag::CaseSubtree& subtree : diag::kCaseSubtrees)
+      plan->description.missing.insert(subtree.path);
     return;
   }
   plan->systemReg = nl::regfile::ExportRegFile(*caseFile.registry);
-  for (const diag::CaseSubtree& subtree : diag::kCaseSubtrees) {
-    const auto status = caseFile.registryStatus.find(subtree.path);
+  for (std::size_t i = 0; i < kSubtreeCount; ++i) {
+    const diag::CaseSubtree& subtree = diag::kCaseSubtrees[i];
+    const CaseSubtreeStatus& status = caseFile.subtrees[i];
     const std::string name = std::string("HKEY_LOCAL_MACHINE\\") + subtree.path;
-    if (status == caseFile.registryStatus.end()) {
+    // The status text was read as NLDIAG writes it, digits and words only.
+    const std::string line = " (line " + std::to_string(status.line) + ")";
+    bool known = false;
+    if (status.state == SubtreeState::kUnsaid) {
       plan->lacked.push_back(name + ": the case says nothing of it");
-    } else if (status->second.value.rfind("present", 0) == 0) {
-      plan->held.push_back(name + ": " + status->second.value);
-    } else if (status->second.value.rfind("absent", 0) == 0) {
-      plan->held.push_back(name + ": not on the PC " + status->second.value.substr(7));
+    } else if (status.state == SubtreeState::kAbsent) {
+      plan->held.push_back(name + ": not on the PC" + status.text.substr(6));
+      known = true;
+    } else if (!status.held && status.state != SubtreeState::kUnreadable) {
+      plan->lacked.push_back(name + ": " + status.text + line + ", yet the registry part does not hold it" +
+                             (caseFile.otherRootKeys != 0 ? " (it holds keys under other roots)" : ""));
+    } else if (status.state == SubtreeState::kPresent) {
+      plan->held.push_back(name + ": " + status.text);
+      known = true;
     } else {
-      plan->lacked.push_back(name + ": " + status->second.value + " (line " +
-                             std::to_string(status->second.line) + ")");
+      plan->lacked.push_back(name + ": " + status.text + line);
     }
     // What rests on a key the case does not hold whole is unknown.
-    if (status == caseFile.registryStatus.end() ||
-        (status->second.value.rfind("present", 0) != 0 &&
-         status->second.value.rfind("absent", 0) != 0))
-      plan->description.missing.insert(subtree.path);
+    if (!known) plan->description.missing.insert(subtree.path);
   }
 }
 
@@ -95,32 +103,35 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
   std::string scratchDir;
   if (!SetupText(caseFile.registry.get(), nl::kScratchDirValue, &scratchDir)) {
     plan->lacked.push_back("no SetupScratchDir in the case's registry: the setup files have no place");
+    for (const char* name : {nl::kIrminiInf, nl::kInfraredInf}) plan->description.missing.insert(name);
     return;
   }
+  const std::string shownDir = Shown(scratchDir);
   const std::string scratch = ImageRelativePath(scratchDir);
   if (scratch.empty()) {
-    plan->lacked.push_back("SetupScratchDir \"" + scratchDir + "\" is not a folder the image can hold");
+    plan->lacked.push_back("SetupScratchDir \"" + shownDir + "\" is not a folder the image can hold");
+    for (const char* name : {nl::kIrminiInf, nl::kInfraredInf}) plan->description.missing.insert(name);
     return;
   }
   const std::string folderState = Field(caseFile.registryStatus, "scratch-folder");
-  if (folderState == "present") plan->folders.push_back(scratch);
+  if (folderState == "present") plan->folders.push_back({scratch, "the SetupScratchDir folder " + shownDir});
   for (const char* name : diag::kCaseSetupFiles) {
     const CaseSetupFile* file = nullptr;
     for (const CaseSetupFile& candidate : caseFile.files)
       if (candidate.name == name) file = &candidate;
-    const std::string where = scratchDir + "\\" + name;
+    const std::string where = shownDir + "\\" + name;
     const bool known = file != nullptr && (file->present || file->state.value.rfind("absent", 0) == 0);
     if (!known && (std::string(name) == nl::kIrminiInf || std::string(name) == nl::kInfraredInf))
       plan->description.missing.insert(name);
     if (file == nullptr) {
       plan->lacked.push_back(where + ": the case says nothing of it");
     } else if (file->present) {
-      plan->files.emplace_back(scratch + "/" + name, file->bytes);
+      plan->files.push_back({scratch + "/" + name, file->bytes, where + " of SetupScratchDir"});
       plan->held.push_back(where + ": " + std::to_string(file->bytes.size()) + " bytes");
     } else if (file->state.value.rfind("absent", 0) == 0) {
       plan->held.push_back(where + ": not on the PC");
     } else {
-      plan->lacked.push_back(where + ": " + file->state.value + " (line " +
+      plan->lacked.push_back(where + ": " + Shown(file->state.value) + " (line " +
                              std::to_string(file->state.line) + ")");
     }
   }
@@ -130,8 +141,9 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
 // bytes, crc32 0x..."): the shipped bytes go into the image at `relative`.
 // True when the case's copy is the shipped one.
 bool PlanDriverCopy(const std::string& line, const std::string& shippedDriver,
-                    const std::string& relative, CaseImagePlan* plan, std::string* shipped) {
-  plan->files.emplace_back(relative + "/" + nl::kDriverFileName, shippedDriver);
+                    const std::string& relative, const std::string& what, CaseImagePlan* plan,
+                    std::string* shipped) {
+  plan->files.push_back({relative + "/" + nl::kDriverFileName, shippedDriver, what});
   *shipped = "present, " + std::to_string(shippedDriver.size()) + " bytes, crc32 " +
              Hex32(diag::Crc32(0, shippedDriver.data(), shippedDriver.size()));
   return line == *shipped;
@@ -141,12 +153,14 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
                        CaseImagePlan* plan) {
   const std::string folder = Field(caseFile.programFolder, "folder");
   const std::string image = nl::sim::kDefaultProgramFolder;
-  const std::string driver = Field(caseFile.programFolder, nl::kDriverFileName);
-  const std::string said = "the program's folder " + (folder.empty() ? "(not named)" : folder) +
+  const std::string driver = Shown(Field(caseFile.programFolder, nl::kDriverFileName));
+  const std::string said = "the program's folder " + (folder.empty() ? "(not named)" : Shown(folder)) +
                            (folder == image ? "" : ", played by " + image + ",");
+  const std::string what = "the program's folder " + image;
   if (driver.rfind("present", 0) == 0) {
     std::string shipped;
-    if (PlanDriverCopy(driver, shippedDriver, ImageRelativePath(image), plan, &shipped)) {
+    if (PlanDriverCopy(driver, shippedDriver, ImageRelativePath(image),
+                       "the driver file of " + what, plan, &shipped)) {
       plan->held.push_back(said + " holds " + nl::kDriverFileName + ", the one shipped");
     } else {
       plan->lacked.push_back(said + " holds another " + std::string(nl::kDriverFileName) + " (" +
@@ -154,16 +168,16 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
                              "): the image has the shipped one");
     }
   } else if (driver.rfind("absent", 0) == 0) {
-    plan->folders.push_back(ImageRelativePath(image));
+    plan->folders.push_back({ImageRelativePath(image), what});
     plan->held.push_back(said + " has no " + nl::kDriverFileName + ": the image's neither");
   } else {
-    plan->folders.push_back(ImageRelativePath(image));
+    plan->folders.push_back({ImageRelativePath(image), what});
     plan->lacked.push_back(said + ": " + (driver.empty() ? "nothing said of " + std::string(nl::kDriverFileName)
                                                          : std::string(nl::kDriverFileName) + " " + driver));
   }
   const std::string installer = Field(caseFile.programFolder, diag::kInstallerFileName);
   if (!installer.empty())
-    plan->held.push_back(std::string(diag::kInstallerFileName) + " beside it: " + installer);
+    plan->held.push_back(std::string(diag::kInstallerFileName) + " beside it: " + Shown(installer));
 }
 
 void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
@@ -173,12 +187,13 @@ void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
     plan->held.push_back("no SourcePath on the PC: the driver copy has no place");
     return;
   }
+  const std::string shownPath = Shown(sourcePath);
   const std::string drive = Field(caseFile.sourceDrive, "drive");
   const std::string relative = ImageRelativePath(sourcePath);
   const char letter = relative.empty() ? 0 : nl::regfile::FoldUpper(sourcePath[0]);
   if (relative.empty() || drive != std::string(1, letter) + ":") {
-    plan->lacked.push_back("SourcePath \"" + sourcePath + "\": the case names " +
-                           (drive.empty() ? "no drive" : "drive " + drive) + " for it");
+    plan->lacked.push_back("SourcePath \"" + shownPath + "\": the case names " +
+                           (drive.empty() ? "no drive" : "drive " + Shown(drive)) + " for it");
     return;
   }
   const auto typeField = caseFile.sourceDrive.find("type");
@@ -192,7 +207,7 @@ void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
   nl::sim::DriveKind kind;
   if (!typeRead || !DriveKindOf(type, medium == "present", &kind)) {
     plan->lacked.push_back("SourcePath drive " + drive + ": a drive type the image cannot model (" +
-                           (typeText.empty() ? "none given" : typeText) + ")");
+                           (typeText.empty() ? "none given" : Shown(typeText)) + ")");
     return;
   }
   const bool holdsWindows = letter == 'C';
@@ -202,31 +217,86 @@ void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
     kind = nl::sim::DriveKind::kFixed;
   }
   plan->description.drives[letter] = kind;
-  std::string said = "SourcePath " + sourcePath + ": drive " + drive + " " +
+  std::string said = "SourcePath " + shownPath + ": drive " + drive + " " +
                      nl::sim::DriveKindPhrase(kind);
   if (nl::sim::HasMedium(kind) && folderState == "present") {
-    plan->folders.push_back(relative);
+    plan->folders.push_back({relative, "the SourcePath folder " + shownPath});
     said += ", the folder there";
-    const std::string copy = Field(caseFile.sourceDrive, nl::kDriverFileName);
+    const std::string copy = Shown(Field(caseFile.sourceDrive, nl::kDriverFileName));
     std::string shipped;
     if (copy.rfind("present", 0) == 0) {
-      if (PlanDriverCopy(copy, shippedDriver, relative, plan, &shipped))
+      if (PlanDriverCopy(copy, shippedDriver, relative, "the driver copy in SourcePath " + shownPath,
+                         plan, &shipped))
         said += " with the driver copy of an earlier run";
       else
-        plan->lacked.push_back("SourcePath " + sourcePath + " holds another " +
+        plan->lacked.push_back("SourcePath " + shownPath + " holds another " +
                                nl::kDriverFileName + " (" + copy + ") than the one shipped (" +
                                shipped + "): the image has the shipped one");
     } else if (copy.empty()) {
-      plan->lacked.push_back("SourcePath " + sourcePath + ": the case says nothing of " +
+      plan->lacked.push_back("SourcePath " + shownPath + ": the case says nothing of " +
                              nl::kDriverFileName + " there");
     }
   } else if (nl::sim::HasMedium(kind)) {
-    said += ", the folder not there (" + folderState + ")";
+    said += ", the folder not there (" + Shown(folderState) + ")";
   }
   if (kind == nl::sim::DriveKind::kNetwork)
     plan->lacked.push_back(said + ": what a share holds and allows is the server's, not the case's");
   else
     plan->held.push_back(said);
+}
+
+// "drive_c/A/B" -> "C:\A\B".
+std::string WindowsPath(const std::string& relative) {
+  std::string out(1, static_cast<char>(relative[6] - 'a' + 'A'));
+  out += ':';
+  for (std::size_t i = 7; i < relative.size(); ++i) out += relative[i] == '/' ? '\\' : relative[i];
+  return out.size() == 2 ? out + "\\" : out;
+}
+
+// Every path of the plan onto one spelling per name, ignoring letter case
+// as Windows does (the first spelling planned wins), each file once; a
+// file where a folder goes, or anything below a file, is a CaseError
+// naming both.
+void SettlePaths(const std::string& fileName, CaseImagePlan* plan) {
+  struct Place {
+    std::string spelled, what;
+    const std::string* bytes;  // null for a folder
+  };
+  std::map<std::string, Place> places;  // folded path -> what is there
+  // False when the same file or folder is there already.
+  auto settle = [&](std::string* path, const std::string* bytes, const std::string& what) {
+    std::string folded, spelled;
+    bool added = false;
+    for (std::size_t start = 0; start <= path->size();) {
+      std::size_t end = path->find('/', start);
+      if (end == std::string::npos) end = path->size();
+      const std::string name = path->substr(start, end - start);
+      const bool last = end == path->size();
+      folded += (start == 0 ? "" : "/");
+      for (const char c : name) folded += nl::regfile::FoldUpper(c);
+      const Place place{spelled + (start == 0 ? "" : "/") + name, what, last ? bytes : nullptr};
+      const auto [at, isNew] = places.emplace(folded, place);
+      spelled = at->second.spelled;
+      if (!isNew && (at->second.bytes != nullptr || place.bytes != nullptr) &&
+          !(last && at->second.bytes != nullptr && place.bytes != nullptr && *at->second.bytes == *place.bytes))
+        throw CaseError(fileName + ": " + at->second.what + " and " + what + " take one place, " +
+                        WindowsPath(spelled) + ", one as a file: the image cannot hold both");
+      added = isNew;
+      start = end + 1;
+    }
+    *path = spelled;
+    return added;
+  };
+  std::vector<PlannedFolder> folders;
+  for (PlannedFolder& folder : plan->folders)
+    if (settle(&folder.path, nullptr, folder.what)) folders.push_back(std::move(folder));
+  plan->folders = std::move(folders);
+  std::vector<bool> keep;  // the places hold the bytes of plan->files: moved only after
+  for (PlannedFile& file : plan->files) keep.push_back(settle(&file.path, &file.bytes, file.what));
+  std::vector<PlannedFile> files;
+  for (std::size_t i = 0; i < keep.size(); ++i)
+    if (keep[i]) files.push_back(std::move(plan->files[i]));
+  plan->files = std::move(files);
 }
 
 }  // namespace
@@ -265,28 +335,26 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
   if (version.empty()) {
     plan.lacked.push_back("Windows' version");
   } else {
-    plan.held.push_back("Windows " + version + ", build " + Field(caseFile.system, "windows-build") +
-                        ", platform " + Field(caseFile.system, "windows-platform") + " " +
-                        Field(caseFile.system, "windows-extra"));
+    plan.held.push_back("Windows " + Shown(version) + ", build " +
+                        Shown(Field(caseFile.system, "windows-build")) + ", platform " +
+                        Shown(Field(caseFile.system, "windows-platform")) + " " +
+                        Shown(Field(caseFile.system, "windows-extra")));
   }
-  const auto locale = caseFile.system.find("user-locale");
-  std::uint32_t lcid = 0;
+  const std::string locale = Field(caseFile.system, "user-locale");
   char* end = nullptr;
-  if (locale != caseFile.system.end()) lcid = static_cast<std::uint32_t>(std::strtoul(locale->second.value.c_str(), &end, 16));
-  if (locale == caseFile.system.end() || locale->second.value.rfind("0x", 0) != 0 || !end ||
-      *end != '\0' || locale->second.value.size() > 10) {
+  const auto lcid = static_cast<std::uint32_t>(std::strtoul(locale.c_str(), &end, 16));
+  if (locale.rfind("0x", 0) != 0 || locale.size() > 10 || !end || *end != '\0') {
     plan.lacked.push_back("the user's locale: the image has none");
   } else {
     plan.description.locale = lcid;
-    plan.held.push_back("user locale " + locale->second.value + " (system locale " +
-                        Field(caseFile.system, "system-locale") + ")");
+    plan.held.push_back("user locale " + locale + " (system locale " +
+                        Shown(Field(caseFile.system, "system-locale")) + ")");
   }
   PlanRegistry(caseFile, &plan);
   PlanSetupFiles(caseFile, &plan);
   PlanProgramFolder(caseFile, shippedDriver, &plan);
   PlanSourceDrive(caseFile, shippedDriver, &plan);
-  if (!caseFile.complete)
-    plan.lacked.push_back("the case ends before its closing \"== end\" line: cut short?");
+  SettlePaths(caseFile.fileName, &plan);
   return plan;
 }
 
@@ -298,28 +366,26 @@ int MakeImageFromCase(const std::string& folder, const std::string& casePath,
       throw std::runtime_error(folder + " exists and is not empty");
     const std::string name = fs::path(casePath).filename().string();
     const CaseFile caseFile = ReadCaseFile(ReadHostFile(casePath), name);
-    const std::size_t shown = std::min<std::size_t>(caseFile.warnings.size(), 100);
-    for (std::size_t i = 0; i < shown; ++i)
-      std::fprintf(stderr, "simrun: %s\n", ShownText(caseFile.warnings[i]).c_str());
-    if (caseFile.warnings.size() > shown)
-      std::fprintf(stderr, "simrun: and %zu more warnings\n", caseFile.warnings.size() - shown);
+    // The first warnings in full, then a count per kind.
+    for (const std::string& warning : caseFile.warnings)
+      std::fprintf(stderr, "simrun: %s\n", ShownText(warning).c_str());
     const fs::path driver = fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
+    // Every input read and checked, every path settled, before any of the
+    // image is written.
     const CaseImagePlan plan = PlanCaseImage(caseFile, ReadHostFile(driver.string()));
     // Written as every image is: into a folder made new (a link there is
-    // refused), never through a link. A later file of the plan at the same
-    // place replaces an earlier one.
+    // refused), never through a link; each file once.
     nl::sim::PrepareEmptyFolder(folder);
     auto write = [&](const std::string& relative, const std::string& bytes) {
       const fs::path path = image / relative;
       fs::create_directories(path.parent_path());
-      fs::remove(path);
       nl::sim::WriteNewFile(path.string(), bytes);
     };
     fs::create_directories(image / "drive_c");
     write("system.reg", plan.systemReg);
     write(nl::sim::kImageDescriptionFile, nl::sim::FormatImageDescription(plan.description));
-    for (const std::string& relative : plan.folders) fs::create_directories(image / relative);
-    for (const auto& [relative, bytes] : plan.files) write(relative, bytes);
+    for (const PlannedFolder& planned : plan.folders) fs::create_directories(image / planned.path);
+    for (const PlannedFile& planned : plan.files) write(planned.path, planned.bytes);
     std::cout << "image " << ShownText(folder) << " from the case " << ShownText(casePath) << "\n";
     std::cout << "the case held:\n";
     for (const std::string& line : plan.held) std::cout << "  " << ShownText(line) << "\n";

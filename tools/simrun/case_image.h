@@ -6,7 +6,6 @@
 #pragma once
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "case_file.h"
@@ -15,17 +14,27 @@
 namespace simrun {
 
 // What goes into the image, every path relative to the image folder and
-// inside it ("drive_c/WINDOWS/INF/IRMINI.INF").
+// inside it ("drive_c/WINDOWS/INF/IRMINI.INF"), each folder spelled one way
+// however the case writes it (Windows ignores letter case), and `what` it
+// is for the case.
+struct PlannedFile {
+  std::string path, bytes, what;
+};
+struct PlannedFolder {
+  std::string path, what;
+};
 struct CaseImagePlan {
   std::string systemReg;
-  std::vector<std::pair<std::string, std::string>> files;  // path, bytes
-  std::vector<std::string> folders;
+  std::vector<PlannedFile> files;
+  std::vector<PlannedFolder> folders;
   nl::sim::ImageDescription description;
   std::vector<std::string> held, lacked;
 };
 
 // `shippedDriver`: the adapter's driver file as shipped (the case holds only
-// the size and checksum of the customer's copy).
+// the size and checksum of the customer's copy). Every path is checked
+// before any is written: two that the image cannot hold both (a file where
+// a folder goes, or below a file) are a CaseError naming both.
 CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver);
 
 // "C:\WINDOWS\INF" -> "drive_c/WINDOWS/INF"; empty when the path names no

@@ -103,6 +103,17 @@ std::uint32_t Win32DiagSystem::GetWindowsDirectoryA(char* buffer,
   return ::GetWindowsDirectoryA(buffer, size);
 }
 
+std::uint32_t Win32DiagSystem::GetSystemDirectoryA(char* buffer, std::uint32_t size) {
+  return ::GetSystemDirectoryA(buffer, size);
+}
+
+int Win32DiagSystem::GetFileTime(FileHandle file, std::uint64_t* lastWrite) {
+  FILETIME written;
+  if (!::GetFileTime(ToHandle(file), nullptr, nullptr, &written)) return 0;
+  *lastWrite = (static_cast<std::uint64_t>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+  return 1;
+}
+
 const char* Win32DiagSystem::GetCommandLineA() { return ::GetCommandLineA(); }
 
 int Win32DiagSystem::GetVersionExA(diag::VersionRecord* version) {

@@ -33,6 +33,8 @@ class Win32DiagSystem : public diag::DiagSystem {
   std::uint32_t GetWindowsDirectoryA(char* buffer, std::uint32_t size) override;
   const char* GetCommandLineA() override;
   int GetVersionExA(diag::VersionRecord* version) override;
+  int GetFileTime(FileHandle file, std::uint64_t* lastWrite) override;
+  std::uint32_t GetSystemDirectoryA(char* buffer, std::uint32_t size) override;
   void GetLocalTime(diag::TimeRecord* time) override;
   std::uint32_t GetUserDefaultLCID() override;
   std::uint32_t GetSystemDefaultLCID() override;
