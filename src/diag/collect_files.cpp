@@ -256,8 +256,9 @@ void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFol
     out.Text(" bytes");
     if (dated) {
       out.Text(", written ");
-      out.Hex(static_cast<std::uint32_t>(written >> 32), 8);
-      out.Hex(static_cast<std::uint32_t>(written), 8);
+      out.Text("0x");
+      for (int shift = 60; shift >= 0; shift -= 4)
+        out.Char("0123456789ABCDEF"[(written >> shift) & 0xF]);
       out.Text(" (FILETIME)");
     }
     out.EndLine();

@@ -16,11 +16,13 @@ namespace {
 
 constexpr const char* kSetupKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
 
-std::string Collected(const std::function<void(sim::SimSystem&)>& change) {
+std::string Collected(const std::function<void(sim::SimSystem&)>& change,
+                      std::uint32_t minorVersion = 10) {
   sim::SimSystem sim;
   sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
   change(sim);
   testing::SimDiagSystem os(sim);
+  os.minorVersion = minorVersion;
   EXPECT_EQ(diag::CollectorMain(os), 0u);
   return sim.Files().ReadFileText("C:\\NLSETUP\\NLCASE.TXT");
 }
@@ -33,6 +35,7 @@ struct CollectorCase {
   const char* name;
   std::function<void(sim::SimSystem&)> change;
   std::vector<std::string> present, absent;
+  std::uint32_t minorVersion = 10;
 };
 
 TEST(Collector, WritesWhatTheAnswerNeedsAndNothingPrivate) {
@@ -78,11 +81,49 @@ TEST(Collector, WritesWhatTheAnswerNeedsAndNothingPrivate) {
          s.Registry().SetText(kSetupKey, longName, "y");
        },
        {"\"Tab\tName\"=\"x\"", "\"" + longName + "\"=\"y\""}, {"not written"}},
+      // The PC's own driver file goes into the case byte for byte.
+      {"the driver file's bytes",
+       [](sim::SimSystem& s) { s.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "AB"); },
+       {"== driver beside the program\r\npath = C:\\NLSETUP\\nl-430.sys\r\nstate = present\r\n"
+        "4142\r\nsize = 2\r\n",
+        "== driver in SourcePath\r\npath = C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys\r\n"
+        "state = absent (error 2)"},
+       {}},
+      // A port another device holds, beside the virtual COM4 and LPT3.
+      {"ports in use",
+       [](sim::SimSystem& s) {
+         s.Registry().SetText("Enum\\BIOS\\*PNP0501\\0D", "Class", "Ports");
+         s.Registry().SetText("Enum\\BIOS\\*PNP0501\\0D", "PortName", "COM4");
+         s.Registry().SetText("Enum\\BIOS\\*PNP0400\\09", "Class", "Printer");
+         s.Registry().SetText("Enum\\BIOS\\*PNP0400\\09", "PortName", "LPT3");
+       },
+       {"== ports\r\nCOM4 = Enum\\BIOS\\*PNP0501\\0D\r\nfound = 1\r\n"}, {"LPT3 ="}},
+      {"the system tools' files",
+       [](sim::SimSystem& s) { s.Files().WriteFileText("C:\\WINDOWS\\RUNDLL32.EXE", "MZ"); },
+       {"RUNDLL32.EXE = present, 2 bytes", "SYSDM.CPL = absent (error"}, {}},
+      // Without SetupScratchDir Windows keeps its INF files in the Windows
+      // folder's INF, and the case takes them from there.
+      {"INF files where Windows keeps them",
+       [](sim::SimSystem& s) {
+         s.Registry().Root().FindSubkey("SOFTWARE")->FindSubkey("Microsoft")
+             ->FindSubkey("Windows")->FindSubkey("CurrentVersion")->FindSubkey("Setup")
+             ->RemoveValue("SetupScratchDir");
+       },
+       {"== inf folder file IRMINI.INF\r\npath = C:\\WINDOWS\\INF\\IRMINI.INF\r\nstate = present"},
+       {}},
+      {"a scratch folder that is there", [](sim::SimSystem&) {}, {}, {"== inf folder file"}},
+      // Windows 95 alone keeps its driver database.
+      {"Windows 95's driver database",
+       [](sim::SimSystem& s) { s.Files().WriteFileText("C:\\WINDOWS\\INF\\DRVDATA.BIN", "xyz"); },
+       {"DRVDATA.BIN = present, 3 bytes, written 0x01BEAC26463BA000", "DRVIDX.BIN = absent"},
+       {}, 0},
+      {"no driver database on Windows 98", [](sim::SimSystem&) {}, {}, {"== driver database"}},
   };
   for (const CollectorCase& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string text = Collected(c.change);
-    for (const std::string& part : c.present) EXPECT_TRUE(Has(text, part)) << part;
+    const std::string text = Collected(c.change, c.minorVersion);
+    for (const std::string& part : c.present)
+      EXPECT_TRUE(Has(text, part)) << part;
     for (const std::string& part : c.absent) EXPECT_FALSE(Has(text, part)) << part;
   }
 }

@@ -112,9 +112,11 @@ class SimDiagSystem : public diag::DiagSystem {
     return CopyOut("C:\\WINDOWS\\SYSTEM", buffer, size);
   }
   const char* GetCommandLineA() override { return commandLine.c_str(); }
+  // GetVersionExA's minor version: 10 (Windows 98), 0 for Windows 95.
+  std::uint32_t minorVersion = 10;
   int GetVersionExA(diag::VersionRecord* version) override {
     version->majorVersion = 4;
-    version->minorVersion = 10;
+    version->minorVersion = minorVersion;
     version->buildNumber = 0x040A08AE;  // 4.10.2222, Windows 98 SE
     version->platformId = 1;
     std::memcpy(version->extra, " A ", 4);
