@@ -85,10 +85,18 @@ std::string MakeImage(const std::string& caseText, const fs::path& work, int exp
 // The prediction equals the outcome: the image made from the case runs as
 // the PC itself, German and English, and collecting changed nothing.
 TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
-  for (const std::uint32_t locale : {0x0407u, 0x0409u}) {
-    SCOPED_TRACE(locale);
+  // The third PC's driver file is not the one shipped (a download cut
+  // short): the image holds the PC's, so the copy predicted is the one made.
+  const struct {
+    std::uint32_t locale;
+    const char* driver;
+  } pcs[] = {{0x0407u, nullptr}, {0x0409u, nullptr}, {0x0407u, "MZ, cut short"}};
+  for (const auto& c : pcs) {
+    const std::uint32_t locale = c.locale;
+    SCOPED_TRACE(std::to_string(locale) + (c.driver ? " another driver" : ""));
     Folder work;
     auto pc = Sample(locale);
+    if (c.driver) pc->Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", c.driver);
     const std::string registryBefore = regfile::ExportRegFile(pc->Registry().Root());
     const std::string caseText = Collect(*pc);
     EXPECT_EQ(regfile::ExportRegFile(pc->Registry().Root()), registryBefore);

@@ -40,6 +40,16 @@ const std::vector<std::string> kProgramNames = {"folder", nl::kDriverFileName,
 const std::vector<std::string> kSourceNames = {"drive", "type", "medium", "folder",
                                                nl::kDriverFileName};
 const std::vector<std::string> kFileNames = {"path", "state", "read", "size", "crc32"};
+const std::vector<std::string> kToolNames = {"RUNDLL32.EXE", "SYSDM.CPL", "NETCPL.CPL",
+                                             "SHELL32.DLL"};
+const std::vector<std::string> kDatabaseNames = {"DRVDATA.BIN", "DRVIDX.BIN"};
+// "COM1" to "COM9", "LPT1" to "LPT9", and the count.
+const std::vector<std::string> kPortNames = [] {
+  std::vector<std::string> names = {"found"};
+  for (const char* stem : {"COM", "LPT"})
+    for (char digit = '1'; digit <= '9'; ++digit) names.push_back(std::string(stem) + digit);
+  return names;
+}();
 
 enum class PartKind { kOutside, kFields, kStatus, kRegistry, kFile, kEnd, kSkipped };
 
@@ -62,7 +72,8 @@ struct Reader {
   const std::string& fileName;
   CaseFile result;
   std::map<std::string_view, std::size_t> moreOfKind;  // warnings past the first 100, by kind
-  bool seenPart[6 + sizeof diag::kCaseSetupFiles / sizeof diag::kCaseSetupFiles[0]] = {};
+  // The parts of fields, then the setup files, then those of version 2.
+  bool seenPart[9 + sizeof diag::kCaseSetupFiles / sizeof diag::kCaseSetupFiles[0] + 4] = {};
   bool statusRead = false;
   RegistrySections sections;
   OpenPart part;
@@ -258,6 +269,9 @@ struct Reader {
         {diag::kPartProgramFolder, PartKind::kFields, &result.programFolder, &kProgramNames},
         {diag::kPartSourceDrive, PartKind::kFields, &result.sourceDrive, &kSourceNames},
         {diag::kPartEnd, PartKind::kEnd, nullptr, nullptr},
+        {diag::kPartSystemTools, PartKind::kFields, &result.systemTools, &kToolNames},
+        {diag::kPartPorts, PartKind::kFields, &result.ports, &kPortNames},
+        {diag::kPartDriverDatabase, PartKind::kFields, &result.driverDatabase, &kDatabaseNames},
     };
     std::size_t index = 0;
     for (const Known& candidate : known) {
@@ -287,13 +301,38 @@ struct Reader {
         return;
       }
     }
-    // Parts NLDIAG.EXE writes that no image takes yet: skipped without a word.
-    for (const char* unused : {diag::kPartDriverBesideProgram, diag::kPartDriverInSource,
-                               diag::kPartSystemTools, diag::kPartDriverDatabase, diag::kPartPorts})
-      if (part.kind == PartKind::kOutside && name == unused) part.kind = PartKind::kSkipped;
-    if (part.kind == PartKind::kOutside && StartsWith(name, diag::kPartInfFolderFilePrefix))
-      part.kind = PartKind::kSkipped;
-    if (part.kind == PartKind::kSkipped) return;
+    // The driver file beside the program and in SourcePath, and the INF
+    // files of the Windows folder: files as the setup files are.
+    const struct {
+      bool match;
+      CasePlace place;
+      const char* fileName;
+    } placed[] = {
+        {name == diag::kPartDriverBesideProgram, CasePlace::kBesideProgram, nl::kDriverFileName},
+        {name == diag::kPartDriverInSource, CasePlace::kInSource, nl::kDriverFileName},
+        {StartsWith(name, diag::kPartInfFolderFilePrefix) &&
+             nl::regfile::EqualsIgnoreCase(
+                 name.substr(std::string_view(diag::kPartInfFolderFilePrefix).size()), nl::kIrminiInf),
+         CasePlace::kInfFolder, nl::kIrminiInf},
+        {StartsWith(name, diag::kPartInfFolderFilePrefix) &&
+             nl::regfile::EqualsIgnoreCase(
+                 name.substr(std::string_view(diag::kPartInfFolderFilePrefix).size()),
+                 nl::kInfraredInf),
+         CasePlace::kInfFolder, nl::kInfraredInf},
+    };
+    if (part.kind == PartKind::kOutside) {
+      index = std::size(seenPart) - std::size(placed);
+      for (const auto& candidate : placed) {
+        if (candidate.match) {
+          part.kind = PartKind::kFile;
+          part.file.name = candidate.fileName;
+          part.file.place = candidate.place;
+          part.file.line = line;
+          break;
+        }
+        ++index;
+      }
+    }
     if (part.kind == PartKind::kOutside) {
       Warn(line, "parts this simrun does not know",
            [&] { return "a part this simrun does not know, skipped: " + Shown(name); });
@@ -341,13 +380,14 @@ struct Reader {
     std::string_view text;
     // A case of the first version, without the parts added since, reads as well.
     if (!nl::regfile::TakeRegLine(&lines, &text) ||
-        (text != diag::kCaseFirstLine && text != "NLDIAG case file 1")) {
+        (text != diag::kCaseFirstLine && text != diag::kCaseFirstLineVersion1)) {
       if (StartsWith(bytes, "\xEF\xBB\xBF") || StartsWith(bytes, "\xFF\xFE"))
         Fail(1, "the file was saved again as Unicode or UTF-8; send the NLCASE.TXT that "
                 "NLDIAG.EXE wrote, unchanged");
       Fail(1, std::string("not a case file of NLDIAG.EXE (the first line must be \"") +
                   diag::kCaseFirstLine + "\"): " + Shown(text));
     }
+    result.version = text == diag::kCaseFirstLine ? 2 : 1;
     bool ended = false;
     for (;;) {
       const std::size_t start = lines.at;

@@ -48,7 +48,11 @@ struct CaseSubtreeStatus {
 };
 constexpr std::size_t kSubtreeCount = sizeof nl::diag::kCaseSubtrees / sizeof nl::diag::kCaseSubtrees[0];
 
+// Where a file of the case lies on the PC.
+enum class CasePlace { kScratch, kBesideProgram, kInSource, kInfFolder };
+
 struct CaseSetupFile {
+  CasePlace place = CasePlace::kScratch;
   std::string name;   // as the installer names it ("IRMINI.INF")
   std::size_t line = 0;  // of its "== file" line
   CaseField path, state;
@@ -58,7 +62,9 @@ struct CaseSetupFile {
 
 struct CaseFile {
   std::string fileName;  // as messages name it
+  int version = 1;  // of the case format: 1, or 2 with the parts below
   CaseFields system, registryStatus, programFolder, sourceDrive;
+  CaseFields systemTools, ports, driverDatabase;  // since version 2
   CaseSubtreeStatus subtrees[kSubtreeCount];  // in the order of kCaseSubtrees
   std::unique_ptr<nl::regfile::RegNode> registry;  // null without the part
   std::size_t registryLine = 0;

@@ -118,7 +118,7 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
   for (const char* name : diag::kCaseSetupFiles) {
     const CaseSetupFile* file = nullptr;
     for (const CaseSetupFile& candidate : caseFile.files)
-      if (candidate.name == name) file = &candidate;
+      if (candidate.place == CasePlace::kScratch && candidate.name == name) file = &candidate;
     const std::string where = shownDir + "\\" + name;
     const bool known = file != nullptr && (file->present || file->state.value.rfind("absent", 0) == 0);
     if (!known && (std::string(name) == nl::kIrminiInf || std::string(name) == nl::kInfraredInf))
@@ -137,16 +137,35 @@ void PlanSetupFiles(const CaseFile& caseFile, CaseImagePlan* plan) {
   }
 }
 
+// The driver file's bytes the case holds for `place` (a case of format 2),
+// or null.
+const CaseSetupFile* DriverBytes(const CaseFile& caseFile, CasePlace place) {
+  for (const CaseSetupFile& file : caseFile.files)
+    if (file.place == place && file.present) return &file;
+  return nullptr;
+}
+
 // The driver file as a folder's line of the case gives it ("present, 4096
-// bytes, crc32 0x..."): the shipped bytes go into the image at `relative`.
-// True when the case's copy is the shipped one.
+// bytes, crc32 0x..."). Its bytes go into the image at `relative`: the
+// PC's own when the case holds them, else the shipped ones. True when the
+// image holds the PC's file: the case's bytes, or the shipped file when the
+// PC's is that one.
 bool PlanDriverCopy(const std::string& line, const std::string& shippedDriver,
-                    const std::string& relative, const std::string& what, CaseImagePlan* plan,
-                    std::string* shipped) {
-  plan->files.push_back({relative + "/" + nl::kDriverFileName, shippedDriver, what});
+                    const CaseSetupFile* pcDriver, const std::string& relative,
+                    const std::string& what, CaseImagePlan* plan, std::string* shipped) {
+  plan->files.push_back(
+      {relative + "/" + nl::kDriverFileName, pcDriver ? pcDriver->bytes : shippedDriver, what});
   *shipped = "present, " + std::to_string(shippedDriver.size()) + " bytes, crc32 " +
              Hex32(diag::Crc32(0, shippedDriver.data(), shippedDriver.size()));
-  return line == *shipped;
+  return pcDriver != nullptr || line == *shipped;
+}
+
+// What the image holds of the driver file at a place: the shipped one, or
+// the PC's own one of another size or checksum.
+std::string DriverSaid(const std::string& line, const std::string& shipped) {
+  return line == shipped ? std::string(nl::kDriverFileName) + ", the one shipped"
+                         : "its own " + std::string(nl::kDriverFileName) + " (" + line +
+                               "), not the one shipped (" + shipped + "): the image has the PC's";
 }
 
 void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDriver,
@@ -159,9 +178,9 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
   const std::string what = "the program's folder " + image;
   if (driver.rfind("present", 0) == 0) {
     std::string shipped;
-    if (PlanDriverCopy(driver, shippedDriver, ImageRelativePath(image),
-                       "the driver file of " + what, plan, &shipped)) {
-      plan->held.push_back(said + " holds " + nl::kDriverFileName + ", the one shipped");
+    if (PlanDriverCopy(driver, shippedDriver, DriverBytes(caseFile, CasePlace::kBesideProgram),
+                       ImageRelativePath(image), "the driver file of " + what, plan, &shipped)) {
+      plan->held.push_back(said + " holds " + DriverSaid(driver, shipped));
     } else {
       plan->lacked.push_back(said + " holds another " + std::string(nl::kDriverFileName) + " (" +
                              driver + ") than the one shipped (" + shipped +
@@ -225,9 +244,9 @@ void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
     const std::string copy = Shown(Field(caseFile.sourceDrive, nl::kDriverFileName));
     std::string shipped;
     if (copy.rfind("present", 0) == 0) {
-      if (PlanDriverCopy(copy, shippedDriver, relative, "the driver copy in SourcePath " + shownPath,
-                         plan, &shipped))
-        said += " with the driver copy of an earlier run";
+      if (PlanDriverCopy(copy, shippedDriver, DriverBytes(caseFile, CasePlace::kInSource), relative,
+                         "the driver copy in SourcePath " + shownPath, plan, &shipped))
+        said += " with the driver copy of an earlier run: " + DriverSaid(copy, shipped);
       else
         plan->lacked.push_back("SourcePath " + shownPath + " holds another " +
                                nl::kDriverFileName + " (" + copy + ") than the one shipped (" +
