@@ -9,7 +9,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -116,8 +118,31 @@ TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
     SimSystem fromCase;
     fromCase.LoadImage(image);
     EXPECT_EQ(fromCase.GetUserDefaultLCID(), locale);
+    // What the run does not use is there for the answer: the version, when
+    // the case was taken, the system tools' files.
+    const sim::ImageDescription& told = fromCase.LoadedDescription();
+    EXPECT_EQ(told.windows, "4.10.2222");
+    EXPECT_EQ(told.collected, "1999-06-01 12:00:00");
+    EXPECT_EQ(told.tools.at("RUNDLL32.EXE").rfind("absent", 0), 0u);
+    EXPECT_EQ(told.systemLocale, std::optional<std::uint32_t>(locale));
     EXPECT_EQ(RunAndDescribe(fromCase), RunAndDescribe(*pc));
   }
+}
+
+// A case from the first NLDIAG.EXE still makes an image, saying what it
+// cannot hold.
+TEST(CaseFile, AFirstVersionCaseSaysWhatItLacks) {
+  std::ifstream in(std::string(NL_SOURCE_DIR) + "/tests/fuzz/case_corpus/small_german",
+                   std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(text.rfind(diag::kCaseFirstLineVersion1, 0), 0u);
+  const simrun::CaseFile read = simrun::ReadCaseFile(text, "NLCASE.TXT");
+  EXPECT_EQ(read.version, 1);
+  const simrun::CaseImagePlan plan = simrun::PlanCaseImage(read, "MZ");
+  bool said = false;
+  for (const std::string& line : plan.lacked) said = said || line.find("format 1") != std::string::npos;
+  EXPECT_TRUE(said);
+  EXPECT_TRUE(plan.description.windows.empty());
 }
 
 // The number of the first line holding `text`, counted from 1 as an

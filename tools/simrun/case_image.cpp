@@ -348,6 +348,48 @@ std::string ImageRelativePath(const std::string& windowsPath) {
   return out;
 }
 
+// A quoted value of the system part ("\"4.10.2222\"") without its quotes.
+std::string Unquoted(const std::string& value) {
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    return value.substr(1, value.size() - 2);
+  return value;
+}
+
+// What the case tells of the PC beyond what the run uses, into image.txt
+// for the reader and the support answer: the system locale, the Windows
+// version numbers, when the case was taken, the system tools' files.
+void PlanFactsOfThePc(const CaseFile& caseFile, CaseImagePlan* plan) {
+  if (caseFile.version < 2) {
+    plan->lacked.push_back(
+        "a case of format 1, from an older NLDIAG.EXE: it holds neither the driver file's "
+        "bytes nor Windows' version numbers, the system tools' files, the ports in use, the "
+        "adapter's USB node or when it was taken");
+    return;
+  }
+  const std::string systemLocale = Field(caseFile.system, "system-locale");
+  char* end = nullptr;
+  const auto lcid = static_cast<std::uint32_t>(std::strtoul(systemLocale.c_str(), &end, 16));
+  if (systemLocale.rfind("0x", 0) == 0 && systemLocale.size() <= 10 && end && *end == '\0')
+    plan->description.systemLocale = lcid;
+  const std::string number = Unquoted(Field(caseFile.system, "windows-version-number"));
+  const std::string sub = Unquoted(Field(caseFile.system, "windows-subversion-number"));
+  if (!number.empty() && number != "absent") {
+    std::string windows = Shown(number);
+    if (!sub.empty() && sub != "absent") windows += " " + Shown(sub);
+    while (!windows.empty() && windows.back() == ' ') windows.pop_back();
+    plan->description.windows = windows;
+  } else {
+    plan->lacked.push_back("Windows' VersionNumber: 95, OSR2, 98 and 98 SE cannot be told apart");
+  }
+  const std::string collected = Field(caseFile.system, "collected");
+  if (!collected.empty()) {
+    plan->description.collected = Shown(collected);
+    plan->held.push_back("the case was taken on " + Shown(collected) + " by the PC's clock");
+  }
+  for (const auto& [tool, state] : caseFile.systemTools)
+    plan->description.tools[tool] = Shown(state.value);
+}
+
 CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver) {
   CaseImagePlan plan;
   const std::string version = Field(caseFile.system, "windows-version");
@@ -369,6 +411,7 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
     plan.held.push_back("user locale " + locale + " (system locale " +
                         Shown(Field(caseFile.system, "system-locale")) + ")");
   }
+  PlanFactsOfThePc(caseFile, &plan);
   PlanRegistry(caseFile, &plan);
   PlanSetupFiles(caseFile, &plan);
   PlanProgramFolder(caseFile, shippedDriver, &plan);

@@ -48,12 +48,24 @@ ImageDescription ParseImageDescription(const std::string& text,
       throw std::runtime_error(where + "not \"name = value\": " + Quoted(trimmed));
     const std::string name = Trim(trimmed.substr(0, equals));
     const std::string value = Trim(trimmed.substr(equals + 1));
-    if (EqualsIgnoreCase(name, "locale")) {
+    if (EqualsIgnoreCase(name, "locale") || EqualsIgnoreCase(name, "system locale")) {
       std::uint32_t locale = 0;
       if (!ParseLocale(value, &locale))
         throw std::runtime_error(where + "the locale must be a number such as 0x0409, not " +
                                  Quoted(value));
-      description.locale = locale;
+      (EqualsIgnoreCase(name, "locale") ? description.locale : description.systemLocale) = locale;
+      continue;
+    }
+    if (EqualsIgnoreCase(name, "windows")) {
+      description.windows = value;
+      continue;
+    }
+    if (EqualsIgnoreCase(name, "collected")) {
+      description.collected = value;
+      continue;
+    }
+    if (name.size() > 5 && EqualsIgnoreCase(name.substr(0, 5), "tool ")) {
+      description.tools[Trim(name.substr(5))] = value;
       continue;
     }
     if (EqualsIgnoreCase(name, "missing")) {
@@ -67,7 +79,8 @@ ImageDescription ParseImageDescription(const std::string& text,
                           std::isalpha(static_cast<unsigned char>(letter[0]));
     if (!driveLine || !letterOk)
       throw std::runtime_error(where + "unknown name " + Quoted(name) +
-                               " (locale, drive X or missing)");
+                               " (locale, drive X, missing, system locale, windows, collected "
+                               "or tool NAME)");
     DriveKind kind;
     if (!ParseDriveKind(value, &kind))
       throw std::runtime_error(where + "unknown drive kind " + Quoted(value) +
@@ -86,7 +99,10 @@ std::string FormatImageDescription(const ImageDescription& description) {
       ";   removable, removable-no-disk, network or none. A drive not named here is\n"
       ";   a fixed disk when the image has its drive_x folder, else none.\n"
       "; missing: a key (below HKEY_LOCAL_MACHINE) or INF file the case does not\n"
-      ";   hold: what rests on it is unknown.\n";
+      ";   hold: what rests on it is unknown.\n"
+      "; system locale, windows, collected, tool NAME: what the case told of the PC\n"
+      ";   (the locale Windows was installed with, VersionNumber and SubVersionNumber,\n"
+      ";   when the case was taken, a system tool's file); the run does not use them.\n";
   if (description.locale) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.locale));
@@ -95,6 +111,14 @@ std::string FormatImageDescription(const ImageDescription& description) {
   for (const auto& [letter, kind] : description.drives)
     text += std::string("drive ") + letter + " = " + DriveKindName(kind) + "\n";
   for (const std::string& what : description.missing) text += "missing = " + what + "\n";
+  if (description.systemLocale) {
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.systemLocale));
+    text += std::string("system locale = ") + hex + "\n";
+  }
+  if (!description.windows.empty()) text += "windows = " + description.windows + "\n";
+  if (!description.collected.empty()) text += "collected = " + description.collected + "\n";
+  for (const auto& [tool, state] : description.tools) text += "tool " + tool + " = " + state + "\n";
   return text;
 }
 

@@ -7,6 +7,10 @@
 //   drive C = fixed
 //   drive D = cdrom-no-disc
 //   missing = INFRARED.INF
+//   system locale = 0x0407
+//   windows = 4.10.2222 A
+//   collected = 1999-06-01 12:00:00
+//   tool RUNDLL32.EXE = present, 34304 bytes, crc32 0x1234ABCD
 //
 // One "name = value" per line; blank lines and lines starting with ";" or
 // "#" are skipped. `locale` is the user default locale identifier (a number,
@@ -14,6 +18,12 @@
 // lists the words); `missing` names a fact the customer's case does not
 // hold, so that a finding resting on it is unknown rather than guessed: a
 // key below HKEY_LOCAL_MACHINE the export lacks, or an INF file not given.
+// The rest are facts of the PC the case told, for the reader and the
+// support answer; the simulator runs without them: `system locale` (the
+// locale Windows was installed with), `windows` (VersionNumber and
+// SubVersionNumber), `collected` (the PC's date and time when the case was
+// taken) and `tool NAME` (a system tool's file the command lines need, as
+// the case found it).
 // A drive the description does not name is a fixed disk
 // when the image has its drive_x folder and no drive otherwise, so images
 // without a description keep their meaning.
@@ -35,6 +45,10 @@ struct ImageDescription {
   std::optional<std::uint32_t> locale;  // the user default locale identifier
   std::map<char, DriveKind> drives;     // upper-case letter -> kind
   std::set<std::string> missing;        // "Enum\\Root\\Net", "IRMINI.INF"
+  std::optional<std::uint32_t> systemLocale;
+  std::string windows;                       // "4.10.2222 A"; empty: not told
+  std::string collected;                     // "1999-06-01 12:00:00"
+  std::map<std::string, std::string> tools;  // "RUNDLL32.EXE" -> its state
 };
 
 // Reads the text of a description; throws std::runtime_error naming the file
