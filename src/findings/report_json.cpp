@@ -42,6 +42,8 @@ std::string ReportJson(const RunReport& report) {
                          {"processId", process.processId}});
   ordered_json earlier = ordered_json::array();
   for (const std::string& trace : report.earlierRun) earlier.push_back(Cp1252ToUtf8(trace));
+  ordered_json pcFacts = ordered_json::array();
+  for (const std::string& fact : report.pcFacts) pcFacts.push_back(Cp1252ToUtf8(fact));
   const regfile::RegNode empty;
   ordered_json document = {
       {"image", report.image},
@@ -49,6 +51,7 @@ std::string ReportJson(const RunReport& report) {
       {"localeSource", report.localeSource.empty() ? "assumed" : report.localeSource},
       {"systemTools", "played by scripted stand-ins (class installer, hardware wizard, "
                       "network panel), not run"},
+      {"pcFacts", pcFacts},
       {"ending", report.ending},
       {"calls", report.calls},
       {"virtualMs", report.virtualMs},

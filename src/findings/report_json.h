@@ -39,6 +39,9 @@ struct RunReport {
   std::uint64_t virtualMs = 0;
   std::vector<Finding> beforeRun;         // the goals as the image held them
   std::vector<std::string> earlierRun;    // what an earlier run left; cp 1252
+  // What the image's description tells of the PC beyond what the run uses
+  // (Windows' version, the system locale, when the case was taken); cp 1252.
+  std::vector<std::string> pcFacts;
   std::vector<Finding> findings;
   std::vector<ReportedProcess> processes;
   std::string registryChanges;  // the account, code page 1252 (text report)

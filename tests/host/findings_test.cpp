@@ -288,6 +288,7 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
   report.processes.push_back({0, bytes, true, 1});
   report.files.push_back({bytes, "changed", 1, 2});  // not UTF-8: replaced, still valid
   report.image = bytes;
+  report.pcFacts.push_back(bytes);
   auto after = std::make_shared<regfile::RegNode>();
   after->AddSubkey(bytes)->SetValue(bytes, 1, bytes);
   report.registryAfter = after;
@@ -296,6 +297,7 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
   EXPECT_EQ(parsed["registryChanges"]["keysAdded"][0]["values"][0]["name"],
             regfile::Cp1252ToUtf8(bytes));
   EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
+  EXPECT_EQ(parsed["pcFacts"][0], regfile::Cp1252ToUtf8(bytes));
   EXPECT_NE(parsed["systemTools"].get<std::string>().find("scripted stand-ins"),
             std::string::npos);
 }

@@ -227,6 +227,7 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
             << report.virtualMs << " ms of virtual time\n"
             << "the system tools (class installer, hardware wizard, network panel) are "
             << "played by scripted stand-ins, not run\n";
+  for (const std::string& fact : report.pcFacts) std::cout << simrun::ShownText(fact) << "\n";
   std::cout << "\n== Before the run ==\n" << FindingsShown(report.beforeRun);
   for (const std::string& trace : report.earlierRun)
     std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
@@ -320,6 +321,14 @@ int RunImage(const Options& options) {
     report.virtualMs = sim.Clock().Now();
     report.beforeRun = nl::findings::DecideBeforeRun(facts);
     report.earlierRun = nl::findings::EarlierRunTraces(facts);
+    const nl::sim::ImageDescription& told = sim.LoadedDescription();
+    if (!told.collected.empty())
+      report.pcFacts.push_back("the case was taken on " + told.collected + " by the PC's clock");
+    if (!told.windows.empty()) report.pcFacts.push_back("Windows " + told.windows);
+    if (told.systemLocale && imageLocale && *told.systemLocale != *imageLocale)
+      report.pcFacts.push_back("system locale " + nl::findings::LocaleText(*told.systemLocale) +
+                               ", user locale " + nl::findings::LocaleText(*imageLocale) +
+                               ": the run follows the user's locale");
     report.findings = nl::findings::DecideFindings(facts);
     report.registryBefore = facts.registryBefore;
     report.registryAfter = facts.registryAfter;
