@@ -220,6 +220,11 @@ Decision DecideDriverCopy(const RunFacts& facts) {
     return NotReached("the Setup key's SourcePath does not fit the " +
                       std::to_string(kSourcePathCapacity) + " bytes the program reads it into, so " +
                       kDriverFileName + " was not copied");
+  // An empty SourcePath (or one of backslashes alone) makes the destination
+  // "\nl-430.sys": the root of the current drive, where no setup looks.
+  if (folder.empty())
+    return NotReached("SourcePath is empty: the copy lands in the root of the current drive (" +
+                      std::string(kDriverFileName) + " in C:\\), where no setup looks");
   if (facts.source.driveKind == sim::DriveKind::kNetwork)
     return Unknown("SourcePath " + Quote(folder) + " is on a network share: the image cannot " +
                    "know what the share holds or allows");

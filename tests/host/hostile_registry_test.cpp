@@ -41,9 +41,10 @@ std::vector<ValueUnderTest> ValuesUnderTest() {
       {"SourcePath", kSetupKey, "SourcePath", 512, "C:\\WINDOWS\\OPTIONS\\CABS",
        true,
        [](Effects& e, bool empty) {
-         // An empty source directory is the root of the current drive.
+         // An empty source directory is the root of the current drive,
+         // where no setup looks: the copy is made and reaches nothing.
          e.driverCopy = empty ? kRootDriverCopy : "";
-         if (!empty) e.Miss("driver-copy", "SourcePath");
+         e.Miss("driver-copy", empty ? "where no setup looks" : "SourcePath");
        }},
       {"AdapterName", kIrminiAdapterKey, "AdapterName", 512, "IRMINI", false,
        [](Effects& e, bool) {
