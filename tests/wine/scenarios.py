@@ -28,6 +28,7 @@ user would sit at the PC: where the program leaves a dialog to them.
 import os
 from dataclasses import dataclass, field
 
+import case_scenarios as cs
 import expectations as ex
 from simcompare import NO_TOOLS
 from checks import CaseHolds, ExitCode, FileAbsent, FileBytes, LogCount, LogGap, LogSequence
@@ -285,45 +286,25 @@ def english_without_tools_or_source(image):
     return checks
 
 
-def case_facts(lcid):
-    """What the case of a Windows 98 PC with the sample's files holds."""
-    return [
-        r"^NLDIAG case file 1$",
-        r"^windows-version = 4\.10$",
-        r"^windows-platform = 1$",
-        r"^user-locale = 0x%04X$" % lcid,
-        r"^SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup = present, 1 keys, ",
-        r"^== file IRMINI\.INF\npath = C:\\WINDOWS\\INF\\IRMINI\.INF\nstate = present$",
-        r"^nl-430\.sys = present, \d+ bytes, crc32 0x[0-9A-F]{8}$",
-        r"^drive = C:\ntype = 3\nmedium = present\nfolder = present$",
-        r"^== end$",
-    ]
-
-
 def german_case(image):
-    return german_full(image) + [CaseHolds("the German PC", case_facts(0x0407))]
+    return german_full(image) + [CaseHolds("the German PC", cs.case_facts(0x0407))]
 
 
 def english_case(image):
-    return english_full(image) + [CaseHolds("the English PC", case_facts(0x0409))]
+    return english_full(image) + [CaseHolds("the English PC", cs.case_facts(0x0409))]
 
 
-def german_case_after_run(image):
-    """The case collected after a complete run shows what that run left
-    (both backups, no temporary file), and simrun's before_run on its image
-    finds every goal reached; the second run then restores the backups and
-    ends as a first run, as predicted from the case."""
-    return [ExitCode(0), CaseHolds("what the earlier run left", [
-        r"^== file IRMINI\.BAK\npath = .*\nstate = present$",
-        r"^== file INFRARED\.BAK\npath = .*\nstate = present$",
-        r"^== file NL-TEMP\.INF\npath = .*\nstate = absent \(error 2\)$",
-        r"^Enum\\INFRARED = present, ",
-        r"^System\\CurrentControlSet\\Services\\Class\\Infrared = present, ",
-        # The matching network entry is gone: the key and one subkey left.
-        r"^Enum\\Root\\Net = present, 2 keys, ",
-    ])] + [c for c in ex.full_run_checks(image, german=True)
-           if not isinstance(c, (LogSequence, LogCount, LogGap, ex.SettledItemCount,
-                                 ex.MatchingSubkeyRemoved))]
+def german_case_other_driver(image):
+    """The driver file beside the program is cut short: the case carries its
+    bytes, and the copy in SourcePath holds them, as predicted."""
+    return cs.with_cut_driver_copied(german_case(image), image)
+
+
+def german_case_lowercase_setup(image):
+    """SetupScratchDir and SourcePath named in other letter cases: the case
+    holds them as named, with the setup files and the SourcePath drive they
+    lead to, and predicts the run."""
+    return german_case(image) + [cs.LOWERCASE_SETUP_IN_CASE]
 
 
 # A user at the PC who answers what the tools' screens ask.
@@ -397,7 +378,15 @@ SCENARIOS = [
     sample("english-case", "NLDIAG.EXE's case predicts the English run", EN, english_case,
            USER, sim=None, setup={"collect_case": True}, case_standin=USER),
     sample("german-case-after-run", "the case taken after a run shows its traces and "
-           "predicts the next run", DE, german_case_after_run, sim=None,
+           "predicts the next run", DE, cs.german_case_after_run, sim=None,
            setup={"collect_case": True, "runs_before": 1}, case_standin="",
            case_before_run=True),
+    sample("german-case-other-driver", "a driver cut short beside the program: the case "
+           "carries its bytes and predicts their copy", DE, german_case_other_driver,
+           sim=None, setup={"collect_case": True, "extra_files_from": cs.cut_driver_files},
+           case_standin=""),
+    sample("german-case-lowercase-setup", "Setup values named setupscratchdir and "
+           "SOURCEPATH: the case finds them and predicts the run", DE,
+           german_case_lowercase_setup, sim=None,
+           setup={"collect_case": True, "extra_reg": cs.LOWERCASE_SETUP}, case_standin=""),
 ]

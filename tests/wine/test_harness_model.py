@@ -3,7 +3,9 @@ export parser and the INF edit model that the scenarios' expectations rest
 on. Run: python3 -m unittest discover -s tests/wine -p 'test_*.py'"""
 
 import os
+import shutil
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -11,9 +13,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import expectations as ex  # noqa: E402
 import regfile  # noqa: E402
 import run_wine_tests  # noqa: E402
+import scenarios  # noqa: E402
 import simcompare  # noqa: E402
 import winerun  # noqa: E402
-from checks import LogSequence, RegValue  # noqa: E402
+from checks import FileBytes, LogSequence, RegValue  # noqa: E402
 
 
 def export(text):
@@ -212,6 +215,50 @@ class SimulatorComparisonTest(unittest.TestCase):
         keys = regfile.parse_export(text.encode("cp1252"))
         self.assertEqual(sorted(keys["s"].values), ["keep", "new"])
         self.assertIn("sourcepath", keys["t"].values)
+
+
+class CaseScenarioImageTest(unittest.TestCase):
+    """The PCs of the case scenarios, laid out as the runs seed them."""
+
+    def made_image(self, name):
+        scenario = next(s for s in scenarios.SCENARIOS if s.name == name)
+        fields = dict(scenario.setup)
+        files_from = fields.pop("extra_files_from", None)
+        setup = winerun.RunSetup(image=scenario.image, locale=scenario.locale, **fields)
+        if files_from is not None:
+            setup.extra_files = dict(setup.extra_files, **files_from(scenario.image))
+        work = tempfile.mkdtemp(prefix="nl-model-")
+        self.addCleanup(shutil.rmtree, work)
+        image = os.path.join(work, "image")
+        simcompare.make_image(setup, image)
+        return scenario, image
+
+    def test_the_driver_beside_the_program_is_cut_short_and_its_copy_expected(self):
+        scenario, image = self.made_image("german-case-other-driver")
+        with open(os.path.join(scenario.image, "drive_c", "NLSETUP", "nl-430.sys"), "rb") as f:
+            shipped = f.read()
+        with open(os.path.join(image, "drive_c", "NLSETUP", "nl-430.sys"), "rb") as f:
+            placed = f.read()
+        self.assertEqual(placed, shipped[:len(shipped) // 2])
+        copy = ex.SOURCE + "\\nl-430.sys"
+        expected = [c.content for c in scenario.checks(scenario.image)
+                    if isinstance(c, FileBytes) and c.path == copy]
+        self.assertEqual(expected, [placed])
+
+    def test_the_setup_values_are_renamed_with_their_data(self):
+        renamed = {"setupscratchdir": "setupscratchdir", "sourcepath": "SOURCEPATH"}
+
+        def setup_lines(folder):
+            # Each line of the two values, whatever case their names have.
+            with open(os.path.join(folder, "system.reg"), "rb") as f:
+                lines = f.read().decode("cp1252").splitlines()
+            return sorted(l.split("=", 1) for l in lines
+                          if l.split("=", 1)[0].strip('"').lower() in renamed)
+        scenario, image = self.made_image("german-case-lowercase-setup")
+        before = setup_lines(scenario.image)
+        self.assertEqual(len(before), 2)
+        self.assertEqual(setup_lines(image), sorted(
+            ['"%s"' % renamed[name.strip('"').lower()], data] for name, data in before))
 
 
 class TimeAccountTest(unittest.TestCase):
