@@ -33,19 +33,23 @@ void CaseOutput::Decimal(std::uint32_t value) {
   while (count != 0) Char(digits[--count]);
 }
 
-void CaseOutput::Hex(std::uint32_t value, int digits) {
+const char kLowerHexDigits[] = "0123456789abcdef";
+
+void CaseOutput::HexDigits(std::uint32_t value, int digits) {
   static const char kDigits[] = "0123456789ABCDEF";
+  for (int i = digits - 1; i >= 0; --i) Char(kDigits[(value >> (4 * i)) & 0xF]);
+}
+
+void CaseOutput::Hex(std::uint32_t value, int digits) {
   Text("0x");
   int needed = 1;
   while (needed < 8 && (value >> (4 * needed)) != 0) ++needed;
-  if (needed < digits) needed = digits;
-  for (int i = needed - 1; i >= 0; --i) Char(kDigits[(value >> (4 * i)) & 0xF]);
+  HexDigits(value, needed < digits ? digits : needed);
 }
 
 void CaseOutput::HexByte(std::uint8_t value) {
-  static const char kDigits[] = "0123456789abcdef";
-  Char(kDigits[value >> 4]);
-  Char(kDigits[value & 0xF]);
+  Char(kLowerHexDigits[value >> 4]);
+  Char(kLowerHexDigits[value & 0xF]);
 }
 
 void CaseOutput::LineText(const char* text, std::size_t count) {

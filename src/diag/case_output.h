@@ -13,6 +13,9 @@ namespace nl::diag {
 // 0, pass the previous result.
 std::uint32_t Crc32(std::uint32_t crc, const void* bytes, std::size_t count);
 
+// "0123456789abcdef", for the lower-case digits the registry part writes.
+extern const char kLowerHexDigits[];
+
 class CaseOutput {
  public:
   CaseOutput(DiagSystem& os, FileHandle file) : os_(os), file_(file) {}
@@ -24,6 +27,8 @@ class CaseOutput {
   // "0x" and `digits` hexadecimal digits (more when the value needs them).
   void Hex(std::uint32_t value, int digits);
   void HexByte(std::uint8_t value);  // two digits, no prefix
+  // `digits` upper-case hexadecimal digits, no prefix.
+  void HexDigits(std::uint32_t value, int digits);
   // Text from the PC (a path, a version text) on one line: control bytes
   // become "?", so that the line stays one line.
   void LineText(const char* text, std::size_t count);

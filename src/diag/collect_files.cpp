@@ -9,6 +9,9 @@ namespace {
 
 std::uint8_t g_chunk[4096];
 
+// A file or part not looked for: the folder it is in could not be learned.
+constexpr const char* kFolderUnknown = "not looked for (the folder is unknown)";
+
 FileHandle OpenForReading(DiagSystem& os, const char* path) {
   return os.CreateFileA(path, kGenericRead, kFileShareRead | kFileShareWrite,
                         kOpenExisting);
@@ -180,7 +183,7 @@ void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
 void WriteDriverFiles(DiagSystem& os, CaseOutput& out, const char* programFolder,
                       const SetupPaths& setup) {
   WriteFilePart(os, out, "", kPartDriverBesideProgram, programFolder, kDriverFileName,
-                "not looked for (the program's folder is unknown)");
+                kFolderUnknown);
   WriteFilePart(os, out, "", kPartDriverInSource, setup.sourceKnown ? setup.sourcePath : nullptr,
                 kDriverFileName, "not looked for (no SourcePath)");
 }
@@ -199,7 +202,7 @@ void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setu
   const char* const infFiles[] = {kIrminiInf, kInfraredInf};
   for (const char* name : infFiles)
     WriteFilePart(os, out, kPartInfFolderFilePrefix, name, known ? infFolder : nullptr, name,
-                  "not looked for (the Windows folder is unknown)");
+                  kFolderUnknown);
 }
 
 void WriteSystemTools(DiagSystem& os, CaseOutput& out, const char* windowsFolder,
@@ -209,19 +212,15 @@ void WriteSystemTools(DiagSystem& os, CaseOutput& out, const char* windowsFolder
   out.EndLine();
   // The three command lines run rundll32 from the Windows folder and the
   // control panel files from the system folder.
-  const char* const folders[] = {windowsFolder, systemFolder};
-  const char* const names[][3] = {{"RUNDLL32.EXE", nullptr, nullptr},
-                                  {"SYSDM.CPL", "NETCPL.CPL", "SHELL32.DLL"}};
-  for (int f = 0; f < 2; ++f) {
-    for (const char* name : names[f]) {
-      if (name == nullptr) continue;
-      if (folders[f] == nullptr) {
-        out.Field(name);
-        out.Text("not looked for (the folder is unknown)");
-        out.EndLine();
-      } else {
-        WriteFolderFile(os, out, folders[f], name);
-      }
+  const char* const names[] = {"RUNDLL32.EXE", "SYSDM.CPL", "NETCPL.CPL", "SHELL32.DLL"};
+  for (int i = 0; i < 4; ++i) {
+    const char* folder = i == 0 ? windowsFolder : systemFolder;
+    if (folder == nullptr) {
+      out.Field(names[i]);
+      out.Text(kFolderUnknown);
+      out.EndLine();
+    } else {
+      WriteFolderFile(os, out, folder, names[i]);
     }
   }
 }
@@ -237,7 +236,7 @@ void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFol
     out.Field(name);
     char path[kMaxPath];
     if (!known || !JoinPath(infFolder, name, path)) {
-      out.Text("not looked for (the Windows folder is unknown)");
+      out.Text(kFolderUnknown);
       out.EndLine();
       continue;
     }
@@ -257,9 +256,8 @@ void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFol
     if (dated) {
       out.Text(", written ");
       out.Text("0x");
-      for (int shift = 60; shift >= 0; shift -= 4)
-        out.Char("0123456789ABCDEF"[(written >> shift) & 0xF]);
-      out.Text(" (FILETIME)");
+      out.HexDigits(static_cast<std::uint32_t>(written >> 32), 8);
+      out.HexDigits(static_cast<std::uint32_t>(written), 8);
     }
     out.EndLine();
   }

@@ -105,7 +105,7 @@ void WritePorts(DiagSystem& os, CaseOutput& out) {
   os.RegCloseKey(root);
   out.Field("found");
   out.Decimal(walk.found);
-  if (walk.keys >= kMostKeys) out.Text(" (the walk stopped at its limit of keys)");
+  if (walk.keys >= kMostKeys) out.Text(" (stopped at the limit)");
   out.EndLine();
 }
 

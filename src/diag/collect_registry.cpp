@@ -97,18 +97,17 @@ void WriteValue(CaseOutput& out, const char* name, std::uint32_t nameLength,
                                 (static_cast<std::uint32_t>(data[3]) << 24);
     out.Text("dword:");
     for (int shift = 28; shift >= 0; shift -= 4)
-      out.Char("0123456789abcdef"[(value >> shift) & 0xF]);
+      out.Char(kLowerHexDigits[(value >> shift) & 0xF]);
   } else {
     if (type == kRegBinary) {
       out.Text("hex:");
     } else {
       out.Text("hex(");
-      static const char kDigits[] = "0123456789abcdef";
       bool started = false;
       for (int shift = 28; shift >= 0; shift -= 4) {
         const std::uint32_t digit = (type >> shift) & 0xF;
         if (digit != 0 || started || shift == 0) {
-          out.Char(kDigits[digit]);
+          out.Char(kLowerHexDigits[digit]);
           started = true;
         }
       }
@@ -270,47 +269,46 @@ void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
 }
 
 void WriteWindowsVersionNumbers(DiagSystem& os, CaseOutput& out) {
-  static const char* const kWanted[][2] = {{"VersionNumber", "windows-version-number"},
-                                           {"SubVersionNumber", "windows-subversion-number"}};
+  static const char* const kValues[] = {"VersionNumber", "SubVersionNumber"};
+  static const char* const kFields[] = {"windows-version-number", "windows-subversion-number"};
+  // The Setup key's parent, kCurrentVersionKey, cut from the Setup key's
+  // path rather than kept a second time in the program.
+  char parent[kMaxPath];
+  std::size_t cut = 0;
+  for (std::size_t i = 0; kSetupKeyPath[i] != '\0'; ++i) {
+    parent[i] = kSetupKeyPath[i];
+    if (parent[i] == '\\') cut = i;
+  }
+  parent[cut] = '\0';
   RegKey key = 0;
-  const RegResult opened = os.RegOpenKeyExA(kHkeyLocalMachine, kCurrentVersionKey, kKeyRead, &key);
-  bool found[2] = {false, false};
-  if (opened == kErrorSuccess) {
+  const bool opened =
+      os.RegOpenKeyExA(kHkeyLocalMachine, parent, kKeyRead, &key) == kErrorSuccess;
+  for (int wanted = 0; wanted < 2; ++wanted) {
+    out.Field(kFields[wanted]);
     // Only these two values are written: the key holds the owner's name and
     // the product key as well, which stay on the PC.
-    for (std::uint32_t index = 0; index < kMaxValuesPerSubtree; ++index) {
+    bool found = false;
+    for (std::uint32_t index = 0; opened && !found && index < kMaxValuesPerSubtree; ++index) {
       std::uint32_t nameSize = sizeof g_valueName;
       std::uint32_t dataSize = sizeof g_data;
       std::uint32_t type = 0;
-      if (os.RegEnumValueA(key, index, g_valueName, &nameSize, &type, g_data, &dataSize) ==
-          kErrorNoMoreItems)
-        break;
-      if (nameSize >= sizeof g_valueName || dataSize > sizeof g_data) continue;
+      const RegResult status =
+          os.RegEnumValueA(key, index, g_valueName, &nameSize, &type, g_data, &dataSize);
+      if (status == kErrorNoMoreItems) break;
+      if (status != kErrorSuccess || nameSize >= sizeof g_valueName) continue;
       g_valueName[nameSize] = '\0';
-      for (int i = 0; i < 2; ++i) {
-        if (found[i] || !SameText(g_valueName, kWanted[i][0])) continue;
-        found[i] = true;
-        std::uint32_t length = 0;
-        while (length < dataSize && g_data[length] != 0) ++length;
-        out.Field(kWanted[i][1]);
-        out.Char('"');
-        out.LineText(reinterpret_cast<const char*>(g_data), length);
-        out.Char('"');
-        out.EndLine();
-      }
+      if (!SameText(g_valueName, kValues[wanted])) continue;
+      found = true;
+      std::uint32_t length = 0;
+      while (length < dataSize && g_data[length] != 0) ++length;
+      out.Char('"');
+      out.LineText(reinterpret_cast<const char*>(g_data), length);
+      out.Char('"');
     }
-    os.RegCloseKey(key);
-  }
-  for (int i = 0; i < 2; ++i) {
-    if (found[i]) continue;
-    out.Field(kWanted[i][1]);
-    if (opened != kErrorSuccess) {
-      out.Failure("unreadable", static_cast<std::uint32_t>(opened));
-    } else {
-      out.Text("absent");
-    }
+    if (!found) out.Text("absent");
     out.EndLine();
   }
+  if (opened) os.RegCloseKey(key);
 }
 
 void WriteRegistryStatus(CaseOutput& out, const SubtreeResult* results) {

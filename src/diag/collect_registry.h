@@ -13,11 +13,13 @@ namespace nl::diag {
 
 // Setup values the rest of the case needs, as the installer reads them: the
 // text up to its first zero byte, trailing backslashes dropped.
+// Cleared by the caller (no member initializers: the Windows program would
+// copy them from a template of zeros in its data).
 struct SetupPaths {
-  bool scratchKnown = false;
-  char scratchDir[kMaxPath] = {};
-  bool sourceKnown = false;
-  char sourcePath[kMaxPath] = {};
+  bool scratchKnown;
+  char scratchDir[kMaxPath];
+  bool sourceKnown;
+  char sourcePath[kMaxPath];
 };
 
 // What one subtree gave.

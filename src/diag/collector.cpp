@@ -23,12 +23,14 @@ void Comment(CaseOutput& out, const char* text) {
   out.EndLine();
 }
 
-void WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
+// Returns whether Windows is 95 (4.0).
+bool WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
   Part(out, kPartSystem);
   VersionRecord version;
   std::memset(&version, 0, sizeof version);
   version.size = sizeof version;
-  if (os.GetVersionExA(&version)) {
+  const bool known = os.GetVersionExA(&version) != 0;
+  if (known) {
     out.Field("windows-version");
     out.Decimal(version.majorVersion);
     out.Char('.');
@@ -85,6 +87,7 @@ void WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
   out.Field("program");
   out.LineText(programPath, std::strlen(programPath));
   out.EndLine();
+  return known && version.majorVersion == 4 && version.minorVersion == 0;
 }
 
 void WriteScratchFolder(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
@@ -162,8 +165,9 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
   Comment(out, "support as it is. It holds the registry keys, setup files and drive");
   Comment(out, "facts the NL-470 installation reads, and nothing else. Nothing was");
   Comment(out, "changed on this PC.");
-  WriteSystem(os, out, programPath);
+  const bool windows95 = WriteSystem(os, out, programPath);
   SetupPaths setup;
+  std::memset(&setup, 0, sizeof setup);
   SubtreeResult results[sizeof kCaseSubtrees / sizeof kCaseSubtrees[0]];
   Part(out, kPartRegistry);
   WriteRegistryPart(os, out, results, &setup);
@@ -190,12 +194,9 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
                    systemLength != 0 && systemLength < sizeof system ? system : nullptr);
   out.EndLine();
   WritePorts(os, out);
-  // Windows 95 (4.0) keeps what it read of the INF files in its driver
-  // database, which may hide an INF file's new content.
-  VersionRecord version;
-  std::memset(&version, 0, sizeof version);
-  version.size = sizeof version;
-  if (os.GetVersionExA(&version) && version.majorVersion == 4 && version.minorVersion == 0) {
+  // Windows 95 keeps what it read of the INF files in its driver database,
+  // which may hide an INF file's new content.
+  if (windows95) {
     out.EndLine();
     WriteDriverDatabase(os, out, windowsFolder);
   }
