@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "findings/changes_json.h"
+#include "findings/verdict.h"
 #include "platform/sim/sim_text.h"
 #include "regfile/reg_decode.h"
 
@@ -45,7 +46,15 @@ std::string ReportJson(const RunReport& report) {
   ordered_json pcFacts = ordered_json::array();
   for (const std::string& fact : report.pcFacts) pcFacts.push_back(Cp1252ToUtf8(fact));
   const regfile::RegNode empty;
+  const Verdict verdict = DecideVerdict(report.findings);
+  ordered_json phases = ordered_json::array();
+  for (const PhaseOutcome& phase : verdict.phases)
+    phases.push_back({{"phase", phase.phase},
+                      {"name", phase.name},
+                      {"status", phase.hasGoals ? StatusName(phase.status) : "no goal of its own"},
+                      {"cause", Cp1252ToUtf8(phase.cause)}});
   ordered_json document = {
+      {"verdict", {{"summary", Cp1252ToUtf8(verdict.summary)}, {"phases", phases}}},
       {"image", report.image},
       {"locale", LocaleText(report.locale)},
       {"localeSource", report.localeSource.empty() ? "assumed" : report.localeSource},

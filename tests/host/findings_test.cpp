@@ -298,6 +298,9 @@ TEST(Findings, JsonStaysValidForAnyBytes) {
             regfile::Cp1252ToUtf8(bytes));
   EXPECT_EQ(parsed["findings"][0]["status"], "not reached");
   EXPECT_EQ(parsed["pcFacts"][0], regfile::Cp1252ToUtf8(bytes));
+  EXPECT_EQ(parsed["verdict"]["phases"].size(), 11u);
+  EXPECT_NE(parsed["verdict"]["summary"].get<std::string>().find("The installation"),
+            std::string::npos);
   EXPECT_NE(parsed["systemTools"].get<std::string>().find("scripted stand-ins"),
             std::string::npos);
 }

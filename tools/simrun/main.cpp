@@ -48,6 +48,7 @@
 #include "changes.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
+#include "findings/verdict.h"
 #include "findings/run_facts.h"
 #include "case_image.h"
 #include "make_image.h"
@@ -220,6 +221,9 @@ std::string FindingsShown(std::vector<nl::findings::Finding> findings) {
 
 void PrintText(const Options& options, const nl::findings::RunReport& report,
                const std::string& fileChanges, const std::string& journal) {
+  std::cout << "== Verdict ==\n"
+            << simrun::ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(report.findings)))
+            << "\n";
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
             << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
