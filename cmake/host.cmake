@@ -39,6 +39,7 @@ target_link_libraries(nl_findings PUBLIC nl_sim nl_standins PRIVATE nlohmann_jso
 file(GLOB NL_DIAG_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/diag/*.cpp)
 add_library(nl_diag STATIC ${NL_DIAG_SOURCES})
 target_include_directories(nl_diag PUBLIC ${CMAKE_SOURCE_DIR}/src)
+target_link_libraries(nl_diag PUBLIC nl_logic)
 
 # Host tools: every tools/<name>/ folder with a main.cpp becomes a program.
 file(GLOB NL_TOOL_MAINS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/*/main.cpp)

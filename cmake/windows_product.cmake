@@ -44,7 +44,9 @@ add_executable(nldiag WIN32
   ${CMAKE_SOURCE_DIR}/src/diag/win32/nldiag.rc
   ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_diag_system.cpp
   ${CMAKE_SOURCE_DIR}/src/platform/win32/win32_process.cpp
-  ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp)
+  ${CMAKE_SOURCE_DIR}/src/platform/win32/byte_strings.cpp
+  # The installer's text helpers (EqualsIgnoreAsciiCase).
+  ${CMAKE_SOURCE_DIR}/src/setup/text.cpp)
 set_target_properties(nldiag PROPERTIES OUTPUT_NAME NLDIAG SUFFIX .EXE)
 target_include_directories(nldiag PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_link_options(nldiag PRIVATE ${NL_WIN_LINK_OPTIONS})

@@ -6,7 +6,7 @@ namespace nl::diag {
 
 void CaseOutput::Bytes(const void* bytes, std::size_t count) {
   const char* in = static_cast<const char*>(bytes);
-  digest_ = Crc32(digest_, in, count);
+  if (digesting_) digest_ = Crc32(digest_, in, count);
   if (dry_) return;
   while (count != 0) {
     if (used_ == sizeof buffer_ && !Flush()) return;

@@ -38,12 +38,18 @@ class CaseOutput {
   // "absent (error 2)", "unreadable (error 5)" and the like.
   void Failure(const char* what, std::uint32_t error);
 
-  // The checksum of the text given since the last StartDigest, written or
-  // not; while dry, text is only counted in it, not written. A subtree read
-  // once dry and once for real tells by its two digests whether it changed
-  // in between.
-  void StartDigest() { digest_ = 0; }
-  std::uint32_t Digest() const { return digest_; }
+  // The checksum of the text given from StartDigest to EndDigest, written
+  // or not (the rest of the case costs no checksum); while dry, text is only
+  // counted in it, not written. A subtree read once dry and once for real
+  // tells by its two digests whether it changed in between.
+  void StartDigest() {
+    digest_ = 0;
+    digesting_ = true;
+  }
+  std::uint32_t EndDigest() {
+    digesting_ = false;
+    return digest_;
+  }
   void SetDry(bool dry) { dry_ = dry; }
 
   // Writes what is buffered; false once any write failed.
@@ -57,6 +63,7 @@ class CaseOutput {
   std::size_t used_ = 0;
   bool ok_ = true;
   bool dry_ = false;
+  bool digesting_ = false;
   std::uint32_t digest_ = 0;
 };
 

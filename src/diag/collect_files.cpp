@@ -188,15 +188,7 @@ void WriteDriverFiles(DiagSystem& os, CaseOutput& out, const char* programFolder
                 kDriverFileName, "not looked for (no SourcePath)");
 }
 
-void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup,
-                         const char* windowsFolder) {
-  // Only where the setup scratch directory does not tell Windows where its
-  // INF files are: then they are in the Windows folder's INF.
-  if (setup.scratchKnown) {
-    const std::uint32_t attributes = os.GetFileAttributesA(setup.scratchDir);
-    if (attributes != kInvalidFileAttributes && (attributes & kFileAttributeDirectory) != 0)
-      return;
-  }
+void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const char* windowsFolder) {
   char infFolder[kMaxPath];
   const bool known = windowsFolder != nullptr && JoinPath(windowsFolder, "INF", infFolder);
   const char* const infFiles[] = {kIrminiInf, kInfraredInf};

@@ -16,10 +16,9 @@ void WriteSetupFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup);
 void WriteDriverFiles(DiagSystem& os, CaseOutput& out, const char* programFolder,
                       const SetupPaths& setup);
 // "== inf folder file NAME" for IRMINI.INF and INFRARED.INF in the Windows
-// folder's INF, written only when SetupScratchDir names no folder that is
-// there. `windowsFolder` null: unknown.
-void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const SetupPaths& setup,
-                         const char* windowsFolder);
+// folder's INF, for a PC whose SetupScratchDir names no folder that is
+// there (the caller's test). `windowsFolder` null: unknown.
+void WriteInfFolderFiles(DiagSystem& os, CaseOutput& out, const char* windowsFolder);
 // "== system tools": rundll32.exe in the Windows folder, sysdm.cpl,
 // netcpl.cpl and shell32.dll in the system folder (size and checksum).
 void WriteSystemTools(DiagSystem& os, CaseOutput& out, const char* windowsFolder,

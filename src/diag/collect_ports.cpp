@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diag/case_format.h"
+#include "setup/text.h"
 
 namespace nl::diag {
 namespace {
@@ -18,12 +19,6 @@ struct PortWalk {
   std::uint32_t found = 0;
   char path[kMaxKeyPath];
 };
-
-bool SameLetters(const char* a, const char* b) {
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  while (*a != '\0' && fold(*a) == fold(*b)) ++a, ++b;
-  return fold(*a) == fold(*b);
-}
 
 // The text of a value read into `data` (up to its first zero).
 std::uint32_t TextLength(const std::uint8_t* data, std::uint32_t size) {
@@ -46,10 +41,10 @@ void LookAtInstance(PortWalk& walk, RegKey key) {
     if (status != kErrorSuccess || nameSize >= sizeof name) continue;
     name[nameSize] = '\0';
     const std::uint32_t length = TextLength(data, dataSize);
-    if (SameLetters(name, "Class")) {
+    if (EqualsIgnoreAsciiCase(name, "Class")) {
       data[length < sizeof data ? length : sizeof data - 1] = 0;
-      isPort = SameLetters(reinterpret_cast<const char*>(data), "Ports");
-    } else if (SameLetters(name, "PortName")) {
+      isPort = EqualsIgnoreAsciiCase(reinterpret_cast<const char*>(data), "Ports");
+    } else if (EqualsIgnoreAsciiCase(name, "PortName")) {
       portLength = length;
       std::memcpy(portName, data, length);
     }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diag/case_format.h"
+#include "setup/text.h"
 
 namespace nl::diag {
 namespace {
@@ -43,14 +44,9 @@ bool IsQuotableText(const std::uint8_t* data, std::uint32_t size) {
   return true;
 }
 
-// Value names compared as Windows compares them: ASCII letters in either
-// case ("setupscratchdir" is SetupScratchDir).
-bool SameText(const char* a, const char* b) {
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  while (*a != '\0' && fold(*a) == fold(*b)) ++a, ++b;
-  return fold(*a) == fold(*b);
-}
-
+// Value names are compared as Windows compares them, ASCII letters in
+// either case ("setupscratchdir" is SetupScratchDir): the installer's own
+// comparison, EqualsIgnoreAsciiCase.
 // Bytes regedit could not write inside a quoted name on one line; a TAB it
 // writes as it is.
 bool HasControlBytes(const char* text, std::uint32_t length) {
@@ -172,9 +168,9 @@ void WriteValues(Walk& walk, RegKey key) {
     ++walk.result.values;
     if (walk.setup != nullptr) {
       g_valueName[nameSize] = '\0';
-      if (SameText(g_valueName, kScratchDirValue))
+      if (EqualsIgnoreAsciiCase(g_valueName, kScratchDirValue))
         KeepSetupText(g_data, dataSize, walk.setup->scratchDir, &walk.setup->scratchKnown);
-      if (SameText(g_valueName, kSourcePathValue))
+      if (EqualsIgnoreAsciiCase(g_valueName, kSourcePathValue))
         KeepSetupText(g_data, dataSize, walk.setup->sourcePath, &walk.setup->sourceKnown);
     }
   }
@@ -261,7 +257,7 @@ void WriteRegistryPart(DiagSystem& os, CaseOutput& out, SubtreeResult* results,
       std::memcpy(walk.path, subtree.path, length + 1);
       WriteKey(walk, key, length, 0, subtree.valuesOnly);
       os.RegCloseKey(key);
-      digests[pass] = out.Digest();
+      digests[pass] = out.EndDigest();
     }
     out.SetDry(false);
     result.changed = result.openError == kErrorSuccess && digests[0] != digests[1];
@@ -297,7 +293,7 @@ void WriteWindowsVersionNumbers(DiagSystem& os, CaseOutput& out) {
       if (status == kErrorNoMoreItems) break;
       if (status != kErrorSuccess || nameSize >= sizeof g_valueName) continue;
       g_valueName[nameSize] = '\0';
-      if (!SameText(g_valueName, kValues[wanted])) continue;
+      if (!EqualsIgnoreAsciiCase(g_valueName, kValues[wanted])) continue;
       found = true;
       std::uint32_t length = 0;
       while (length < dataSize && g_data[length] != 0) ++length;

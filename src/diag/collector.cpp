@@ -23,8 +23,9 @@ void Comment(CaseOutput& out, const char* text) {
   out.EndLine();
 }
 
-// Returns whether Windows is 95 (4.0).
-bool WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
+// Returns whether Windows is 95 (4.0); the Windows folder goes to `windows`
+// (kMaxPath bytes), empty when it cannot be learned.
+bool WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath, char* windows) {
   Part(out, kPartSystem);
   VersionRecord version;
   std::memset(&version, 0, sizeof version);
@@ -75,10 +76,10 @@ bool WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
   out.Field("system-locale");
   out.Hex(os.GetSystemDefaultLCID(), 4);
   out.EndLine();
-  char windows[kMaxPath];
-  const std::uint32_t length = os.GetWindowsDirectoryA(windows, sizeof windows);
+  const std::uint32_t length = os.GetWindowsDirectoryA(windows, kMaxPath);
   out.Field("windows-folder");
-  if (length == 0 || length >= sizeof windows) {
+  if (length == 0 || length >= kMaxPath) {
+    windows[0] = '\0';
     out.Text("unknown");
   } else {
     out.LineText(windows, length);
@@ -90,14 +91,17 @@ bool WriteSystem(DiagSystem& os, CaseOutput& out, const char* programPath) {
   return known && version.majorVersion == 4 && version.minorVersion == 0;
 }
 
-void WriteScratchFolder(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
+// Returns whether SetupScratchDir names a folder that is there.
+bool WriteScratchFolder(DiagSystem& os, CaseOutput& out, const SetupPaths& setup) {
   out.Field("scratch-folder");
+  bool folder = false;
   if (!setup.scratchKnown) {
     out.Text("unknown (no SetupScratchDir)");
   } else {
-    WriteFolderState(os, out, setup.scratchDir);
+    folder = WriteFolderState(os, out, setup.scratchDir);
   }
   out.EndLine();
+  return folder;
 }
 
 // The root folder of the system drive ("C:"), from the Windows folder.
@@ -165,7 +169,8 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
   Comment(out, "support as it is. It holds the registry keys, setup files and drive");
   Comment(out, "facts the NL-470 installation reads, and nothing else. Nothing was");
   Comment(out, "changed on this PC.");
-  const bool windows95 = WriteSystem(os, out, programPath);
+  char windows[kMaxPath];
+  const bool windows95 = WriteSystem(os, out, programPath, windows);
   SetupPaths setup;
   std::memset(&setup, 0, sizeof setup);
   SubtreeResult results[sizeof kCaseSubtrees / sizeof kCaseSubtrees[0]];
@@ -173,7 +178,7 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
   WriteRegistryPart(os, out, results, &setup);
   Part(out, kPartRegistryStatus);
   WriteRegistryStatus(out, results);
-  WriteScratchFolder(os, out, setup);
+  const bool scratchFolder = WriteScratchFolder(os, out, setup);
   out.EndLine();
   WriteSetupFiles(os, out, setup);
   out.EndLine();
@@ -183,12 +188,10 @@ void WriteCase(DiagSystem& os, CaseOutput& out, const char* programPath,
   out.EndLine();
   WriteDriverFiles(os, out, programFolder, setup);
   out.EndLine();
-  char windows[kMaxPath];
   char system[kMaxPath];
-  const std::uint32_t windowsLength = os.GetWindowsDirectoryA(windows, sizeof windows);
   const std::uint32_t systemLength = os.GetSystemDirectoryA(system, sizeof system);
-  const char* windowsFolder = windowsLength != 0 && windowsLength < sizeof windows ? windows : nullptr;
-  WriteInfFolderFiles(os, out, setup, windowsFolder);
+  const char* windowsFolder = windows[0] != '\0' ? windows : nullptr;
+  if (!scratchFolder) WriteInfFolderFiles(os, out, windowsFolder);
   out.EndLine();
   WriteSystemTools(os, out, windowsFolder,
                    systemLength != 0 && systemLength < sizeof system ? system : nullptr);
