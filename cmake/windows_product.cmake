@@ -73,6 +73,7 @@ if(NL_STANDIN_SOURCES)
   add_executable(standin_rundll32 WIN32 ${NL_STANDIN_SOURCES})
   set_target_properties(standin_rundll32 PROPERTIES OUTPUT_NAME rundll32)
   target_link_libraries(standin_rundll32 PRIVATE comctl32 gdi32)
+  target_include_directories(standin_rundll32 PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_link_options(standin_rundll32 PRIVATE
     -static -static-libgcc -static-libstdc++ -mwindows)
 endif()

@@ -7,19 +7,10 @@
 
 #include "platform/sim/sim_system.h"
 #include "standins/stand_in_tools.h"
+#include "standins/tool_controls.h"
 
 namespace nl::sim {
 
-constexpr int kForwardButton = 12324;
-constexpr int kFinishButton = 12325;
-constexpr int kOkButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kYesButton = 6;
-constexpr int kNoButton = 7;
-constexpr int kInstallerPageControl = 502;
-constexpr int kWizardFirstControl = 1551;
-constexpr int kManufacturerList = 1580;
-constexpr int kModelList = 1581;
 // The process of the boxes Windows itself puts up ("New Hardware Found").
 constexpr ProcessId kSystemBoxProcess = 0x0F00;
 

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "standins/tool_controls.h"
+
 // ---- Log ----
 
 // Appends one line "<ms> <pid> <role> <text>" to the log. The log is the file
@@ -120,14 +122,6 @@ constexpr char kNewHardwareCommand[] = "NewHardwareFound ";
 void ShowNewHardwareBoxBeside();
 void StartNewHardwareBox(const char* arguments);
 
-// Control identifiers the installer relies on.
-constexpr int kForwardButton = 12324;
-constexpr int kFinishButton = 12325;
-constexpr int kOkButton = 1;
-constexpr int kCancelButton = 2;
-constexpr int kYesButton = 6;
-constexpr int kNoButton = 7;
-constexpr int kInstallerPageControl = 502;
-constexpr int kWizardFirstControl = 1551;
-constexpr int kManufacturerList = 1580;
-constexpr int kModelList = 1581;
+// Control identifiers the installer relies on, shared with the simulated
+// stand-ins.
+using namespace nl;
