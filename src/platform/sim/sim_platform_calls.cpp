@@ -217,9 +217,7 @@ void SimSystem::Sleep(std::uint32_t milliseconds) {
 
 void SimSystem::EndIfStuckOrRestarted() {
   if (!restartCause_.empty()) {
-    files_.CloseProgramFiles();
-    registry_.CloseProgramKeys();
-    processes_.CloseProgramHandles();
+    KillProgram();
     throw SimWindowsRestarts(restartCause_);
   }
   // Nothing left to happen but a user's answer: the program polls for a

@@ -32,11 +32,15 @@ SimSystem::SimSystem(std::string hostRoot, bool ownsHostRoot)
 
 SimSystem::~SimSystem() = default;
 
-void SimSystem::StopIfDue(const SimJournal::Call& call) {
-  if (!journal_.StopsAfter(call)) return;
+void SimSystem::KillProgram() {
   files_.CloseProgramFiles();
   registry_.CloseProgramKeys();
   processes_.CloseProgramHandles();
+}
+
+void SimSystem::StopIfDue(const SimJournal::Call& call) {
+  if (!journal_.StopsAfter(call)) return;
+  KillProgram();
   throw SimStopped("program stopped after call " + std::to_string(call.number));
 }
 

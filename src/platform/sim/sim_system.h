@@ -174,8 +174,9 @@ class SimSystem : public Platform {
   // program when the call is the one to stop after.
   template <class Op>
   auto Forward(const char* operation, FaultUse use, Op op);
-  // The program is killed after `call`: its keys, files and process handles
-  // are closed, and SimStopped is thrown.
+  // The program is killed: its keys, files and process handles are closed.
+  void KillProgram();
+  // The program is killed after `call` and SimStopped is thrown.
   void StopIfDue(const SimJournal::Call& call);
   // After a Sleep: the restart a tool asked for, or a wait for the user that
   // nothing will ever end (SimWaitsForUser).
