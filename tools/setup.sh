@@ -17,6 +17,46 @@ sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
 as_root() { "${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive "$@"; }
 
+# Wine's 32-bit half needs an i386 twin of every amd64 library it shares, at
+# the very same version. When a mirror is mid-sync and its i386 security index
+# is refused, the amd64 libraries installed from that index have no twin in
+# the lists apt holds, and apt gives up. Then: prefer the release's own suite,
+# whose indexes are whole for both architectures (apt raises the amd64
+# libraries to it), and fetch from the pool the i386 twin of each library
+# whose installed version only the security suite carries.
+install_wine32_beside_installed_libraries() {
+  echo "setup: wine32:i386 did not install; matching its libraries to the amd64 ones"
+  local codename twins package version uri
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  twins=$(mktemp -d)
+  for package in $(apt-cache depends --recurse -i --no-recommends \
+      --no-suggests wine32:i386 2>/dev/null | sed -n 's/^\([^ ]*\):i386$/\1/p' |
+      sort -u); do
+    version=$(dpkg-query -W -f='${Version}' "$package:amd64" 2>/dev/null) ||
+      continue
+    [ -n "$version" ] || continue
+    if apt-cache madison "$package:i386" 2>/dev/null |
+        awk -F'|' '{gsub(/ /, "", $2); print $2}' | grep -qxF "$version"; then
+      continue
+    fi
+    uri=$(apt-get download --print-uris "$package:amd64=$version" 2>/dev/null |
+      sed -n "s/^'\([^']*\)_amd64\.deb'.*/\1_i386.deb/p" | head -1)
+    [ -n "$uri" ] || continue
+    python3 -c 'import os, sys, urllib.parse, urllib.request
+name = urllib.parse.unquote(sys.argv[1].rsplit("/", 1)[1])
+urllib.request.urlretrieve(sys.argv[1], os.path.join(sys.argv[2], name))' \
+      "$uri" "$twins" 2>/dev/null || echo "setup: no i386 twin at $uri"
+  done
+  chmod -R a+rX "$twins"
+  local fetched=()
+  shopt -s nullglob
+  fetched=("$twins"/*.deb)
+  shopt -u nullglob
+  as_root apt-get install -y -qq -t "$codename" "${fetched[@]}" wine32:i386 \
+    >/dev/null
+  rm -rf "$twins"
+}
+
 installed() { dpkg -s "$1" 2>/dev/null | grep -q '^Status: install ok installed'; }
 
 missing=()
@@ -37,7 +77,17 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "setup: apt-get update failed (attempt $attempt)"
     sleep 15
   done
-  as_root apt-get install -y -qq "${missing[@]}" >/dev/null
+  others=()
+  for package in "${missing[@]}"; do
+    [ "$package" = wine32:i386 ] || others+=("$package")
+  done
+  if [ ${#others[@]} -gt 0 ]; then
+    as_root apt-get install -y -qq "${others[@]}" >/dev/null
+  fi
+  if [ ${#others[@]} -ne ${#missing[@]} ]; then
+    as_root apt-get install -y -qq wine32:i386 >/dev/null ||
+      install_wine32_beside_installed_libraries
+  fi
 fi
 
 # The Wine runs take the user's locale from LC_ALL; glibc must know it.
