@@ -55,6 +55,7 @@ const char* StatusName(Status status) {
     case Status::kNotReached: return "not reached";
     case Status::kNotApplicable: return "not applicable";
     case Status::kUnknown: return "unknown";
+    case Status::kAssumed: return "assumed";
   }
   return "?";
 }
@@ -78,8 +79,18 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
     } else if (goal.timing == Timing::kAfterWizard && !earlyEnd.empty()) {
       finding.cause = earlyEnd;
     } else {
-      const Decision decision = goal.decide(facts);
+      Decision decision = goal.decide(facts);
+      // A tool's run reached by its stand-in holds for the PC only as far
+      // as the PC has what the real tool needs.
+      bool assumed = false;
+      if (decision.reached && goal.shown == Shown::kByToolRun) {
+        const Decision needs = ToolNeeds(facts, goal.id);
+        if (!needs.reached) decision = needs;
+        assumed = needs.reached && facts.toolsPlayed;
+        if (assumed) decision.cause = "played by a stand-in; what the tool needs is there, as far as the case shows";
+      }
       finding.status = decision.unknown   ? Status::kUnknown
+                       : assumed          ? Status::kAssumed
                        : decision.reached ? Status::kReached
                                           : Status::kNotReached;
       finding.cause = decision.cause;

@@ -11,7 +11,10 @@
 namespace nl::findings {
 
 // kUnknown: the goal rests on a fact the customer's case does not hold.
-enum class Status { kReached, kNotReached, kNotApplicable, kUnknown };
+// kAssumed: a system tool's goal that a scripted stand-in played, every
+// need of the tool that the case can show being met; what the real tool
+// does on the PC the run cannot show.
+enum class Status { kReached, kNotReached, kNotApplicable, kUnknown, kAssumed };
 
 struct Finding {
   std::string goal;  // "inf-edits"
@@ -21,7 +24,7 @@ struct Finding {
   std::string cause;
 };
 
-// "reached", "not reached", "not applicable", "unknown".
+// "reached", "not reached", "not applicable", "unknown", "assumed".
 const char* StatusName(Status status);
 
 // One finding per goal, in the order of the goal table. For the facts of an

@@ -211,6 +211,21 @@ Decision DecideDisplayName(const RunFacts& facts) {
   return NotReached(where + Evidence(facts, kIrminiInf));
 }
 
+// nl-430.sys is in SourcePath: reached when it is the one shipped, as far as
+// the facts show.
+static Decision DecideDriverCopied(const RunFacts& facts) {
+  if (!facts.otherPcDriver.empty())
+    return NotReached("the PC's " + std::string(kDriverFileName) + " beside the program is not the "
+                      "one shipped (" + facts.otherPcDriver + "): the run copies that file, and "
+                      "the adapter would get it");
+  if (!facts.shippedDriver.empty() && !facts.driverInSource.empty() &&
+      facts.driverInSource != facts.shippedDriver)
+    return NotReached("the " + std::string(kDriverFileName) + " in SourcePath is not the one shipped (" +
+                      std::to_string(facts.driverInSource.size()) + " bytes, the shipped one " +
+                      std::to_string(facts.shippedDriver.size()) + "): the adapter would get that file");
+  return Reached();
+}
+
 Decision DecideDriverCopy(const RunFacts& facts) {
   const std::string& folder = facts.sourcePath.path;
   if (!facts.sourcePath.known)
@@ -223,12 +238,12 @@ Decision DecideDriverCopy(const RunFacts& facts) {
   // An empty SourcePath (or one of backslashes alone) makes the destination
   // "\nl-430.sys": the root of the current drive, where no setup looks.
   if (folder.empty())
-    return NotReached("SourcePath is empty: the copy lands in the root of the current drive (" +
-                      std::string(kDriverFileName) + " in C:\\), where no setup looks");
+    return NotReached("SourcePath is empty: the copy lands in the root of drive C:, where no "
+                      "setup looks");
   if (facts.source.driveKind == sim::DriveKind::kNetwork)
     return Unknown("SourcePath " + Quote(folder) + " is on a network share: the image cannot " +
                    "know what the share holds or allows");
-  if (facts.source.driverThere) return Reached();
+  if (facts.source.driverThere) return DecideDriverCopied(facts);
   if (facts.imageOnly)
     return NotReached(std::string(kDriverFileName) + " is not in SourcePath " + Quote(folder));
   const CallFact* copy = LastCall(facts, "CopyFileA");

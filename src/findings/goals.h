@@ -43,6 +43,10 @@ Decision DecideDriverCopy(const RunFacts& facts);
 Decision DecideClassInstaller(const RunFacts& facts);
 Decision DecideHardwareWizard(const RunFacts& facts);
 Decision DecideNetworkPanel(const RunFacts& facts);
+// What the system tool behind `goal` needs on the PC, as far as the facts
+// show: reached when every need the case can show is met
+// (goal_tool_needs.cpp).
+Decision ToolNeeds(const RunFacts& facts, const std::string& goal);
 // Why the run ended before its last phases (the hardware wizard could not
 // be started); empty when it did not.
 std::string EarlyEndCause(const RunFacts& facts);

@@ -96,7 +96,12 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
     facts->sourceBefore = SourceFolder(system, facts->sourcePath);
     facts->scratchDirExistedBefore = ScratchDirExists(system, facts->scratchDir.path);
-    facts->missing = system.LoadedDescription().missing;
+    const sim::ImageDescription& told = system.LoadedDescription();
+    facts->missing = told.missing;
+    facts->toolsPlayed = true;  // the simulated system runs stand-ins only
+    facts->caseFormat = told.caseFormat;
+    facts->tools = told.tools;
+    facts->otherPcDriver = told.pcDriver;
     // Until the program asks (after the run), the locale it will be told.
     facts->german = (system.Processes().UserDefaultLcid() & 0xFF) == 7;
     return;
@@ -105,6 +110,15 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
   facts->registryAfter = RegistryCopy(system);
   facts->scratchAfter = ScratchFiles(system, facts->scratchDir);
   facts->source = SourceFolder(system, facts->sourcePath);
+  facts->driverInSource.clear();
+  if (facts->source.driverThere) {
+    try {
+      facts->driverInSource =
+          system.Files().ReadFileText(facts->sourcePath.path + "\\" + kDriverFileName);
+    } catch (const std::runtime_error&) {
+      // held open: its bytes are unknown
+    }
+  }
   facts->scratchDirExists = ScratchDirExists(system, facts->scratchDir.path);
   facts->calls.clear();
   for (const sim::JournalEntry& entry : system.Journal().Entries()) {

@@ -93,6 +93,22 @@ struct RunFacts {
   // How the run was cut short from outside (a time limit, a stop); empty
   // when the program returned.
   std::string stopped;
+  // The system tools were played by scripted stand-ins (always so in the
+  // simulated system): a tool's goal the run reached is assumed for the PC.
+  bool toolsPlayed = false;
+  // The format of the customer's case the image was made from (0: made
+  // from no case), and what the case found of the system tools' files, by
+  // upper-case name ("RUNDLL32.EXE" -> "present, 34304 bytes, crc32 ...").
+  int caseFormat = 0;
+  std::map<std::string, std::string> tools;
+  // The driver file as shipped (empty: not known), and the bytes of
+  // nl-430.sys in SourcePath after the run (empty when it is not there).
+  std::string shippedDriver;
+  std::string driverInSource;
+  // The PC's own nl-430.sys beside the program, when the case showed it to
+  // be another than the shipped one and the image holds the shipped one in
+  // its place ("present, 4096 bytes, crc32 0x..."); empty otherwise.
+  std::string otherPcDriver;
   // Why the program waits for the user where the run ended ("Windows asks
   // for the disc in drive D: and the run waits for an answer"); empty when
   // it does not. The waiting call is the run's last.

@@ -24,12 +24,13 @@ const PhaseGoals kPhases[] = {
     {"network entries", {"net-root", "net-class", "net-trans"}},
 };
 
-// Not reached weighs most, then unknown, then reached; a phase whose goals
-// are all not applicable is not applicable.
+// Not reached weighs most, then unknown, then assumed, then reached; a
+// phase whose goals are all not applicable is not applicable.
 int Weight(Status status) {
   switch (status) {
-    case Status::kNotReached: return 3;
-    case Status::kUnknown: return 2;
+    case Status::kNotReached: return 4;
+    case Status::kUnknown: return 3;
+    case Status::kAssumed: return 2;
     case Status::kReached: return 1;
     case Status::kNotApplicable: return 0;
   }
@@ -43,6 +44,7 @@ const char* StripWord(const PhaseOutcome& phase) {
     case Status::kNotReached: return "NOT REACHED";
     case Status::kNotApplicable: return "n/a";
     case Status::kUnknown: return "unknown";
+    case Status::kAssumed: return "assumed";
   }
   return "?";
 }
@@ -64,7 +66,9 @@ Verdict DecideVerdict(const std::vector<Finding>& findings) {
       if (Weight(finding->status) > weight) {
         weight = Weight(finding->status);
         phase.status = finding->status;
-        phase.cause = finding->status == Status::kReached ? "" : finding->cause;
+        phase.cause = finding->status == Status::kReached || finding->status == Status::kAssumed
+                          ? ""
+                          : finding->cause;
       }
     }
     if (weight < 0) phase.status = Status::kReached;  // no goal decided: nothing to say
@@ -78,7 +82,15 @@ Verdict DecideVerdict(const std::vector<Finding>& findings) {
       if (phase.hasGoals && phase.status == wanted && first == nullptr) first = &phase;
     if (first != nullptr) break;
   }
-  if (first == nullptr) {
+  std::string assumedPhases;
+  for (const PhaseOutcome& phase : verdict.phases)
+    if (phase.status == Status::kAssumed)
+      assumedPhases += (assumedPhases.empty() ? "" : ", ") + std::to_string(phase.phase);
+  if (first == nullptr && !assumedPhases.empty()) {
+    verdict.summary = "The installation completes as far as the case shows: the system tools' "
+                      "phases (" + assumedPhases + ") are assumed, played by stand-ins, with "
+                      "everything the tools need on the PC.";
+  } else if (first == nullptr) {
     verdict.summary = "The installation completes: every phase reaches its goals.";
   } else if (first->status == Status::kNotReached) {
     verdict.summary = std::string("The installation does not complete: phase ") +

@@ -210,14 +210,42 @@ inline void ExpectAdapterPort(HostileRun& run, bool written) {
   }
 }
 
+// A system tool's goal reached in a run is assumed: a stand-in played it.
+inline findings::Status ReachedStatus(const std::string& goal) {
+  for (const char* id : {"class-installer", "hardware-wizard", "network-panel"})
+    if (goal == id) return findings::Status::kAssumed;
+  return findings::Status::kReached;
+}
+
 inline bool GermanOnlyGoal(const std::string& goal) {
   for (const char* id : {"model-line", "hardware-wizard", "virtual-ports", "adapter-port"})
     if (goal == id) return true;
   return false;
 }
 
+// A goal not reached takes its part from the system tool after it: the
+// class installer needs the driver in SourcePath, the wizard the model line.
+inline std::vector<Missed> WithConsequences(std::vector<Missed> missed) {
+  const struct {
+    const char* goal;
+    Missed consequence;
+  } kConsequences[] = {
+      {"driver-copy", {"class-installer", "nl-430.sys", false}},
+      {"model-line", {"hardware-wizard", "model line", true}},
+  };
+  for (const auto& rule : kConsequences) {
+    const auto has = [&](const std::string& goal) {
+      return std::any_of(missed.begin(), missed.end(), [&](const Missed& m) { return m.goal == goal; });
+    };
+    if (has(rule.goal) && !has(rule.consequence.goal)) missed.push_back(rule.consequence);
+  }
+  return missed;
+}
+
 // The run's findings against the goals the case says it misses.
-inline void ExpectFindings(const HostileRun& run, const Effects& effects) {
+inline void ExpectFindings(const HostileRun& run, const Effects& given) {
+  Effects effects = given;
+  effects.missed = WithConsequences(given.missed);
   const std::vector<findings::Finding> found = findings::DecideFindings(run.facts);
   SCOPED_TRACE("findings:\n" + findings::FindingsText(found));
   for (const Missed& missed : effects.missed)
@@ -229,7 +257,7 @@ inline void ExpectFindings(const HostileRun& run, const Effects& effects) {
     if (!run.German() && GermanOnlyGoal(finding.goal)) {
       EXPECT_EQ(finding.status, findings::Status::kNotApplicable) << finding.goal;
     } else if (missed == effects.missed.end()) {
-      EXPECT_EQ(finding.status, findings::Status::kReached) << finding.goal;
+      EXPECT_EQ(finding.status, ReachedStatus(finding.goal)) << finding.goal;
     } else {
       EXPECT_EQ(finding.status, findings::Status::kNotReached) << finding.goal;
       EXPECT_NE(finding.cause.find(missed->causeWord), std::string::npos)

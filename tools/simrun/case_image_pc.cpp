@@ -54,8 +54,10 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
   const std::string folder = Field(caseFile.programFolder, "folder");
   const std::string image = nl::sim::kDefaultProgramFolder;
   const std::string driver = Shown(Field(caseFile.programFolder, nl::kDriverFileName));
-  const std::string said = "the program's folder " + (folder.empty() ? "(not named)" : Shown(folder)) +
-                           (folder == image ? "" : ", played by " + image + ",");
+  const std::string said =
+      folder.empty()     ? "the program's folder, which the case does not name (the image's is " + image + "),"
+      : folder == image  ? "the program's folder " + image
+                         : "the program's folder " + Shown(folder) + " (the image's is " + image + ")";
   const std::string what = "the program's folder " + image;
   if (driver.rfind("present", 0) == 0) {
     std::string shipped;
@@ -66,6 +68,7 @@ void PlanProgramFolder(const CaseFile& caseFile, const std::string& shippedDrive
       plan->lacked.push_back(said + " holds another " + std::string(nl::kDriverFileName) + " (" +
                              driver + ") than the one shipped (" + shipped +
                              "): the image has the shipped one");
+      plan->description.pcDriver = driver;
     }
   } else if (driver.rfind("absent", 0) == 0) {
     plan->folders.push_back({ImageRelativePath(image), what});
@@ -92,8 +95,11 @@ void PlanSourceDrive(const CaseFile& caseFile, const std::string& shippedDriver,
   const std::string relative = ImageRelativePath(sourcePath);
   const char letter = relative.empty() ? 0 : nl::regfile::FoldUpper(sourcePath[0]);
   if (relative.empty() || drive != std::string(1, letter) + ":") {
-    plan->lacked.push_back("SourcePath \"" + shownPath + "\": the case names " +
-                           (drive.empty() ? "no drive" : "drive " + Shown(drive)) + " for it");
+    plan->lacked.push_back(
+        "SourcePath \"" + shownPath + "\": " +
+        (drive.empty() || drive == "unknown"
+             ? std::string("the case does not say what drive it is on")
+             : "the case describes drive " + Shown(drive) + ", not the drive of that path"));
     return;
   }
   const auto typeField = caseFile.sourceDrive.find("type");
@@ -160,6 +166,7 @@ std::string Unquoted(const std::string& value) {
 // for the reader and the support answer: the system locale, the Windows
 // version numbers, when the case was taken, the system tools' files.
 void PlanFactsOfThePc(const CaseFile& caseFile, CaseImagePlan* plan) {
+  plan->description.caseFormat = caseFile.version;
   if (caseFile.version < 2) {
     plan->lacked.push_back(
         "a case of format 1, from an older NLDIAG.EXE: it holds neither the driver file's "

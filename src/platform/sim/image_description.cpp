@@ -64,6 +64,16 @@ ImageDescription ParseImageDescription(const std::string& text,
       description.collected = value;
       continue;
     }
+    if (EqualsIgnoreCase(name, "case")) {
+      if (value != "1" && value != "2")
+        throw std::runtime_error(where + "the case format is 1 or 2, not " + Quoted(value));
+      description.caseFormat = value[0] - '0';
+      continue;
+    }
+    if (EqualsIgnoreCase(name, "pc driver")) {
+      description.pcDriver = value;
+      continue;
+    }
     if (name.size() > 5 && EqualsIgnoreCase(name.substr(0, 5), "tool ")) {
       description.tools[Trim(name.substr(5))] = value;
       continue;
@@ -79,8 +89,8 @@ ImageDescription ParseImageDescription(const std::string& text,
                           std::isalpha(static_cast<unsigned char>(letter[0]));
     if (!driveLine || !letterOk)
       throw std::runtime_error(where + "unknown name " + Quoted(name) +
-                               " (locale, drive X, missing, system locale, windows, collected "
-                               "or tool NAME)");
+                               " (locale, drive X, missing, system locale, windows, collected, "
+                               "tool NAME, case or pc driver)");
     DriveKind kind;
     if (!ParseDriveKind(value, &kind))
       throw std::runtime_error(where + "unknown drive kind " + Quoted(value) +
@@ -102,7 +112,10 @@ std::string FormatImageDescription(const ImageDescription& description) {
       ";   hold: what rests on it is unknown.\n"
       "; system locale, windows, collected, tool NAME: what the case told of the PC\n"
       ";   (the locale Windows was installed with, VersionNumber and SubVersionNumber,\n"
-      ";   when the case was taken, a system tool's file); the run does not use them.\n";
+      ";   when the case was taken, a system tool's file); the run does not use them.\n"
+      "; case: the format of the case the image was made from. pc driver: the PC's\n"
+      ";   own nl-430.sys beside the program, not the one shipped; the image holds\n"
+      ";   the shipped one in its place.\n";
   if (description.locale) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.locale));
@@ -119,6 +132,8 @@ std::string FormatImageDescription(const ImageDescription& description) {
   if (!description.windows.empty()) text += "windows = " + description.windows + "\n";
   if (!description.collected.empty()) text += "collected = " + description.collected + "\n";
   for (const auto& [tool, state] : description.tools) text += "tool " + tool + " = " + state + "\n";
+  if (description.caseFormat) text += "case = " + std::to_string(description.caseFormat) + "\n";
+  if (!description.pcDriver.empty()) text += "pc driver = " + description.pcDriver + "\n";
   return text;
 }
 

@@ -11,6 +11,8 @@
 //   windows = 4.10.2222 A
 //   collected = 1999-06-01 12:00:00
 //   tool RUNDLL32.EXE = present, 34304 bytes, crc32 0x1234ABCD
+//   case = 2
+//   pc driver = present, 4096 bytes, crc32 0x89ABCDEF
 //
 // One "name = value" per line; blank lines and lines starting with ";" or
 // "#" are skipped. `locale` is the user default locale identifier (a number,
@@ -23,7 +25,10 @@
 // locale Windows was installed with), `windows` (VersionNumber and
 // SubVersionNumber), `collected` (the PC's date and time when the case was
 // taken) and `tool NAME` (a system tool's file the command lines need, as
-// the case found it).
+// the case found it); `case` (the format of the case the image was made
+// from; an image without it was made from no case) and `pc driver` (the
+// PC's own nl-430.sys beside the program, another than the one shipped,
+// given by size and checksum alone: the image holds the shipped one).
 // A drive the description does not name is a fixed disk
 // when the image has its drive_x folder and no drive otherwise, so images
 // without a description keep their meaning.
@@ -49,6 +54,8 @@ struct ImageDescription {
   std::string windows;                       // "4.10.2222 A"; empty: not told
   std::string collected;                     // "1999-06-01 12:00:00"
   std::map<std::string, std::string> tools;  // "RUNDLL32.EXE" -> its state
+  int caseFormat = 0;                        // 0: not made from a case
+  std::string pcDriver;                      // empty: the image holds the PC's
 };
 
 // Reads the text of a description; throws std::runtime_error naming the file
