@@ -47,7 +47,7 @@ constexpr const char* kPartPorts = "ports";
 // below HKEY_LOCAL_MACHINE: the Setup key's values, and the other keys with
 // everything beneath them.
 constexpr const char* kRegistryRoot = "HKEY_LOCAL_MACHINE";
-constexpr const char* kAdapterEnumPath = "Enum\\USB\\VID_1B4E&PID_0430";
+using nl::kAdapterEnumPath;
 struct CaseSubtree {
   const char* path;
   bool valuesOnly;

@@ -102,6 +102,10 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->caseFormat = told.caseFormat;
     facts->tools = told.tools;
     facts->otherPcDriver = told.pcDriver;
+    facts->windows = told.windows;
+    facts->systemLocale = told.systemLocale.value_or(0);
+    facts->portsInUse = told.ports;
+    facts->driverDatabase = told.driverDatabase;
     // Until the program asks (after the run), the locale it will be told.
     facts->german = (system.Processes().UserDefaultLcid() & 0xFF) == 7;
     return;

@@ -46,7 +46,16 @@ std::string ReportJson(const RunReport& report) {
   ordered_json pcFacts = ordered_json::array();
   for (const std::string& fact : report.pcFacts) pcFacts.push_back(Cp1252ToUtf8(fact));
   const regfile::RegNode empty;
-  const Verdict verdict = DecideVerdict(report.findings);
+  const Verdict verdict =
+      DecideVerdict(report.findings,
+                    report.remediesChecked ? static_cast<int>(report.remedies.size()) : -1,
+                    report.blocker);
+  ordered_json remedies = ordered_json::array();
+  for (const CheckedRemedy& remedy : report.remedies)
+    remedies.push_back({{"step", Cp1252ToUtf8(remedy.step.step)},
+                        {"goals", remedy.step.goals},
+                        {"checked", remedy.checked},
+                        {"reaches", remedy.reaches}});
   ordered_json phases = ordered_json::array();
   for (const PhaseOutcome& phase : verdict.phases)
     phases.push_back({{"phase", phase.phase},
@@ -67,6 +76,7 @@ std::string ReportJson(const RunReport& report) {
       {"before_run", FindingsJson(report.beforeRun)},
       {"earlier_run", earlier},
       {"findings", FindingsJson(report.findings)},
+      {"remedies", remedies},
       {"processes", processes},
       {"registryChanges",
        RegistryChangesJson(report.registryBefore ? *report.registryBefore : empty,

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "findings/findings.h"
+#include "findings/remedies.h"
 #include "regfile/reg_tree.h"
 
 namespace nl::findings {
@@ -43,6 +44,11 @@ struct RunReport {
   // (Windows' version, the system locale, when the case was taken); cp 1252.
   std::vector<std::string> pcFacts;
   std::vector<Finding> findings;
+  // What the customer should do, each change tried on a copy of the image;
+  // `remediesChecked` false when simrun was not asked to try them.
+  std::vector<CheckedRemedy> remedies;
+  bool remediesChecked = false;
+  std::string blocker;  // what keeps the adapter from working whatever the run does
   std::vector<ReportedProcess> processes;
   std::string registryChanges;  // the account, code page 1252 (text report)
   // The same changes for the JSON report.

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <map>
 #include <memory>
 #include <set>
@@ -109,6 +110,14 @@ struct RunFacts {
   // be another than the shipped one and the image holds the shipped one in
   // its place ("present, 4096 bytes, crc32 0x..."); empty otherwise.
   std::string otherPcDriver;
+  // What the case told of the PC beyond what the run uses: Windows'
+  // VersionNumber and SubVersionNumber ("4.10.2222 A"), the locale Windows
+  // was installed with (0: not told), the ports in use ("COM1" -> the
+  // device that has it) and Windows 95's driver database files.
+  std::string windows;
+  std::uint32_t systemLocale = 0;
+  std::map<std::string, std::string> portsInUse;
+  std::map<std::string, std::string> driverDatabase;
   // Why the program waits for the user where the run ended ("Windows asks
   // for the disc in drive D: and the run waits for an answer"); empty when
   // it does not. The waiting call is the run's last.

@@ -51,7 +51,8 @@ const char* StripWord(const PhaseOutcome& phase) {
 
 }  // namespace
 
-Verdict DecideVerdict(const std::vector<Finding>& findings) {
+Verdict DecideVerdict(const std::vector<Finding>& findings, int remedies,
+                      const std::string& blocker) {
   Verdict verdict;
   int number = 0;
   for (const PhaseGoals& goals : kPhases) {
@@ -101,6 +102,11 @@ Verdict DecideVerdict(const std::vector<Finding>& findings) {
                       std::to_string(first->phase) + " (" + first->name + ") rests on " +
                       "what the case does not hold: " + first->cause + ".";
   }
+  if (remedies == 0)
+    verdict.summary += first == nullptr ? " Nothing to do." : " No step is known for it.";
+  if (!blocker.empty())
+    verdict.summary = "The adapter cannot work on this PC: " + blocker + ". For the run itself: " +
+                      verdict.summary;
   return verdict;
 }
 

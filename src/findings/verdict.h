@@ -23,8 +23,13 @@ struct Verdict {
   std::vector<PhaseOutcome> phases;
 };
 
-// From the findings of a run (DecideFindings).
-Verdict DecideVerdict(const std::vector<Finding>& findings);
+// From the findings of a run (DecideFindings). `remedies`: how many steps
+// the customer is given (-1: none were looked for); with none, the summary
+// says there is nothing to do, or that no step is known.
+// `blocker`: what keeps the adapter from working on the PC whatever the
+// run does (pc_facts.h), said first.
+Verdict DecideVerdict(const std::vector<Finding>& findings, int remedies = -1,
+                      const std::string& blocker = "");
 
 // "phases: 1 ok, 2 -, 3 NOT REACHED, ..." and the summary above it.
 std::string VerdictText(const Verdict& verdict);

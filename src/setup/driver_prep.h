@@ -9,6 +9,11 @@
 namespace nl {
 
 constexpr const char* kDriverFileName = "nl-430.sys";
+// The node Windows makes below HKEY_LOCAL_MACHINE for the adapter once it is
+// plugged in (its USB vendor and product), whose instances carry the
+// installed driver and ConfigFlags. The installer does not touch it; the
+// support kit reads it.
+constexpr const char* kAdapterEnumPath = "Enum\\USB\\VID_1B4E&PID_0430";
 constexpr const char* kAdapterHardwareId = "USB\\VID_1B4E&PID_0430";
 // The setup source directory is read into this many bytes.
 constexpr std::size_t kSourcePathCapacity = 512;

@@ -35,9 +35,9 @@ void AskForDriverFile(SimSystem& system, std::shared_ptr<InstallerState> state,
                       const StandInOptions& options, const std::string& cause,
                       std::shared_ptr<StandInRecord> record) {
   Prompt prompt;
-  prompt.title = "Datenträger einlegen";
+  prompt.title = "Datentr\xE4ger einlegen";
   prompt.text = std::string("Die Datei '") + kDriverFile +
-                "' auf (Unbekannt) wurde nicht gefunden. Legen Sie den Datenträger ein.";
+                "' auf (Unbekannt) wurde nicht gefunden. Legen Sie den Datentr\xE4ger ein.";
   prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "Überspringen"}};
   const ProcessId pid = state->pid;
   prompt.onAnswer = [pid](SimSystem& sys, int) {
@@ -162,7 +162,7 @@ void StartClassInstaller(SimSystem& system, ProcessId pid, const StandInOptions&
 void AskForWindowsDisc(SimSystem& system, ProcessId pid, const StandInOptions& options,
                        std::shared_ptr<StandInRecord> record) {
   Prompt prompt;
-  prompt.title = "Datenträger einlegen";
+  prompt.title = "Datentr\xE4ger einlegen";
   prompt.text = "Legen Sie die CD-ROM mit der Bezeichnung 'Windows 98 CD-ROM' ein.";
   prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "Abbrechen"}};
   prompt.onAnswer = [pid](SimSystem& sys, int) { sys.Processes().EndProcess(pid); };
@@ -170,7 +170,7 @@ void AskForWindowsDisc(SimSystem& system, ProcessId pid, const StandInOptions& o
   const WindowHandle box = ShowPrompt(system, pid, prompt);
   system.Processes().SetWaitsForUser(pid, [box](SimSystem& sys) {
     return sys.Desktop().IsWindow(box)
-               ? std::string("the network panel asks for the Windows CD (\"Datenträger "
+               ? std::string("the network panel asks for the Windows CD (\"Datentr\xE4ger "
                              "einlegen\")")
                : std::string();
   });

@@ -52,9 +52,9 @@ const ToolCase kToolCases[] = {
     {"wizard=restart", 0x407, "Windows restarts", false, "Geänderte Systemeinstellungen"},
     {"wizard=restart,answer=no", 0x407, "returned", true, "Geänderte Systemeinstellungen"},
     {"wizard=restart,user=away", 0x407, "asks to restart", false, "Geänderte Systemeinstellungen"},
-    {"installer=file", 0x407, "asks for nl-430.sys", false, "Datenträger einlegen"},
-    {"installer=file,answer=skip", 0x407, "returned", true, "Datenträger einlegen"},
-    {"panel=disc", 0x409, "returned", false, "Datenträger einlegen"},
+    {"installer=file", 0x407, "asks for nl-430.sys", false, "Datentr\xE4ger einlegen"},
+    {"installer=file,answer=skip", 0x407, "returned", true, "Datentr\xE4ger einlegen"},
+    {"panel=disc", 0x409, "returned", false, "Datentr\xE4ger einlegen"},
 };
 
 TEST(StandInTools, TheRunEndsAsTheToolsAndTheUserLetIt) {

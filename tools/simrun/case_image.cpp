@@ -212,6 +212,11 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
   return plan;
 }
 
+std::string ShippedDriver(const std::string& sampleImage) {
+  return ReadHostFile(
+      (fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName).string());
+}
+
 int MakeImageFromCase(const std::string& folder, const std::string& casePath,
                       const std::string& sampleImage) {
   try {
@@ -223,10 +228,9 @@ int MakeImageFromCase(const std::string& folder, const std::string& casePath,
     // The first warnings in full, then a count per kind.
     for (const std::string& warning : caseFile.warnings)
       std::fprintf(stderr, "simrun: %s\n", ShownText(warning).c_str());
-    const fs::path driver = fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName;
     // Every input read and checked, every path settled, before any of the
     // image is written.
-    const CaseImagePlan plan = PlanCaseImage(caseFile, ReadHostFile(driver.string()));
+    const CaseImagePlan plan = PlanCaseImage(caseFile, ShippedDriver(sampleImage));
     // Written as every image is: into a folder made new (a link there is
     // refused), never through a link; each file once.
     nl::sim::PrepareEmptyFolder(folder);

@@ -37,6 +37,10 @@ struct CaseImagePlan {
 // a folder goes, or below a file) are a CaseError naming both.
 CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver);
 
+// The adapter's driver file as shipped: the sample image's, beside its
+// NLSETUP.EXE; throws when it cannot be read.
+std::string ShippedDriver(const std::string& sampleImage);
+
 // "C:\WINDOWS\INF" -> "drive_c/WINDOWS/INF"; empty when the path names no
 // drive, or holds a part that could lead out of the image or that Windows
 // would not take (".", "..", "/", control bytes, a part longer than 255).

@@ -196,6 +196,10 @@ void PlanFactsOfThePc(const CaseFile& caseFile, CaseImagePlan* plan) {
   }
   for (const auto& [tool, state] : caseFile.systemTools)
     plan->description.tools[tool] = Shown(state.value);
+  for (const auto& [port, device] : caseFile.ports)
+    if (port != "found") plan->description.ports[Shown(port)] = Shown(device.value);
+  for (const auto& [file, state] : caseFile.driverDatabase)
+    plan->description.driverDatabase[Shown(file)] = Shown(state.value);
 }
 
 }  // namespace simrun

@@ -48,10 +48,13 @@
 #include "changes.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
+#include "findings/pc_facts.h"
 #include "findings/verdict.h"
 #include "findings/run_facts.h"
 #include "case_image.h"
 #include "make_image.h"
+#include "remedy_runs.h"
+#include "run_image.h"
 #include "platform/sim/files/plain_tree.h"
 #include "report_text.h"
 #include "main/install_sequence.h"
@@ -64,7 +67,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr nl::ProgramInstance kInstance = 0x00400000;  // where Windows loads an exe
 
 struct Options {
   std::string image;
@@ -222,8 +224,10 @@ std::string FindingsShown(std::vector<nl::findings::Finding> findings) {
 void PrintText(const Options& options, const nl::findings::RunReport& report,
                const std::string& fileChanges, const std::string& journal) {
   std::cout << "== Verdict ==\n"
-            << simrun::ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(report.findings)))
-            << "\n";
+            << simrun::ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(
+                   report.findings, static_cast<int>(report.remedies.size()), report.blocker)))
+            << "\n== What to do ==\n"
+            << simrun::ShownLines(nl::findings::RemediesText(report.remedies)) << "\n";
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
             << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
             << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
@@ -268,53 +272,23 @@ int RunImage(const Options& options) {
   const std::string work = MakeTempFolder();
   int status = 0;
   try {
-    nl::sim::SimSystem sim(work + "/system");
-    nl::regfile::RegImportOptions importOptions;
-    importOptions.strict = options.strict;
-    const nl::regfile::RegImportReport loaded = sim.LoadImage(options.image, importOptions);
-    for (const std::string& warning : loaded.warnings) Say(warning);
-    const std::string otherRoots = nl::regfile::OtherRootsNote(loaded, "system.reg");
-    if (!otherRoots.empty()) Say(otherRoots);
-    // The locale: as given, else the image's, else German as assumed.
-    const std::optional<std::uint32_t>& imageLocale = sim.LoadedDescription().locale;
-    const std::uint32_t locale = options.locale.value_or(imageLocale.value_or(0x407));
-    const char* localeSource = options.locale ? "--locale" : imageLocale ? "image" : "assumed";
-    sim.Processes().SetUserDefaultLcid(locale);
-    nl::sim::StandInOptions standIns;
-    if (!nl::sim::ParseStandInOptions(options.standIn, &standIns))
+    simrun::SimRunSetup setup;
+    setup.image = options.image;
+    setup.locale = options.locale;
+    setup.runs = options.runs;
+    setup.strict = options.strict;
+    if (!nl::sim::ParseStandInOptions(options.standIn, &setup.standIns))
       Usage(("unknown stand-in options " + options.standIn).c_str());
-    nl::sim::InstallStandInTools(sim, standIns);
-    const std::string registryBefore = sim.ExportRegistry();
-    simrun::CopyDrives(work + "/system", work + "/before");
-    nl::findings::RunFacts facts;
-    nl::findings::RecordRunFacts(sim, nl::findings::RunMoment::kBefore, &facts);
-
-    // Only the program's sleeps move the virtual clock, so its reading is
-    // the time the runs spent waiting.
-    std::string ending = "the program returned ";
-    try {
-      for (int run = 1; run <= options.runs; ++run) {
-        const int code = nl::InstallerMain(sim, kInstance);
-        sim.Files().ProgramEnded();
-        ending += (run > 1 ? ", " : "") + std::to_string(code);
-      }
-    } catch (const nl::sim::SimWaitsForUser& e) {
-      ending = std::string("waiting: ") + e.what();
-      facts.waiting = e.what();
-      status = 1;
-    } catch (const nl::sim::SimTimeLimit& e) {
-      ending = std::string("stopped: ") + e.what();
-      facts.stopped = e.what();
-      status = 1;
-    } catch (const nl::sim::SimStopped& e) {
-      ending = std::string("stopped: ") + e.what();
-      facts.stopped = e.what();
-      status = 1;
-    }
-    // A stopped program has ended too: what it left in the profile cache
-    // reaches the disk.
-    sim.Files().ProgramEnded();
-    nl::findings::RecordRunFacts(sim, nl::findings::RunMoment::kAfter, &facts);
+    setup.shippedDriver = simrun::ShippedDriver(DefaultImage());
+    simrun::SimRun run = simrun::RunSimulated(work + "/system", setup, nullptr, work + "/before");
+    for (const std::string& warning : run.warnings) Say(warning);
+    nl::sim::SimSystem& sim = *run.sim;
+    const nl::findings::RunFacts& facts = run.facts;
+    const std::string& registryBefore = run.registryBefore;
+    const std::string& ending = run.ending;
+    const std::uint32_t locale = run.locale;
+    const char* localeSource = run.localeSource;
+    status = run.status;
 
     nl::findings::RunReport report;
     report.image = options.image;
@@ -328,12 +302,11 @@ int RunImage(const Options& options) {
     const nl::sim::ImageDescription& told = sim.LoadedDescription();
     if (!told.collected.empty())
       report.pcFacts.push_back("the case was taken on " + told.collected + " by the PC's clock");
-    if (!told.windows.empty()) report.pcFacts.push_back("Windows " + told.windows);
-    if (told.systemLocale && imageLocale && *told.systemLocale != *imageLocale)
-      report.pcFacts.push_back("system locale " + nl::findings::LocaleText(*told.systemLocale) +
-                               ", user locale " + nl::findings::LocaleText(*imageLocale) +
-                               ": the run follows the user's locale");
+    for (const std::string& fact : nl::findings::PcFactLines(facts)) report.pcFacts.push_back(fact);
     report.findings = nl::findings::DecideFindings(facts);
+    report.remedies = simrun::CheckRemedies(setup, facts, report.findings, work);
+    report.remediesChecked = true;
+    report.blocker = nl::findings::PcBlocker(facts);
     report.registryBefore = facts.registryBefore;
     report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())

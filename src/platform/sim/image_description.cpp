@@ -74,6 +74,14 @@ ImageDescription ParseImageDescription(const std::string& text,
       description.pcDriver = value;
       continue;
     }
+    if (name.size() > 5 && EqualsIgnoreCase(name.substr(0, 5), "port ")) {
+      description.ports[Trim(name.substr(5))] = value;
+      continue;
+    }
+    if (name.size() > 16 && EqualsIgnoreCase(name.substr(0, 16), "driver database ")) {
+      description.driverDatabase[Trim(name.substr(16))] = value;
+      continue;
+    }
     if (name.size() > 5 && EqualsIgnoreCase(name.substr(0, 5), "tool ")) {
       description.tools[Trim(name.substr(5))] = value;
       continue;
@@ -90,7 +98,7 @@ ImageDescription ParseImageDescription(const std::string& text,
     if (!driveLine || !letterOk)
       throw std::runtime_error(where + "unknown name " + Quoted(name) +
                                " (locale, drive X, missing, system locale, windows, collected, "
-                               "tool NAME, case or pc driver)");
+                               "tool NAME, case, pc driver, port NAME or driver database NAME)");
     DriveKind kind;
     if (!ParseDriveKind(value, &kind))
       throw std::runtime_error(where + "unknown drive kind " + Quoted(value) +
@@ -115,7 +123,8 @@ std::string FormatImageDescription(const ImageDescription& description) {
       ";   when the case was taken, a system tool's file); the run does not use them.\n"
       "; case: the format of the case the image was made from. pc driver: the PC's\n"
       ";   own nl-430.sys beside the program, not the one shipped; the image holds\n"
-      ";   the shipped one in its place.\n";
+      ";   the shipped one in its place. port NAME: a port in use and its device.\n"
+      "; driver database NAME: Windows 95's DRVDATA.BIN or DRVIDX.BIN as found.\n";
   if (description.locale) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.locale));
@@ -134,6 +143,9 @@ std::string FormatImageDescription(const ImageDescription& description) {
   for (const auto& [tool, state] : description.tools) text += "tool " + tool + " = " + state + "\n";
   if (description.caseFormat) text += "case = " + std::to_string(description.caseFormat) + "\n";
   if (!description.pcDriver.empty()) text += "pc driver = " + description.pcDriver + "\n";
+  for (const auto& [port, device] : description.ports) text += "port " + port + " = " + device + "\n";
+  for (const auto& [file, state] : description.driverDatabase)
+    text += "driver database " + file + " = " + state + "\n";
   return text;
 }
 

@@ -13,6 +13,8 @@
 //   tool RUNDLL32.EXE = present, 34304 bytes, crc32 0x1234ABCD
 //   case = 2
 //   pc driver = present, 4096 bytes, crc32 0x89ABCDEF
+//   port COM1 = Enum\BIOS\*PNP0501\0D
+//   driver database DRVDATA.BIN = present, 81920 bytes, written 0x01BEAC26463BA000
 //
 // One "name = value" per line; blank lines and lines starting with ";" or
 // "#" are skipped. `locale` is the user default locale identifier (a number,
@@ -28,7 +30,10 @@
 // the case found it); `case` (the format of the case the image was made
 // from; an image without it was made from no case) and `pc driver` (the
 // PC's own nl-430.sys beside the program, another than the one shipped,
-// given by size and checksum alone: the image holds the shipped one).
+// given by size and checksum alone: the image holds the shipped one);
+// `port NAME` (a port in use and the device that has it) and `driver
+// database NAME` (Windows 95's DRVDATA.BIN and DRVIDX.BIN as the case found
+// them).
 // A drive the description does not name is a fixed disk
 // when the image has its drive_x folder and no drive otherwise, so images
 // without a description keep their meaning.
@@ -56,6 +61,8 @@ struct ImageDescription {
   std::map<std::string, std::string> tools;  // "RUNDLL32.EXE" -> its state
   int caseFormat = 0;                        // 0: not made from a case
   std::string pcDriver;                      // empty: the image holds the PC's
+  std::map<std::string, std::string> ports;           // "COM1" -> its device
+  std::map<std::string, std::string> driverDatabase;  // "DRVDATA.BIN" -> its state
 };
 
 // Reads the text of a description; throws std::runtime_error naming the file

@@ -1,0 +1,67 @@
+#include "remedy_runs.h"
+
+#include <filesystem>
+
+#include "findings/findings.h"
+#include "setup/setup_env.h"
+
+namespace simrun {
+
+namespace fs = std::filesystem;
+using nl::findings::PcChange;
+
+ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& shippedDriver) {
+  switch (step.change) {
+    case PcChange::kNone:
+      return nullptr;
+    case PcChange::kPutShippedDriver:
+      if (shippedDriver.empty()) return nullptr;
+      return [path = step.path, shippedDriver](nl::sim::SimSystem& sim) {
+        sim.Files().WriteFileText(path, shippedDriver);
+      };
+    case PcChange::kSetUserLocale:
+      return [locale = step.locale](nl::sim::SimSystem& sim) {
+        sim.Processes().SetUserDefaultLcid(locale);
+      };
+    case PcChange::kSetSourcePath:
+      return [path = step.path](nl::sim::SimSystem& sim) {
+        sim.Registry().SetText(nl::kSetupKeyPath, nl::kSourcePathValue, path);
+      };
+    case PcChange::kInsertDisc:
+      return [drive = step.drive](nl::sim::SimSystem& sim) {
+        sim.Files().SetDriveKind(drive, nl::sim::DriveKind::kCdRom);
+      };
+  }
+  return nullptr;
+}
+
+std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
+                                                       const nl::findings::RunFacts& facts,
+                                                       const std::vector<nl::findings::Finding>& findings,
+                                                       const std::string& work) {
+  std::vector<nl::findings::CheckedRemedy> checked;
+  int number = 0;
+  for (const nl::findings::RemedyStep& step : nl::findings::ProposeRemedies(facts, findings)) {
+    const ImageChange change = ChangeOf(step, setup.shippedDriver);
+    if (!change) {
+      checked.push_back(nl::findings::NotCheckable(step));
+      continue;
+    }
+    const std::string folder = work + "/remedy-" + std::to_string(++number);
+    try {
+      SimRun run = RunSimulated(folder, setup, change, "");
+      // The image's description told of the PC's own driver beside the
+      // program; the change has put the shipped one there.
+      if (step.change == PcChange::kPutShippedDriver) run.facts.otherPcDriver.clear();
+      checked.push_back(nl::findings::CheckedFrom(step, nl::findings::DecideFindings(run.facts)));
+    } catch (const std::exception&) {
+      // the change cannot be made on this image (its folder is not there)
+      checked.push_back(nl::findings::NotCheckable(step));
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+  }
+  return checked;
+}
+
+}  // namespace simrun
