@@ -217,9 +217,8 @@ std::string ShippedDriver(const std::string& sampleImage) {
       (fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName).string());
 }
 
-int MakeImageFromCase(const std::string& folder, const std::string& casePath,
-                      const std::string& sampleImage) {
-  try {
+CaseImagePlan WriteImageFromCase(const std::string& folder, const std::string& casePath,
+                                 const std::string& sampleImage) {
     const fs::path image = folder;
     if (fs::exists(image) && !fs::is_empty(image))
       throw std::runtime_error(folder + " exists and is not empty");
@@ -230,7 +229,9 @@ int MakeImageFromCase(const std::string& folder, const std::string& casePath,
       std::fprintf(stderr, "simrun: %s\n", ShownText(warning).c_str());
     // Every input read and checked, every path settled, before any of the
     // image is written.
-    const CaseImagePlan plan = PlanCaseImage(caseFile, ShippedDriver(sampleImage));
+    CaseImagePlan plan = PlanCaseImage(caseFile, ShippedDriver(sampleImage));
+    // What the case lacked stays with the image, for every report on it.
+    plan.description.lacked = plan.lacked;
     // Written as every image is: into a folder made new (a link there is
     // refused), never through a link; each file once.
     nl::sim::PrepareEmptyFolder(folder);
@@ -244,6 +245,13 @@ int MakeImageFromCase(const std::string& folder, const std::string& casePath,
     write(nl::sim::kImageDescriptionFile, nl::sim::FormatImageDescription(plan.description));
     for (const PlannedFolder& planned : plan.folders) fs::create_directories(image / planned.path);
     for (const PlannedFile& planned : plan.files) write(planned.path, planned.bytes);
+    return plan;
+}
+
+int MakeImageFromCase(const std::string& folder, const std::string& casePath,
+                      const std::string& sampleImage) {
+  try {
+    const CaseImagePlan plan = WriteImageFromCase(folder, casePath, sampleImage);
     std::cout << "image " << ShownText(folder) << " from the case " << ShownText(casePath) << "\n";
     std::cout << "the case held:\n";
     for (const std::string& line : plan.held) std::cout << "  " << ShownText(line) << "\n";

@@ -37,6 +37,11 @@ struct CaseImagePlan {
 // a folder goes, or below a file) are a CaseError naming both.
 CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shippedDriver);
 
+// Writes the image of the case into `folder` (new or empty), warnings on
+// the standard error; throws what reading or writing throws.
+CaseImagePlan WriteImageFromCase(const std::string& folder, const std::string& casePath,
+                                 const std::string& sampleImage);
+
 // The adapter's driver file as shipped: the sample image's, beside its
 // NLSETUP.EXE; throws when it cannot be read.
 std::string ShippedDriver(const std::string& sampleImage);

@@ -3,6 +3,7 @@
 //
 //   simrun [--image DIR] [--locale 0x409] [--journal] [--keep DIR] [--strict]
 //          [--json]
+//   simrun --compare CASE-OR-IMAGE CASE-OR-IMAGE [--strict]
 //   simrun --compare-reg BEFORE.reg AFTER.reg [--strict]
 //   simrun --make-image DIR --reg EXPORT.reg --inf FILE [--inf FILE]
 //          [--cd-disc | --no-disc | --network]
@@ -21,6 +22,9 @@
 // --strict  a line of a .reg file that regedit would skip is an error
 //           rather than a warning
 // --json    print the whole report as one JSON document instead of text
+// --compare  what differs between two states of a PC, each a case file or
+//           an image: the registry account and the file changes
+//           (compare_cases.h)
 // --compare-reg  only print the account of the registry changes from one
 //           .reg file to another (how the Wine runs are reported too)
 // --make-image  lay out an image from what a customer sends (make_image.h),
@@ -35,6 +39,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -46,6 +51,7 @@
 #include <vector>
 
 #include "changes.h"
+#include "compare_cases.h"
 #include "findings/findings.h"
 #include "findings/report_json.h"
 #include "findings/pc_facts.h"
@@ -78,6 +84,7 @@ struct Options {
   bool strict = false;
   bool json = false;
   std::string compareBefore, compareAfter;
+  std::string compareFirst, compareSecond;  // --compare: cases or images
   simrun::MakeImageRequest makeImage;
   std::string caseFile;  // --make-image from NLDIAG.EXE's case file
 };
@@ -87,6 +94,7 @@ struct Options {
   std::fprintf(stderr,
                "usage: simrun [--image DIR] [--locale 0x409] [--standin OPTIONS] [--runs N]\n"
                "              [--journal] [--keep DIR] [--strict] [--json]\n"
+               "       simrun --compare CASE-OR-IMAGE CASE-OR-IMAGE [--strict]\n"
                "       simrun --compare-reg BEFORE.reg AFTER.reg [--strict]\n"
                "       simrun --make-image DIR --reg EXPORT.reg --inf IRMINI.INF\n"
                "              --inf INFRARED.INF [--cd-disc | --no-disc | --network]\n"
@@ -154,6 +162,9 @@ Options ParseOptions(int argc, char** argv) {
       options.makeImage.sourceDriveWithDisc = true;
     } else if (arg == "--network") {
       options.makeImage.sourceOnNetwork = true;
+    } else if (arg == "--compare") {
+      options.compareFirst = value();
+      options.compareSecond = value();
     } else if (arg == "--compare-reg") {
       options.compareBefore = value();
       options.compareAfter = value();
@@ -179,7 +190,8 @@ Options ParseOptions(int argc, char** argv) {
   if (options.makeImage.sourceDriveWithoutDisc + options.makeImage.sourceDriveWithDisc +
           options.makeImage.sourceOnNetwork > 1)
     Usage("--cd-disc, --no-disc and --network each say what the SourcePath drive is: give one");
-  if (options.image.empty() && options.compareBefore.empty() && options.makeImage.folder.empty())
+  if (options.image.empty() && options.compareBefore.empty() && options.compareFirst.empty() &&
+      options.makeImage.folder.empty())
     options.image = DefaultImage();
   return options;
 }
@@ -221,6 +233,9 @@ std::string FindingsShown(std::vector<nl::findings::Finding> findings) {
   return nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
 }
 
+void PrintRest(const Options& options, const nl::findings::RunReport& report,
+               const std::string& fileChanges, const std::string& journal);
+
 void PrintText(const Options& options, const nl::findings::RunReport& report,
                const std::string& fileChanges, const std::string& journal) {
   std::cout << "== Verdict ==\n"
@@ -236,12 +251,31 @@ void PrintText(const Options& options, const nl::findings::RunReport& report,
             << "the system tools (class installer, hardware wizard, network panel) are "
             << "played by scripted stand-ins, not run\n";
   for (const std::string& fact : report.pcFacts) std::cout << simrun::ShownText(fact) << "\n";
-  std::cout << "\n== Before the run ==\n" << FindingsShown(report.beforeRun);
+  // A PC before its first run holds none of the goals: one line says so.
+  const bool firstRun =
+      report.earlierRun.empty() &&
+      std::all_of(report.beforeRun.begin(), report.beforeRun.end(), [](const auto& finding) {
+        return finding.status == nl::findings::Status::kNotReached ||
+               finding.status == nl::findings::Status::kNotApplicable;
+      });
+  std::cout << "\n== Before the run ==\n";
+  if (firstRun) {
+    std::cout << "a PC before its first run: none of the goals is reached yet, and no earlier "
+              << "run left anything\n";
+    return PrintRest(options, report, fileChanges, journal);
+  }
+  std::cout << FindingsShown(report.beforeRun);
   for (const std::string& trace : report.earlierRun)
     std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
   if (report.earlierRun.empty())
     std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
               << "name in IRMINI.INF)\n";
+  PrintRest(options, report, fileChanges, journal);
+}
+
+// The findings of the run and what it changed.
+void PrintRest(const Options& options, const nl::findings::RunReport& report,
+               const std::string& fileChanges, const std::string& journal) {
   std::cout << "\n== Findings ==\n" << FindingsShown(report.findings);
   if (options.journal) std::cout << "\n== Journal ==\n" << journal;
 
@@ -303,6 +337,7 @@ int RunImage(const Options& options) {
     if (!told.collected.empty())
       report.pcFacts.push_back("the case was taken on " + told.collected + " by the PC's clock");
     for (const std::string& fact : nl::findings::PcFactLines(facts)) report.pcFacts.push_back(fact);
+    for (const std::string& lacked : told.lacked) report.pcFacts.push_back("the case lacked: " + lacked);
     report.findings = nl::findings::DecideFindings(facts);
     report.remedies = simrun::CheckRemedies(setup, facts, report.findings, work);
     report.remediesChecked = true;
@@ -350,6 +385,14 @@ int RunImage(const Options& options) {
 int main(int argc, char** argv) {
   const Options options = ParseOptions(argc, argv);
   if (!options.compareBefore.empty()) return CompareRegFiles(options);
+  if (!options.compareFirst.empty()) {
+    const std::string work = MakeTempFolder();
+    const int status = simrun::CompareCasesOrImages(options.compareFirst, options.compareSecond,
+                                                    DefaultImage(), options.strict, work);
+    std::error_code ignored;
+    fs::remove_all(work, ignored);
+    return status;
+  }
   if (!options.caseFile.empty())
     return simrun::MakeImageFromCase(options.makeImage.folder, options.caseFile, DefaultImage());
   if (!options.makeImage.folder.empty()) {

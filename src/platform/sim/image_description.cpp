@@ -70,6 +70,10 @@ ImageDescription ParseImageDescription(const std::string& text,
       description.caseFormat = value[0] - '0';
       continue;
     }
+    if (EqualsIgnoreCase(name, "lacked")) {
+      description.lacked.push_back(value);
+      continue;
+    }
     if (EqualsIgnoreCase(name, "pc driver")) {
       description.pcDriver = value;
       continue;
@@ -98,7 +102,7 @@ ImageDescription ParseImageDescription(const std::string& text,
     if (!driveLine || !letterOk)
       throw std::runtime_error(where + "unknown name " + Quoted(name) +
                                " (locale, drive X, missing, system locale, windows, collected, "
-                               "tool NAME, case, pc driver, port NAME or driver database NAME)");
+                               "tool NAME, case, pc driver, port NAME, driver database NAME or lacked)");
     DriveKind kind;
     if (!ParseDriveKind(value, &kind))
       throw std::runtime_error(where + "unknown drive kind " + Quoted(value) +
@@ -124,7 +128,8 @@ std::string FormatImageDescription(const ImageDescription& description) {
       "; case: the format of the case the image was made from. pc driver: the PC's\n"
       ";   own nl-430.sys beside the program, not the one shipped; the image holds\n"
       ";   the shipped one in its place. port NAME: a port in use and its device.\n"
-      "; driver database NAME: Windows 95's DRVDATA.BIN or DRVIDX.BIN as found.\n";
+      "; driver database NAME: Windows 95's DRVDATA.BIN or DRVIDX.BIN as found.\n"
+      "; lacked: what the case did not hold, in words.\n";
   if (description.locale) {
     char hex[16];
     std::snprintf(hex, sizeof hex, "0x%04x", static_cast<unsigned>(*description.locale));
@@ -146,6 +151,7 @@ std::string FormatImageDescription(const ImageDescription& description) {
   for (const auto& [port, device] : description.ports) text += "port " + port + " = " + device + "\n";
   for (const auto& [file, state] : description.driverDatabase)
     text += "driver database " + file + " = " + state + "\n";
+  for (const std::string& line : description.lacked) text += "lacked = " + line + "\n";
   return text;
 }
 

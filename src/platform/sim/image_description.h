@@ -33,7 +33,8 @@
 // given by size and checksum alone: the image holds the shipped one);
 // `port NAME` (a port in use and the device that has it) and `driver
 // database NAME` (Windows 95's DRVDATA.BIN and DRVIDX.BIN as the case found
-// them).
+// them); `lacked` (a sentence on what the case did not hold, for the
+// reports on the image).
 // A drive the description does not name is a fixed disk
 // when the image has its drive_x folder and no drive otherwise, so images
 // without a description keep their meaning.
@@ -44,6 +45,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/sim/files/sim_drives.h"
 
@@ -63,6 +65,7 @@ struct ImageDescription {
   std::string pcDriver;                      // empty: the image holds the PC's
   std::map<std::string, std::string> ports;           // "COM1" -> its device
   std::map<std::string, std::string> driverDatabase;  // "DRVDATA.BIN" -> its state
+  std::vector<std::string> lacked;  // what the case lacked, in words ("lacked = ...")
 };
 
 // Reads the text of a description; throws std::runtime_error naming the file
