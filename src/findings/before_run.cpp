@@ -45,6 +45,16 @@ std::vector<std::string> EarlierRunTraces(const RunFacts& facts) {
     traces.push_back(std::string(edit.backup) + where + ": an earlier run got as far as " +
                      "backing up " + edit.target + "; this run starts again from that backup");
   }
+  // Edited by an earlier run whose backup a clean-up removed: the run backs
+  // up the edited file, and Windows' original is then lost.
+  for (const InfEdit& edit : kInfEdits) {
+    if (!edit.backup || InScratch(facts, edit.backup) || !InScratch(facts, edit.target)) continue;
+    const std::string& bytes = facts.scratchBefore.at(edit.target).bytes;
+    if (bytes.find(edit.replacement) == std::string::npos) continue;
+    traces.push_back(std::string(edit.target) + where + " holds the edits of an earlier run and " +
+                     edit.backup + " is gone: the run backs up the edited file, so Windows' "
+                     "original " + edit.target + " is lost (the Windows CD holds it)");
+  }
   if (InScratch(facts, kTempInfName))
     traces.push_back(std::string(kTempInfName) + where +
                      ": an earlier run was interrupted in an INF rewrite");

@@ -106,6 +106,10 @@ std::string EditProblem(const RunFacts& facts, const InfEdit& edit, int number) 
   const FileFact& customer = CustomerFile(facts, edit.target);
   if (!customer.exists)
     return label + ": " + edit.target + " is not in " + facts.scratchDir.path;
+  // A file an earlier run edited, its backup gone, holds the edit already.
+  if (!ContainsIgnoreCase(customer.bytes, edit.search) &&
+      customer.bytes.find(edit.replacement) != std::string::npos)
+    return "";
   if (!ContainsIgnoreCase(customer.bytes, edit.search))
     return label + ": the customer's " + edit.target + " does not hold " + Quote(edit.search);
   const FileFact& after = FileIn(facts.scratchAfter, edit.target);
@@ -145,11 +149,52 @@ std::vector<std::string> MergedNotIn(const std::vector<std::string>& problems) {
   return out;
 }
 
+// "edit 1: X; edit 2: X; edit 4: X" -> "edits 1, 2, 4: X", and
+// "edits 1 to 8: X" for a run of them: one cause said once.
+std::vector<std::string> MergedSameCause(const std::vector<std::string>& problems) {
+  std::vector<std::string> out;
+  std::vector<int> numbers;
+  std::string cause;
+  auto flush = [&]() {
+    if (numbers.empty()) return;
+    bool run = numbers.size() > 2;
+    for (std::size_t i = 1; i < numbers.size(); ++i) run = run && numbers[i] == numbers[i - 1] + 1;
+    std::string label = numbers.size() == 1 ? "edit " : "edits ";
+    if (run) {
+      label += std::to_string(numbers.front()) + " to " + std::to_string(numbers.back());
+    } else {
+      for (std::size_t i = 0; i < numbers.size(); ++i)
+        label += (i ? ", " : "") + std::to_string(numbers[i]);
+    }
+    out.push_back(label + ": " + cause);
+    numbers.clear();
+  };
+  for (const std::string& problem : problems) {
+    if (problem.empty()) continue;
+    const std::size_t colon = problem.find(": ");
+    const bool numbered = problem.compare(0, 5, "edit ") == 0 && colon != std::string::npos &&
+                          colon > 5 &&
+                          problem.find_first_not_of("0123456789", 5) == colon;
+    if (!numbered) {
+      flush();
+      out.push_back(problem);
+      continue;
+    }
+    const std::string rest = problem.substr(colon + 2);
+    if (!numbers.empty() && rest != cause) flush();
+    cause = rest;
+    numbers.push_back(std::stoi(problem.substr(5, colon - 5)));
+  }
+  flush();
+  return out;
+}
+
 Decision FromEdits(const RunFacts& facts, const std::vector<std::string>& problems) {
   const std::string scratch = ScratchDirProblem(facts);
   if (!scratch.empty()) return NotReached(scratch);
   std::string cause;
-  for (const std::string& problem : facts.imageOnly ? MergedNotIn(problems) : problems)
+  for (const std::string& problem :
+       facts.imageOnly ? MergedNotIn(problems) : MergedSameCause(problems))
     if (!problem.empty()) cause += (cause.empty() ? "" : "; ") + problem;
   return cause.empty() ? Reached() : NotReached(cause);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -70,6 +71,17 @@ struct Case {
 };
 
 const Case kCases[] = {
+    // One cause said once for the edits it stops.
+    {"no IRMINI.INF", 0x407, "",
+     [](SimSystem& s) { s.DeleteFileA("C:\\WINDOWS\\INF\\IRMINI.INF"); },
+     "inf-edits", Status::kNotReached, "edits 1 to 8: IRMINI.INF is not in C:\\WINDOWS\\INF"},
+    // The shipped file is not what the run copies: the copy is not the driver.
+    {"a driver cut short", 0x409, "",
+     [](SimSystem& s) { s.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "MZ"); },
+     "driver-copy", Status::kNotReached, "not the one shipped (2 bytes"},
+    {"INFRARED.INF without its class install", 0x409, "",
+     [](SimSystem& s) { s.Files().WriteFileText("C:\\WINDOWS\\INF\\INFRARED.INF", "[Strings]\r\n"); },
+     "class-installer", Status::kNotReached, "no [ClassInstall] section"},
     {"customer INF lacks a search text", 0x407, "",
      [](SimSystem& s) {
        std::string inf = s.Files().ReadFileText("C:\\WINDOWS\\INF\\IRMINI.INF");
@@ -173,6 +185,9 @@ std::vector<Finding> RunCase(const Case& c) {
   if (c.change) c.change(sim);
   RunFacts facts;
   RecordRunFacts(sim, RunMoment::kBefore, &facts);
+  std::ifstream shipped(std::string(NL_SOURCE_DIR) + "/samples/de-win98/drive_c/NLSETUP/nl-430.sys",
+                        std::ios::binary);
+  facts.shippedDriver.assign(std::istreambuf_iterator<char>(shipped), {});
   try {
     InstallerMain(sim, 0x400000);
   } catch (const sim::SimWaitsForUser& waiting) {

@@ -80,16 +80,51 @@ TEST(BeforeRun, AnImageKeptAfterACompleteRunHoldsEveryGoal) {
   std::filesystem::remove_all(kept);
 }
 
+// Edited INF files whose backups a clean-up tool deleted: the edits are
+// there, and the originals are lost.
+TEST(BeforeRun, EditedInfFilesWithoutBackupsHoldTheEditsAndLoseTheOriginals) {
+  const std::string kept = testing::TempDir() + "/kept-without-backups";
+  std::filesystem::remove_all(kept);
+  {
+    SimSystem first;
+    first.LoadImage(SampleImage());
+    RunOnce(first);
+    first.SaveImage(kept);
+  }
+  SimSystem sim;
+  sim.LoadImage(kept);
+  std::filesystem::remove_all(kept);
+  for (const char* backup : {"C:\\WINDOWS\\INF\\IRMINI.BAK", "C:\\WINDOWS\\INF\\INFRARED.BAK"})
+    ASSERT_EQ(sim.DeleteFileA(backup), 1);
+  const RunFacts facts = RunOnce(sim);
+  EXPECT_EQ(FindingFor(DecideBeforeRun(facts), "inf-edits")->status, Status::kReached);
+  EXPECT_EQ(FindingFor(DecideFindings(facts), "inf-edits")->status, Status::kReached);
+  int lost = 0;
+  for (const std::string& trace : EarlierRunTraces(facts))
+    lost += trace.find("original") != std::string::npos && trace.find("is lost") != std::string::npos;
+  EXPECT_EQ(lost, 2);
+}
+
 TEST(ImageDescription, KeepsWhatTheCaseLacksThroughItsText) {
   sim::ImageDescription description;
   description.locale = 0x409;
   description.drives['D'] = sim::DriveKind::kCdRomNoDisc;
   description.missing = {"Enum\\Root\\Net", "IRMINI.INF"};
+  description.caseFormat = 2;
+  description.pcDriver = "present, 4096 bytes, crc32 0x89ABCDEF";
+  description.ports["COM4"] = "Enum\\BIOS\\*PNP0501\\0E";
+  description.driverDatabase["DRVDATA.BIN"] = "present, 81920 bytes";
+  description.lacked = {"Windows' VersionNumber: 95, OSR2, 98 and 98 SE cannot be told apart"};
   const sim::ImageDescription read =
       sim::ParseImageDescription(sim::FormatImageDescription(description), "image.txt");
   EXPECT_EQ(read.locale, description.locale);
   EXPECT_EQ(read.drives, description.drives);
   EXPECT_EQ(read.missing, description.missing);
+  EXPECT_EQ(read.caseFormat, 2);
+  EXPECT_EQ(read.pcDriver, description.pcDriver);
+  EXPECT_EQ(read.ports, description.ports);
+  EXPECT_EQ(read.driverDatabase, description.driverDatabase);
+  EXPECT_EQ(read.lacked, description.lacked);
   EXPECT_THROW(sim::ParseImageDescription("missing =\n", "image.txt"), std::runtime_error);
 }
 
