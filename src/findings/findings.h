@@ -38,6 +38,10 @@ std::vector<Finding> DecideFindings(const RunFacts& facts);
 std::vector<Finding> DecideBeforeRun(const RunFacts& facts);
 std::vector<std::string> EarlierRunTraces(const RunFacts& facts);
 
+// The keys of the three network entries the run deleted, each with what it
+// is and that the installation removes it on purpose (goal_registry.cpp).
+std::vector<std::string> PurposefulDeletions(const RunFacts& facts);
+
 // The finding of `goal` among `findings`; null when there is none.
 const Finding* FindingFor(const std::vector<Finding>& findings, const std::string& goal);
 

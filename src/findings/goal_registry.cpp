@@ -231,4 +231,28 @@ Decision DecideNetworkEntry(const RunFacts& facts, const NetworkEntry& entry) {
   return NotReached("no subkey of " + keyPath + " has " + what);
 }
 
+// What each of the three network entries is, so that a deletion in the
+// account says why it was made.
+static const char* const kEntryPurposes[] = {
+    "the root-enumerated network device of the generic infrared miniport, which the "
+    "installation removes",
+    "the network-class driver entry that carries the adapter's hardware identity, which the "
+    "installation removes",
+    "the network-transport entry of the infrared protocol driver, which the installation removes",
+};
+
+std::vector<std::string> PurposefulDeletions(const RunFacts& facts) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < sizeof kNetworkEntries / sizeof kNetworkEntries[0]; ++i) {
+    const regfile::RegNode* before = FindKey(facts.registryBefore.get(), kNetworkEntries[i].keyPath);
+    const regfile::RegNode* after = FindKey(facts.registryAfter.get(), kNetworkEntries[i].keyPath);
+    if (!before) continue;
+    for (const auto& subkey : before->subkeys)
+      if (!after || !after->FindSubkey(subkey->name))
+        lines.push_back(std::string(kNetworkEntries[i].keyPath) + "\\" + subkey->name +
+                        " deleted on purpose: " + kEntryPurposes[i]);
+  }
+  return lines;
+}
+
 }  // namespace nl::findings

@@ -48,6 +48,7 @@ struct RunReport {
   // `remediesChecked` false when simrun was not asked to try them.
   std::vector<CheckedRemedy> remedies;
   bool remediesChecked = false;
+  std::vector<std::string> purposefulDeletions;  // the network entries deleted, and why
   std::string blocker;  // what keeps the adapter from working whatever the run does
   std::vector<ReportedProcess> processes;
   std::string registryChanges;  // the account, code page 1252 (text report)

@@ -288,6 +288,8 @@ void PrintRest(const Options& options, const nl::findings::RunReport& report,
   if (report.processes.empty()) std::cout << "(none)\n";
 
   std::cout << "\n== Registry changes ==\n" << simrun::ShownLines(report.registryChanges);
+  for (const std::string& why : report.purposefulDeletions)
+    std::cout << "; " << simrun::ShownText(why) << "\n";
   std::cout << "\n== File changes ==\n"
             << (fileChanges.empty() ? "(none)\n" : simrun::ShownLines(fileChanges));
 }
@@ -342,6 +344,7 @@ int RunImage(const Options& options) {
     report.remedies = simrun::CheckRemedies(setup, facts, report.findings, work);
     report.remediesChecked = true;
     report.blocker = nl::findings::PcBlocker(facts);
+    report.purposefulDeletions = nl::findings::PurposefulDeletions(facts);
     report.registryBefore = facts.registryBefore;
     report.registryAfter = facts.registryAfter;
     for (const nl::sim::ProcessStart& start : sim.Processes().Starts())
