@@ -7,6 +7,7 @@ with NLSETUP.EXE and the stand-in rundll32.exe in C:\\NLSETUP\\.
 """
 
 import fcntl
+import hashlib
 import os
 import re
 import shutil
@@ -345,6 +346,14 @@ def run_program(setup, exe_dir, template, read_paths=()):
             stop_wineserver(env)
             case_exit = collected.returncode
             case_file = read_file("C:\\%s\\NLCASE.TXT" % PROGRAM_DIR)
+            # A support engineer's copy of the case, to try the kit on it.
+            keep = os.environ.get("NL_KEEP_CASES")
+            if keep and case_file is not None:
+                os.makedirs(keep, exist_ok=True)
+                name = "%s-%d-%s.txt" % (setup.locale.split(".")[0], setup.runs_before,
+                                         hashlib.sha1(repr(setup).encode()).hexdigest()[:6])
+                with open(os.path.join(keep, name), "wb") as f:
+                    f.write(case_file)
 
         files_before = {p: read_file(p) for p in read_paths}
         registry_before = export_registry(env, prefix)
