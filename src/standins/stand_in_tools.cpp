@@ -38,7 +38,7 @@ void AskForDriverFile(SimSystem& system, std::shared_ptr<InstallerState> state,
   prompt.title = "Datentr\xE4ger einlegen";
   prompt.text = std::string("Die Datei '") + kDriverFile +
                 "' auf (Unbekannt) wurde nicht gefunden. Legen Sie den Datentr\xE4ger ein.";
-  prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "Überspringen"}};
+  prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "\xDC" "berspringen"}};
   const ProcessId pid = state->pid;
   prompt.onAnswer = [pid](SimSystem& sys, int) {
     sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });

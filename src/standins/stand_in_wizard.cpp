@@ -53,9 +53,9 @@ void ShowModelPage(SimSystem& system, std::shared_ptr<WizardState> state,
 void AskForRestart(SimSystem& system, std::shared_ptr<WizardState> state,
                    const StandInOptions& options, std::shared_ptr<StandInRecord> record) {
   Prompt prompt;
-  prompt.title = "Geänderte Systemeinstellungen";
-  prompt.text = "Sie müssen den Computer neu starten, damit die neuen Einstellungen "
-                "wirksam werden. Möchten Sie den Computer jetzt neu starten?";
+  prompt.title = "Ge\xE4nderte Systemeinstellungen";
+  prompt.text = "Sie m\xFCssen den Computer neu starten, damit die neuen Einstellungen "
+                "wirksam werden. M\xF6" "chten Sie den Computer jetzt neu starten?";
   prompt.buttons = {{kYesButton, "Ja"}, {kNoButton, "Nein"}};
   const ProcessId pid = state->pid;
   prompt.onAnswer = [pid](SimSystem& sys, int button) {
@@ -84,7 +84,7 @@ void Finish(SimSystem& system, std::shared_ptr<WizardState> state,
 // What the wizard on screen (or off it) waits for.
 std::string WizardWaitsFor(SimSystem& system, const WizardState& state) {
   if (system.Desktop().IsWindow(state.prompt))
-    return "the hardware wizard asks to restart the computer (\"Geänderte "
+    return "the hardware wizard asks to restart the computer (\"Ge\xE4nderte "
            "Systemeinstellungen\"): the run waits for the user's answer";
   if (!system.Desktop().IsWindow(state.dialog)) return "";
   if (!system.Desktop().IsVisible(state.dialog))

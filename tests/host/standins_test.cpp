@@ -49,9 +49,9 @@ const ToolCase kToolCases[] = {
     {"wizard=no1580,user=away", 0x407, "shown again by the program", false, ""},
     // The wizard is found beside Windows' own box and stepped.
     {"wizard=newhw", 0x407, "returned", true, ""},
-    {"wizard=restart", 0x407, "Windows restarts", false, "Geänderte Systemeinstellungen"},
-    {"wizard=restart,answer=no", 0x407, "returned", true, "Geänderte Systemeinstellungen"},
-    {"wizard=restart,user=away", 0x407, "asks to restart", false, "Geänderte Systemeinstellungen"},
+    {"wizard=restart", 0x407, "Windows restarts", false, "Ge\xE4nderte Systemeinstellungen"},
+    {"wizard=restart,answer=no", 0x407, "returned", true, "Ge\xE4nderte Systemeinstellungen"},
+    {"wizard=restart,user=away", 0x407, "asks to restart", false, "Ge\xE4nderte Systemeinstellungen"},
     {"installer=file", 0x407, "asks for nl-430.sys", false, "Datentr\xE4ger einlegen"},
     {"installer=file,answer=skip", 0x407, "returned", true, "Datentr\xE4ger einlegen"},
     {"panel=disc", 0x409, "returned", false, "Datentr\xE4ger einlegen"},
