@@ -65,6 +65,8 @@ Decision ClassInstallerNeeds(const RunFacts& facts) {
       !HoldsText(inf->second.bytes, "[CLASSINSTALL"))
     return NotReached(std::string(kInfraredInf) + " holds no [ClassInstall] section, so the class "
                       "installer cannot install the infrared class from it");
+  // Asked for the file, the user gave Windows the folder that holds it.
+  if (facts.driverGivenByUser) return Reached();
   if (facts.sourcePath.path.empty())
     return NotReached("Windows asks for " + std::string(kDriverFileName) + " when it installs the "
                       "adapter: SourcePath is empty (driver-copy not reached)");

@@ -102,6 +102,8 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->caseFormat = told.caseFormat;
     facts->tools = told.tools;
     facts->otherPcDriver = told.pcDriver;
+    facts->driverGivenByUser =
+        system.Files().FileExists(std::string(sim::kSystemFolder) + "\\" + kDriverFileName);
     facts->windows = told.windows;
     facts->systemLocale = told.systemLocale.value_or(0);
     facts->portsInUse = told.ports;
@@ -114,6 +116,11 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
   facts->registryAfter = RegistryCopy(system);
   facts->scratchAfter = ScratchFiles(system, facts->scratchDir);
   facts->source = SourceFolder(system, facts->sourcePath);
+  // Set before the run when the file was there already: only a copy made
+  // during the run tells that the user gave it.
+  facts->driverGivenByUser =
+      !facts->driverGivenByUser &&
+      system.Files().FileExists(std::string(sim::kSystemFolder) + "\\" + kDriverFileName);
   facts->driverInSource.clear();
   if (facts->source.driverThere) {
     try {

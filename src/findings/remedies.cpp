@@ -70,7 +70,7 @@ void DriverSteps(const RunFacts& facts, const std::vector<Finding>& findings,
   if (!facts.driverSource.empty())
     steps->push_back(Step("When Windows asks for " + std::string(kDriverFileName) + ", type " +
                           FolderOf(facts.driverSource) + " (the folder of NLSETUP.EXE) and press OK",
-                      {"class-installer"}));
+                      {"class-installer"}, PcChange::kAnswerFrom, FolderOf(facts.driverSource)));
 }
 
 void InfSteps(const RunFacts& facts, const std::vector<Finding>& findings,
@@ -185,7 +185,9 @@ std::string RemediesText(const std::vector<CheckedRemedy>& remedies) {
     text += std::to_string(++number) + ". " + remedy.step.step + "\n   for ";
     for (std::size_t i = 0; i < remedy.step.goals.size(); ++i)
       text += (i ? ", " : "") + remedy.step.goals[i];
-    text += "; checked by a run on the changed image: " + remedy.checked;
+    text += remedy.step.change == PcChange::kAnswerFrom
+                ? "; checked by a run with that answer: " + remedy.checked
+                : "; checked by a run on the changed image: " + remedy.checked;
     if (remedy.checked == "not checkable") text = text.substr(0, text.rfind("; checked")) +
                                                   "; not checkable: its effect rests on what the "
                                                   "case does not hold";

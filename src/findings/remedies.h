@@ -20,6 +20,8 @@ enum class PcChange {
   kSetUserLocale,    // the user's locale `locale`
   kSetSourcePath,    // the Setup key's SourcePath `path`
   kInsertDisc,       // the disc in CD-ROM drive `drive`
+  kAnswerFrom,       // no change of the PC: the user answers Windows' prompt
+                     // for nl-430.sys with the folder `path`
 };
 
 struct RemedyStep {

@@ -106,6 +106,9 @@ struct RunFacts {
   // nl-430.sys in SourcePath after the run (empty when it is not there).
   std::string shippedDriver;
   std::string driverInSource;
+  // nl-430.sys was put into Windows' system folder during the run: the user
+  // gave Windows its folder when asked for the file.
+  bool driverGivenByUser = false;
   // The PC's own nl-430.sys beside the program, when the case showed it to
   // be another than the shipped one and the image holds the shipped one in
   // its place ("present, 4096 bytes, crc32 0x..."); empty otherwise.

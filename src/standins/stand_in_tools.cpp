@@ -40,16 +40,33 @@ void AskForDriverFile(SimSystem& system, std::shared_ptr<InstallerState> state,
                 "' auf (Unbekannt) wurde nicht gefunden. Legen Sie den Datentr\xE4ger ein.";
   prompt.buttons = {{kOkButton, "OK"}, {kCancelButton, "\xDC" "berspringen"}};
   const ProcessId pid = state->pid;
-  prompt.onAnswer = [pid](SimSystem& sys, int) {
+  // OK with a folder typed into "Copy files from": Windows copies the file
+  // from there to the system folder, where drivers go, and goes on; a
+  // folder without it gets the question again.
+  const std::string from = options.from;
+  prompt.onAnswer = [pid, from, state, options, cause, record](SimSystem& sys, int button) {
+    if (button == kOkButton && !from.empty()) {
+      const std::string source = from + "\\" + kDriverFile;
+      if (!sys.Files().FileExists(source)) {
+        AskForDriverFile(sys, state, StandInOptions{}, cause, record);
+        return;
+      }
+      sys.Files().MakeDirectory(kSystemFolder);
+      sys.Files().WriteFileText(std::string(kSystemFolder) + "\\" + kDriverFile,
+                                sys.Files().ReadFileText(source));
+    }
     sys.Clock().After(300, [pid](SimSystem& s) { s.Processes().EndProcess(pid); });
   };
   record->prompts.push_back(prompt.title);
   state->dialog = ShowPrompt(system, pid, prompt);
   state->waitsFor = "the class installer asks for " + std::string(kDriverFile) + " (\"" +
                     prompt.title + "\"): " + cause + "; the run waits for the user's answer";
-  // Where the file is, the user cannot know: only a scenario's answer skips it.
+  // Where the file is, the user cannot know: only a scenario's answer skips
+  // it, or types the folder it names.
   if (UserIsThere(options.user) && options.answer == "skip")
     LetUserPress(system, state->dialog, kCancelButton);
+  else if (UserIsThere(options.user) && !options.from.empty())
+    LetUserPress(system, state->dialog, kOkButton);
 }
 
 void ShowInstallerDialog(SimSystem& system, std::shared_ptr<InstallerState> state,
@@ -299,6 +316,9 @@ bool ParseStandInOptions(const std::string& text, StandInOptions* options) {
       parsed.user = value;
     } else if (role == "answer" && kAnswer.count(value)) {
       parsed.answer = value;
+    } else if (role == "from" && value.size() >= 3 && value.size() < 200 && value[1] == ':' &&
+               value[2] == '\\') {
+      parsed.from = value;
     } else if (role == "grow" && !value.empty() && value.size() <= 6 &&
                value.find_first_not_of("0123456789") == std::string::npos) {
       parsed.growMs = std::stoi(value);

@@ -44,6 +44,9 @@ struct StandInOptions {
   std::string panel = "normal";
   std::string user = "clicks";
   std::string answer = "yes";
+  // The folder the user types into Windows' "Copying Files" box when asked
+  // for nl-430.sys ("from=C:\NLSETUP"); empty: the user knows none.
+  std::string from;
   int growMs = 1500;  // how long the wizard's model list keeps growing
 };
 
@@ -60,8 +63,9 @@ struct StandInRecord {
   std::vector<std::string> prompts;
 };
 
-// "wizard=late,panel=stubborn,grow=800,user=away"; unknown roles and behaviours and a
-// grow that is not a number are refused (false).
+// "wizard=late,panel=stubborn,grow=800,user=away,from=C:\NLSETUP"; unknown roles
+// and behaviours, a grow that is not a number and a from that is no folder
+// path with a drive are refused (false).
 bool ParseStandInOptions(const std::string& text, StandInOptions* options);
 
 // Scripts the three command lines on `system`; the record fills as they run.

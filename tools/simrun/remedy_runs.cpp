@@ -1,5 +1,6 @@
 #include "remedy_runs.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "findings/findings.h"
@@ -27,6 +28,8 @@ ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& sh
       return [path = step.path](nl::sim::SimSystem& sim) {
         sim.Registry().SetText(nl::kSetupKeyPath, nl::kSourcePathValue, path);
       };
+    case PcChange::kAnswerFrom:
+      return [](nl::sim::SimSystem&) {};  // the user's answer: the stand-ins' options
     case PcChange::kInsertDisc:
       return [drive = step.drive](nl::sim::SimSystem& sim) {
         sim.Files().SetDriveKind(drive, nl::sim::DriveKind::kCdRom);
@@ -49,7 +52,12 @@ std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
     }
     const std::string folder = work + "/remedy-" + std::to_string(++number);
     try {
-      SimRun run = RunSimulated(folder, setup, change, "");
+      SimRunSetup tried = setup;
+      if (step.change == PcChange::kAnswerFrom) {
+        tried.standIns.from = step.path;
+        tried.standIns.answer = "yes";  // the prompt answered with the folder, not skipped
+      }
+      SimRun run = RunSimulated(folder, tried, change, "");
       // The image's description told of the PC's own driver beside the
       // program; the change has put the shipped one there.
       if (step.change == PcChange::kPutShippedDriver) run.facts.otherPcDriver.clear();
@@ -61,6 +69,12 @@ std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
     std::error_code ignored;
     fs::remove_all(folder, ignored);
   }
+  // What works first, what cannot be tried next, what was shown not to help last.
+  const auto rank = [](const nl::findings::CheckedRemedy& r) {
+    return r.checked == "reaches" ? 0 : r.checked == "not checkable" ? 1 : 2;
+  };
+  std::stable_sort(checked.begin(), checked.end(),
+                   [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
   return checked;
 }
 

@@ -25,6 +25,8 @@ namespace nl::sim {
 
 // The folder the program runs from unless SetProgramPath says otherwise.
 constexpr const char* kDefaultProgramFolder = "C:\\NLSETUP";
+// Windows' system folder (GetSystemDirectoryA), where drivers are installed.
+constexpr const char* kSystemFolder = "C:\\WINDOWS\\SYSTEM";
 
 class SimSystem;
 class SimClock;
