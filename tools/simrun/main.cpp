@@ -39,7 +39,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -61,6 +60,7 @@
 #include "make_image.h"
 #include "remedy_runs.h"
 #include "run_image.h"
+#include "text_report.h"
 #include "platform/sim/files/plain_tree.h"
 #include "report_text.h"
 #include "main/install_sequence.h"
@@ -223,77 +223,6 @@ int CompareRegFiles(const Options& options) {
   }
 }
 
-// The text report: the run, the image before it, the findings, then what
-// changed. Every text from the case is shown with its control bytes
-// escaped; `fileChanges` is the code page 1252 account of the files.
-// The findings' lines, their causes' control bytes escaped.
-std::string FindingsShown(std::vector<nl::findings::Finding> findings) {
-  for (nl::findings::Finding& finding : findings)
-    finding.cause = simrun::EscapeControls(finding.cause, false);
-  return nl::regfile::Cp1252ToUtf8(nl::findings::FindingsText(findings));
-}
-
-void PrintRest(const Options& options, const nl::findings::RunReport& report,
-               const std::string& fileChanges, const std::string& journal);
-
-void PrintText(const Options& options, const nl::findings::RunReport& report,
-               const std::string& fileChanges, const std::string& journal) {
-  std::cout << "== Verdict ==\n"
-            << simrun::ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(
-                   report.findings, static_cast<int>(report.remedies.size()), report.blocker)))
-            << "\n== What to do ==\n"
-            << simrun::ShownLines(nl::findings::RemediesText(report.remedies)) << "\n";
-  std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
-            << " on " << simrun::ShownText(options.image) << ", " << nl::findings::LocaleLine(report)
-            << (options.standIn.empty() ? "" : ", stand-ins " + options.standIn) << " ==\n"
-            << simrun::ShownText(report.ending) << " after " << report.calls << " system calls and "
-            << report.virtualMs << " ms of virtual time\n"
-            << "the system tools (class installer, hardware wizard, network panel) are "
-            << "played by scripted stand-ins, not run\n";
-  for (const std::string& fact : report.pcFacts) std::cout << simrun::ShownText(fact) << "\n";
-  // A PC before its first run holds none of the goals: one line says so.
-  const bool firstRun =
-      report.earlierRun.empty() &&
-      std::all_of(report.beforeRun.begin(), report.beforeRun.end(), [](const auto& finding) {
-        return finding.status == nl::findings::Status::kNotReached ||
-               finding.status == nl::findings::Status::kNotApplicable;
-      });
-  std::cout << "\n== Before the run ==\n";
-  if (firstRun) {
-    std::cout << "a PC before its first run: none of the goals is reached yet, and no earlier "
-              << "run left anything\n";
-    return PrintRest(options, report, fileChanges, journal);
-  }
-  std::cout << FindingsShown(report.beforeRun);
-  for (const std::string& trace : report.earlierRun)
-    std::cout << "left by an earlier run: " << simrun::ShownText(trace) << "\n";
-  if (report.earlierRun.empty())
-    std::cout << "nothing left by an earlier run (no INF backup, no NL-TEMP.INF, no display "
-              << "name in IRMINI.INF)\n";
-  PrintRest(options, report, fileChanges, journal);
-}
-
-// The findings of the run and what it changed.
-void PrintRest(const Options& options, const nl::findings::RunReport& report,
-               const std::string& fileChanges, const std::string& journal) {
-  std::cout << "\n== Findings ==\n" << FindingsShown(report.findings);
-  if (options.journal) std::cout << "\n== Journal ==\n" << journal;
-
-  std::cout << "\n== Processes started ==\n";
-  for (const nl::findings::ReportedProcess& start : report.processes)
-    std::cout << start.time << "ms  " << nl::sim::Quoted(start.commandLine)
-              << (start.started ? " started, pid " + nl::sim::Hex(start.processId)
-                                : std::string(" failed to start"))
-              << "\n";
-  if (report.processes.empty()) std::cout << "(none)\n";
-
-  std::cout << "\n== Registry changes ==\n" << simrun::ShownLines(report.registryChanges);
-  for (const std::string& why : report.purposefulDeletions)
-    std::cout << "; " << simrun::ShownText(why) << "\n";
-  std::cout << "\n== File changes ==\n"
-            << (fileChanges.empty() ? "(none)\n" : simrun::ShownLines(fileChanges));
-}
-
 int RunImage(const Options& options) {
   // --keep writes a new image: a folder already holding files is refused
   // before the run, not after it.
@@ -361,8 +290,9 @@ int RunImage(const Options& options) {
       report.registryChanges = nl::regfile::RegistryAccountOfFiles(
           registryBefore, sim.ExportRegistry(), "before/system.reg", "after/system.reg", true,
           &notes);
-      PrintText(options, report, simrun::DriveChanges(work + "/before", work + "/system"),
-                options.journal ? sim.Journal().Text() : "");
+      simrun::TextReportHead head{options.image, options.standIn, options.runs};
+      simrun::PrintTextReport(head, report, simrun::DriveChanges(work + "/before", work + "/system"),
+                              options.journal ? sim.Journal().Text() : "");
     }
     std::ostream& notesOut = options.json ? std::cerr : std::cout;
     if (sim.Files().OpenFileCount() || sim.Registry().OpenKeyCount())
