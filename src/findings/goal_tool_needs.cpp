@@ -36,9 +36,13 @@ Decision ToolFiles(const RunFacts& facts, std::initializer_list<ToolFile> files,
     if (found == facts.tools.end())
       return Unknown(std::string("the case does not show ") + file.name + ", which " + role +
                      " needs");
+    // Windows looks for the file in other folders too (the program's, the
+    // system folder, the Windows folder, PATH), which the case does not
+    // show: missing where Windows keeps it, it is most likely missing.
     if (found->second.rfind("present", 0) != 0)
-      return NotReached(std::string(file.name) + " is not in " + file.folder + " (" +
-                        found->second + "), so " + role + " cannot start");
+      return Unknown(std::string(file.name) + " is not in " + file.folder + ", where Windows keeps "
+                     "it (" + found->second + "): " + role + " most likely cannot start, unless "
+                     "a copy in another folder Windows searches stands in");
   }
   return Reached();
 }

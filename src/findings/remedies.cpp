@@ -131,7 +131,7 @@ void PcSteps(const RunFacts& facts, const std::vector<Finding>& findings,
                       "start NLSETUP.EXE again, then plug the adapter in",
                       {"class-installer", "hardware-wizard"}));
   for (const char* goal : {"class-installer", "hardware-wizard", "network-panel"})
-    if (Mentions(findings, goal, "cannot start")) {
+    if (Mentions(findings, goal, "cannot start, unless")) {
       const std::string& cause = FindingFor(findings, goal)->cause;  // "SYSDM.CPL is not in ..."
       steps->push_back(Step("Put Windows' own " + cause.substr(0, cause.find(' ')) + " back from "
                             "the Windows CD (on Windows 98 with System File Checker, SFC.EXE), then "
@@ -163,15 +163,20 @@ std::vector<RemedyStep> ProposeRemedies(const RunFacts& facts, const std::vector
   return merged;
 }
 
+// A goal that stays unknown with the change rests on what the case lacks:
+// the step is not checkable, unless another goal is shown not reached.
 CheckedRemedy CheckedFrom(const RemedyStep& step, const std::vector<Finding>& findingsWithIt) {
   CheckedRemedy checked{step, "reaches", {}};
+  bool unknown = false, notReached = false;
   for (const std::string& goal : step.goals) {
     const Finding* finding = FindingFor(findingsWithIt, goal);
-    const bool reached = finding && (finding->status == Status::kReached ||
-                                     finding->status == Status::kAssumed);
-    if (reached) checked.reaches.push_back(goal);
-    else checked.checked = "does not reach";
+    const Status status = finding ? finding->status : Status::kNotReached;
+    if (status == Status::kReached || status == Status::kAssumed) checked.reaches.push_back(goal);
+    else if (status == Status::kUnknown) unknown = true;
+    else notReached = true;
   }
+  if (notReached) checked.checked = "does not reach";
+  else if (unknown) checked.checked = "not checkable";
   return checked;
 }
 
@@ -191,7 +196,7 @@ std::string RemediesText(const std::vector<CheckedRemedy>& remedies) {
     if (remedy.checked == "not checkable") text = text.substr(0, text.rfind("; checked")) +
                                                   "; not checkable: its effect rests on what the "
                                                   "case does not hold";
-    else if (remedy.checked == "does not reach" && !remedy.reaches.empty()) {
+    if (remedy.checked != "reaches" && !remedy.reaches.empty()) {
       text += " (reaches only ";
       for (std::size_t i = 0; i < remedy.reaches.size(); ++i)
         text += (i ? ", " : "") + remedy.reaches[i];

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <map>
 #include <set>
 #include <string>
 
@@ -175,7 +176,7 @@ const Case kCases[] = {
      "net-root", Status::kReached, "Net\\0007 (CompatibleIDs \"IRMINI\") matches too and stays"},
 };
 
-std::vector<Finding> RunCase(const Case& c) {
+RunFacts FactsOf(const Case& c) {
   SimSystem sim;
   sim.LoadImage(std::string(NL_SOURCE_DIR) + "/samples/de-win98");
   sim.Processes().SetUserDefaultLcid(c.locale);
@@ -198,7 +199,45 @@ std::vector<Finding> RunCase(const Case& c) {
   sim.Files().ProgramEnded();
   RecordRunFacts(sim, RunMoment::kAfter, &facts);
   facts.missing = c.missing;
-  return DecideFindings(facts);
+  return facts;
+}
+
+std::vector<Finding> RunCase(const Case& c) { return DecideFindings(FactsOf(c)); }
+
+// A tool played by a stand-in is assumed only when the case shows what the
+// real tool needs; what it cannot show leaves the goal unknown.
+TEST(Findings, ToolGoalsRestOnWhatTheCaseShowsOfTheTools) {
+  const RunFacts sample = FactsOf({"sample", 0x409, "", nullptr, "", {}, ""});
+  const std::map<std::string, std::string> allThere = {
+      {"RUNDLL32.EXE", "present, 1 bytes"}, {"SYSDM.CPL", "present, 1 bytes"},
+      {"NETCPL.CPL", "present, 1 bytes"}, {"SHELL32.DLL", "present, 1 bytes"}};
+  struct ToolCase {
+    const char* name;
+    int caseFormat;
+    const char* absent;  // a tool file the case shows absent; "-" leaves it out
+    Status installer, panel;
+    const char* causeWord;
+  } cases[] = {
+      {"an image from no case", 0, nullptr, Status::kAssumed, Status::kAssumed, "stand-in"},
+      {"every file there", 2, nullptr, Status::kAssumed, Status::kAssumed, "stand-in"},
+      {"a case of format 1", 1, nullptr, Status::kUnknown, Status::kUnknown, "older NLDIAG"},
+      {"SYSDM.CPL absent", 2, "SYSDM.CPL", Status::kUnknown, Status::kAssumed, "most likely cannot start"},
+      {"NETCPL.CPL not listed", 2, "-NETCPL.CPL", Status::kAssumed, Status::kUnknown, "does not show NETCPL.CPL"},
+  };
+  for (const ToolCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunFacts facts = sample;
+    facts.caseFormat = c.caseFormat;
+    if (c.caseFormat == 2) facts.tools = allThere;
+    if (c.absent && c.absent[0] == '-') facts.tools.erase(c.absent + 1);
+    else if (c.absent) facts.tools[c.absent] = "absent (error 2)";
+    const std::vector<Finding> found = DecideFindings(facts);
+    EXPECT_EQ(FindingFor(found, "class-installer")->status, c.installer);
+    EXPECT_EQ(FindingFor(found, "network-panel")->status, c.panel);
+    const Finding* open = c.installer != Status::kAssumed ? FindingFor(found, "class-installer")
+                                                          : FindingFor(found, "network-panel");
+    EXPECT_NE(open->cause.find(c.causeWord), std::string::npos) << open->cause;
+  }
 }
 
 TEST(Findings, EachCauseNamesWhatWentWrong) {

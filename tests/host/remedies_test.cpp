@@ -145,5 +145,25 @@ TEST(Remedies, ThePcsFactsGiveTheirSteps) {
   }
 }
 
+// A goal left unknown by the change rests on what the case lacks; one shown
+// not reached makes the step one that does not reach.
+TEST(Remedies, AStepIsCheckedByEveryGoalItIsFor) {
+  using findings::Status;
+  findings::RemedyStep step;
+  step.goals = {"driver-copy", "class-installer"};
+  const struct {
+    Status installer;
+    const char* checked;
+  } cases[] = {{Status::kAssumed, "reaches"},
+               {Status::kUnknown, "not checkable"},
+               {Status::kNotReached, "does not reach"}};
+  for (const auto& c : cases) {
+    const CheckedRemedy checked = findings::CheckedFrom(
+        step, {{"driver-copy", Status::kReached, ""}, {"class-installer", c.installer, ""}});
+    EXPECT_EQ(checked.checked, c.checked);
+    EXPECT_EQ(checked.reaches.front(), "driver-copy");
+  }
+}
+
 }  // namespace
 }  // namespace nl::testing
