@@ -91,6 +91,11 @@ void InfSteps(const RunFacts& facts, const std::vector<Finding>& findings,
 
 void PcSteps(const RunFacts& facts, const std::vector<Finding>& findings,
              std::vector<RemedyStep>* steps) {
+  if (facts.caseFormat == 1)
+    steps->push_back(Step("Collect the case again with the NLDIAG.EXE of this kit and send it: a "
+                          "case from an older NLDIAG.EXE lacks the system tools' files, the "
+                          "driver's bytes and Windows' version",
+                          {"class-installer", "hardware-wizard", "network-panel"}));
   const WindowsRelease release = ReleaseOf(facts.windows);
   if (release.usb == UsbSupport::kNone)
     steps->push_back(Step("Update Windows: " + release.name + " has no USB support, and no download "

@@ -49,7 +49,8 @@ std::string ReportJson(const RunReport& report) {
   const Verdict verdict =
       DecideVerdict(report.findings,
                     report.remediesChecked ? static_cast<int>(report.remedies.size()) : -1,
-                    report.blocker);
+                    report.blocker,
+                    report.remedies.empty() ? "" : report.remedies.front().step.step);
   ordered_json remedies = ordered_json::array();
   for (const CheckedRemedy& remedy : report.remedies)
     remedies.push_back({{"step", Cp1252ToUtf8(remedy.step.step)},

@@ -52,7 +52,7 @@ const char* StripWord(const PhaseOutcome& phase) {
 }  // namespace
 
 Verdict DecideVerdict(const std::vector<Finding>& findings, int remedies,
-                      const std::string& blocker) {
+                      const std::string& blocker, const std::string& firstStep) {
   Verdict verdict;
   int number = 0;
   for (const PhaseGoals& goals : kPhases) {
@@ -104,6 +104,8 @@ Verdict DecideVerdict(const std::vector<Finding>& findings, int remedies,
   }
   if (remedies == 0)
     verdict.summary += first == nullptr ? " Nothing to do." : " No step is known for it.";
+  if (remedies > 0 && first == nullptr && !firstStep.empty())
+    verdict.summary += " Still to do: " + firstStep + ".";
   if (!blocker.empty())
     verdict.summary = "The adapter cannot work on this PC: " + blocker + ". For the run itself: " +
                       verdict.summary;

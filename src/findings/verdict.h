@@ -28,8 +28,10 @@ struct Verdict {
 // says there is nothing to do, or that no step is known.
 // `blocker`: what keeps the adapter from working on the PC whatever the
 // run does (pc_facts.h), said first.
+// `firstStep`: the first thing to do, said when every goal is reached and
+// something is still to be done (a German Windows run in English).
 Verdict DecideVerdict(const std::vector<Finding>& findings, int remedies = -1,
-                      const std::string& blocker = "");
+                      const std::string& blocker = "", const std::string& firstStep = "");
 
 // "phases: 1 ok, 2 -, 3 NOT REACHED, ..." and the summary above it.
 std::string VerdictText(const Verdict& verdict);

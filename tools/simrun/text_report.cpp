@@ -48,7 +48,8 @@ void PrintTextReport(const TextReportHead& options, const nl::findings::RunRepor
                const std::string& fileChanges, const std::string& journal) {
   std::cout << "== Verdict ==\n"
             << ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(
-                   report.findings, static_cast<int>(report.remedies.size()), report.blocker)))
+                   report.findings, static_cast<int>(report.remedies.size()), report.blocker,
+                   report.remedies.empty() ? "" : report.remedies.front().step.step)))
             << "\n== What to do ==\n"
             << ShownLines(nl::findings::RemediesText(report.remedies)) << "\n";
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
