@@ -69,7 +69,8 @@ list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/case_image_fields.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/case_image_pc.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/run_image.cpp
-                            ${CMAKE_SOURCE_DIR}/tools/simrun/remedy_runs.cpp)
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/remedy_runs.cpp
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/compare_cases.cpp)
 add_executable(host_tests ${NL_TEST_SOURCES})
 target_link_libraries(host_tests PRIVATE nl_findings nl_standins nl_diag nlohmann_json::nlohmann_json GTest::gtest GTest::gtest_main GTest::gmock)
 target_compile_definitions(host_tests PRIVATE NL_SOURCE_DIR="${CMAKE_SOURCE_DIR}")

@@ -73,6 +73,8 @@ std::vector<Finding> DecideFindings(const RunFacts& facts) {
     const std::string gap = CaseGap(facts, goal.id);
     if (goal.locale == Locale::kGermanOnly && !facts.german) {
       finding.status = Status::kNotApplicable;
+      finding.cause = "the user's locale is not German, and the run does this on German "
+                      "systems only";
     } else if (!gap.empty()) {
       finding.status = Status::kUnknown;
       finding.cause = gap;

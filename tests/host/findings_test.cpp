@@ -127,7 +127,7 @@ const Case kCases[] = {
     {"wizard lacks its manufacturer list", 0x407, "wizard=no1580", nullptr,
      "hardware-wizard", Status::kNotReached, "1580"},
     {"English: German-only goals", 0x409, "", nullptr,
-     "virtual-ports", Status::kNotApplicable, ""},
+     "virtual-ports", Status::kNotApplicable, "locale is not German"},
     {"panel dialog without title", 0x409, "panel=notitle", nullptr,
      "network-panel", Status::kNotReached, "no title"},
     {"no IRMINI adapter among Net\\0000-0009", 0x407, "",
@@ -329,8 +329,14 @@ TEST(Findings, WithoutTheDiscWindowsAsksForTheDriverAndTheRunWaits) {
 }
 
 TEST(Findings, TheSampleRunReachesEveryGoal) {
-  for (const Finding& finding : RunCase({"sample", 0x407, "", nullptr, "", {}, ""}))
+  const RunFacts facts = FactsOf({"sample", 0x407, "", nullptr, "", {}, ""});
+  for (const Finding& finding : DecideFindings(facts))
     EXPECT_EQ(finding.status, nl::testing::ReachedStatus(finding.goal)) << finding.goal << ": " << finding.cause;
+  // The three network entries, each deleted on purpose and said so.
+  const std::vector<std::string> deleted = PurposefulDeletions(facts);
+  ASSERT_EQ(deleted.size(), 3u);
+  EXPECT_NE(deleted[1].find("Class\\Net\\0000 deleted on purpose: the network-class driver entry"),
+            std::string::npos) << deleted[1];
 }
 
 TEST(Findings, JsonStaysValidForAnyBytes) {

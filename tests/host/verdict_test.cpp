@@ -63,5 +63,25 @@ TEST(Verdict, NamesTheFirstCauseAndEveryPhase) {
   }
 }
 
+// What keeps the adapter from working comes first; with every goal reached
+// the first step still to do is named, and with none the verdict says so.
+TEST(Verdict, SaysWhatComesBeforeAndAfterTheRun) {
+  const struct {
+    int remedies;
+    const char* blocker;
+    const char* firstStep;
+    const char* summaryHas;
+  } cases[] = {
+      {0, "", "", "every phase reaches its goals. Nothing to do."},
+      {1, "", "Set German", "Still to do: Set German."},
+      {1, "Windows 95 has no USB support", "",
+       "The adapter cannot work on this PC: Windows 95 has no USB support. For the run itself"},
+  };
+  for (const auto& c : cases) {
+    const std::string summary = DecideVerdict(AllReached(), c.remedies, c.blocker, c.firstStep).summary;
+    EXPECT_NE(summary.find(c.summaryHas), std::string::npos) << summary;
+  }
+}
+
 }  // namespace
 }  // namespace nl::findings
