@@ -12,6 +12,7 @@
 #include "changes.h"
 #include "diag/case_format.h"
 #include "diag/case_output.h"
+#include "findings/pc_facts.h"
 #include "platform/sim/files/plain_tree.h"
 #include "platform/sim/processes/sim_processes.h"
 #include "regfile/ignore_case.h"
@@ -212,6 +213,25 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
   return plan;
 }
 
+// What the PC's facts mean for the adapter, as comments of image.txt for
+// whoever reads it (the reports say the same).
+std::string MeaningComments(const CaseImagePlan& plan) {
+  nl::findings::RunFacts facts;
+  const nl::sim::ImageDescription& told = plan.description;
+  facts.caseFormat = told.caseFormat;
+  facts.windows = told.windows;
+  facts.systemLocale = told.systemLocale.value_or(0);
+  facts.german = told.locale && (*told.locale & 0xFF) == 7;
+  facts.portsInUse = told.ports;
+  facts.driverDatabase = told.driverDatabase;
+  facts.missing = told.missing;
+  facts.registryBefore = std::make_shared<nl::regfile::RegNode>();
+  nl::regfile::ImportRegFile(plan.systemReg, facts.registryBefore.get());
+  std::string text;
+  for (const std::string& line : nl::findings::PcFactLines(facts)) text += "; " + line + "\n";
+  return text.empty() ? "" : "; what these facts mean for the adapter:\n" + text;
+}
+
 std::string ShippedDriver(const std::string& sampleImage) {
   return ReadHostFile(
       (fs::path(sampleImage) / "drive_c" / "NLSETUP" / nl::kDriverFileName).string());
@@ -242,7 +262,8 @@ CaseImagePlan WriteImageFromCase(const std::string& folder, const std::string& c
     };
     fs::create_directories(image / "drive_c");
     write("system.reg", plan.systemReg);
-    write(nl::sim::kImageDescriptionFile, nl::sim::FormatImageDescription(plan.description));
+    write(nl::sim::kImageDescriptionFile,
+          nl::sim::FormatImageDescription(plan.description) + MeaningComments(plan));
     for (const PlannedFolder& planned : plan.folders) fs::create_directories(image / planned.path);
     for (const PlannedFile& planned : plan.files) write(planned.path, planned.bytes);
     return plan;
