@@ -71,6 +71,7 @@ case "$target" in
       "$root/src/diag/case_output.cpp" "$root/src/platform/sim/files/sim_drives.cpp" \
       "$root/src/platform/sim/files/sim_paths.cpp" \
       "$root/src/platform/sim/image_description.cpp" "$root/src/platform/sim/sim_text.cpp" \
+      "$root/src/findings/pc_facts.cpp" "$root/src/findings/journal_facts.cpp" \
       "$root"/src/regfile/*.cpp -- -I"$root/tools/simrun"
     ;;
   *) echo "usage: tools/fuzz/run_fuzz.sh [seconds] [substitution|regfile|image|case]" >&2; exit 2 ;;
