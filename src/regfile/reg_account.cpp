@@ -52,7 +52,7 @@ void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
     auto [node, path] = std::move(pending.back());
     pending.pop_back();
     if (node != &top) s->keysDeleted += "; [" + path + "]\n";
-    for (const RegValue* v : ValuesInExportOrder(*node))
+    for (const RegValue* v : ValuesByName(*node))
       s->keysDeleted += Commented(RegValueText(*v)) + "\n";
     const std::vector<const RegNode*> children = SubkeysByName(node);
     for (auto it = children.rbegin(); it != children.rend(); ++it)
@@ -64,7 +64,7 @@ void DeletedKey(const RegNode& top, const std::string& topPath, Sections* s) {
 void AddedKey(const RegNode& node, const std::string& path, Sections* s) {
   ++s->counts.keysAdded;
   s->keysAdded += "[" + path + "]\n";
-  for (const RegValue* v : ValuesInExportOrder(node)) {
+  for (const RegValue* v : ValuesByName(node)) {
     ++s->counts.valuesAdded;
     s->keysAdded += RegValueText(*v) + "\n";
   }
@@ -74,7 +74,7 @@ void AddedKey(const RegNode& node, const std::string& path, Sections* s) {
 void ChangedValues(const RegNode& before, const RegNode& after, const std::string& path,
                    Sections* s) {
   std::string added, deleted, modified;
-  for (const RegValue* now : ValuesInExportOrder(after)) {
+  for (const RegValue* now : ValuesByName(after)) {
     const RegValue* was = before.FindValue(now->name);
     if (!was) {
       ++s->counts.valuesAdded;
@@ -84,7 +84,7 @@ void ChangedValues(const RegNode& before, const RegNode& after, const std::strin
       modified += RegValueText(*now) + "\n" + Commented("was " + RegValueText(*was)) + "\n";
     }
   }
-  for (const RegValue* was : ValuesInExportOrder(before)) {
+  for (const RegValue* was : ValuesByName(before)) {
     if (after.FindValue(was->name)) continue;
     ++s->counts.valuesDeleted;
     deleted += RegValueNameText(was->name) + "-\n" + Commented("was " + RegValueText(*was)) + "\n";

@@ -61,7 +61,7 @@ std::string RegValueNameText(const std::string& valueName) {
   return valueName.empty() ? "@=" : "\"" + EscapeText(valueName) + "\"=";
 }
 
-std::vector<const RegValue*> ValuesInExportOrder(const RegNode& node) {
+std::vector<const RegValue*> ValuesByName(const RegNode& node) {
   std::vector<const RegValue*> sorted;
   sorted.reserve(node.values.size());
   for (const RegValue& v : node.values) sorted.push_back(&v);
@@ -94,8 +94,8 @@ namespace {
 void WriteKey(const RegNode& node, bool isRoot, const std::string& path, std::string* out) {
   if (isRoot && node.values.empty()) return;
   *out += "[" + path + "]\n";
-  for (const RegValue* v : ValuesInExportOrder(node)) {
-    *out += RegValueText(*v);
+  for (const RegValue& v : node.values) {
+    *out += RegValueText(v);
     *out += '\n';
   }
   *out += "\n";

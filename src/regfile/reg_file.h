@@ -92,7 +92,9 @@ std::string ExportRegFile(const RegNode& root);
 std::string RegValueText(const RegValue& value);
 // The part before the data: "name"= (escaped), or @= for the unnamed value.
 std::string RegValueNameText(const std::string& valueName);
-// The key's values in the order export writes them: by name ignoring case.
-std::vector<const RegValue*> ValuesInExportOrder(const RegNode& node);
+// The key's values by name ignoring case, as the account lists them. An
+// export writes them in the key's own order, as regedit writes what
+// RegEnumValueA gives.
+std::vector<const RegValue*> ValuesByName(const RegNode& node);
 
 }  // namespace nl::regfile

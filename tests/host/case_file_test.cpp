@@ -99,6 +99,11 @@ TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
     Folder work;
     auto pc = Sample(locale);
     if (c.driver) pc->Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", c.driver);
+    // Values in the PC's order, not by name: a 9x program enumerating them
+    // sees this order, and so must the image's.
+    const std::string netKey = "System\\CurrentControlSet\\Services\\Class\\Net\\0001";
+    pc->Registry().SetText(netKey, "Zeta", "z");
+    pc->Registry().SetText(netKey, "Alpha", "a");
     const std::string registryBefore = regfile::ExportRegFile(pc->Registry().Root());
     const std::string caseText = Collect(*pc);
     EXPECT_EQ(regfile::ExportRegFile(pc->Registry().Root()), registryBefore);
@@ -125,6 +130,12 @@ TEST(CaseFile, ImageFromTheCaseRunsAsThePc) {
     EXPECT_EQ(told.collected, "1999-06-01 12:00:00");
     EXPECT_EQ(told.tools.at("RUNDLL32.EXE").rfind("absent", 0), 0u);
     EXPECT_EQ(told.systemLocale, std::optional<std::uint32_t>(locale));
+    std::vector<std::string> order;
+    std::vector<std::string> names;
+    regfile::SplitKeyPath(netKey.c_str(), &names);
+    for (const regfile::RegValue& value : regfile::WalkKeys(&fromCase.Registry().Root(), names)->values)
+      order.push_back(value.name);
+    EXPECT_LT(std::find(order.begin(), order.end(), "Zeta"), std::find(order.begin(), order.end(), "Alpha"));
     EXPECT_EQ(RunAndDescribe(fromCase), RunAndDescribe(*pc));
   }
 }
