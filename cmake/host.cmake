@@ -68,6 +68,7 @@ list(APPEND NL_TEST_SOURCES ${CMAKE_SOURCE_DIR}/tools/simrun/changes.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/case_image.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/case_image_fields.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/case_image_pc.cpp
+                            ${CMAKE_SOURCE_DIR}/tools/simrun/case_dates.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/run_image.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/remedy_runs.cpp
                             ${CMAKE_SOURCE_DIR}/tools/simrun/compare_cases.cpp)

@@ -58,7 +58,14 @@ void SizeAndCrc(CaseOutput& out, std::uint32_t size, std::uint32_t crc) {
   out.EndLine();
 }
 
-// "== <part>" and the file's path, state and bytes. `folder` null: not
+// A FILETIME as the case gives it: 0x and sixteen hexadecimal digits.
+__attribute__((noinline)) void WriteFileTime(CaseOutput& out, std::uint64_t written) {
+  out.Text("0x");
+  out.HexDigits(static_cast<std::uint32_t>(written >> 32), 8);
+  out.HexDigits(static_cast<std::uint32_t>(written), 8);
+}
+
+// "== <part>" and the file's path, state, time of last write and bytes. `folder` null: not
 // looked for, `unknownFolder` says why.
 void WriteFilePart(DiagSystem& os, CaseOutput& out, const char* partPrefix, const char* part,
                    const char* folder, const char* name, const char* unknownFolder) {
@@ -96,6 +103,13 @@ void WriteFilePart(DiagSystem& os, CaseOutput& out, const char* partPrefix, cons
   }
   out.Text("present");
   out.EndLine();
+  // When the file was written: an earlier run's backups date that run.
+  std::uint64_t written = 0;
+  if (os.GetFileTime(file, &written) != 0) {
+    out.Field("written");
+    WriteFileTime(out, written);
+    out.EndLine();
+  }
   std::uint32_t column = 0;
   std::uint32_t total = 0, crc = 0, error = 0;
   const bool read = ReadAll(os, file, &total, &crc, kMaxFileBytes, &error,
@@ -247,9 +261,7 @@ void WriteDriverDatabase(DiagSystem& os, CaseOutput& out, const char* windowsFol
     out.Text(" bytes");
     if (dated) {
       out.Text(", written ");
-      out.Text("0x");
-      out.HexDigits(static_cast<std::uint32_t>(written >> 32), 8);
-      out.HexDigits(static_cast<std::uint32_t>(written), 8);
+      WriteFileTime(out, written);
     }
     out.EndLine();
   }

@@ -85,7 +85,7 @@ TEST(Collector, WritesWhatTheAnswerNeedsAndNothingPrivate) {
       {"the driver file's bytes",
        [](sim::SimSystem& s) { s.Files().WriteFileText("C:\\NLSETUP\\nl-430.sys", "AB"); },
        {"== driver beside the program\r\npath = C:\\NLSETUP\\nl-430.sys\r\nstate = present\r\n"
-        "4142\r\nsize = 2\r\n",
+        "written = 0x01BEAC26463BA000\r\n4142\r\nsize = 2\r\n",
         "== driver in SourcePath\r\npath = C:\\WINDOWS\\OPTIONS\\CABS\\nl-430.sys\r\n"
         "state = absent (error 2)"},
        {}},

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "../support/hostile_system.h"
+#include "case_dates.h"
+#include "case_file.h"
 #include "compare_cases.h"
 #include "findings/pc_facts.h"
 #include "regfile/reg_file.h"
@@ -116,3 +118,39 @@ TEST(CompareCases, TwoImagesShowWhatDiffersBetweenThem) {
 
 }  // namespace
 }  // namespace nl::findings
+
+namespace simrun {
+namespace {
+
+// An earlier run's traces date it; one written after the case says it was
+// taken makes a case whose date cannot be trusted.
+TEST(CaseDates, TheRunsTracesDateItAndCheckTheCasesClock) {
+  EXPECT_EQ(DateText(*FileTimeSeconds("0x01BEAC26463BA000")), "1999-06-01 12:00");
+  EXPECT_EQ(DateText(*CollectedSeconds("1999-06-01 12:00:00")), "1999-06-01 12:00");
+  EXPECT_FALSE(FileTimeSeconds("0x0000000000000000"));  // before 1980: no date
+  EXPECT_FALSE(CollectedSeconds("1999-13-01 12:00:00"));
+  const struct {
+    const char* collected;
+    bool untrusted;
+  } cases[] = {{"1999-06-02 09:00:00", false},  // the day after the run
+               {"1999-06-01 03:00:00", false},  // within a time zone's reach
+               {"1999-05-20 12:00:00", true}};  // taken before the run, by its clock
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.collected);
+    CaseFile caseFile;
+    caseFile.system["collected"] = {c.collected, 3};
+    CaseSetupFile backup;
+    backup.name = "IRMINI.BAK";
+    backup.state.value = "present";
+    backup.written.value = "0x01BEAC26463BA000";
+    caseFile.files.push_back(backup);
+    CaseImagePlan plan;
+    PlanCaseDates(caseFile, &plan);
+    ASSERT_EQ(plan.held.size(), 1u);
+    EXPECT_NE(plan.held[0].find("IRMINI.BAK on 1999-06-01 12:00"), std::string::npos);
+    EXPECT_EQ(plan.lacked.size(), c.untrusted ? 1u : 0u);
+  }
+}
+
+}  // namespace
+}  // namespace simrun

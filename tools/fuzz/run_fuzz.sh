@@ -67,6 +67,7 @@ case "$target" in
       "$root/tests/fuzz/case_fuzz.cpp" "$root/tools/simrun/case_file.cpp" \
       "$root/tools/simrun/case_image.cpp" "$root/tools/simrun/case_image_fields.cpp" \
       "$root/tools/simrun/case_image_pc.cpp" "$root/tools/simrun/changes.cpp" \
+      "$root/tools/simrun/case_dates.cpp" \
       "$root/src/platform/sim/files/plain_tree.cpp" "$root/tools/simrun/report_text.cpp" \
       "$root/src/diag/case_output.cpp" "$root/src/platform/sim/files/sim_drives.cpp" \
       "$root/src/platform/sim/files/sim_paths.cpp" \

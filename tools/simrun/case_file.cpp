@@ -39,7 +39,7 @@ const std::vector<std::string> kProgramNames = {"folder", nl::kDriverFileName,
                                                 diag::kInstallerFileName};
 const std::vector<std::string> kSourceNames = {"drive", "type", "medium", "folder",
                                                nl::kDriverFileName};
-const std::vector<std::string> kFileNames = {"path", "state", "read", "size", "crc32"};
+const std::vector<std::string> kFileNames = {"path", "state", "written", "read", "size", "crc32"};
 const std::vector<std::string> kToolNames = {"RUNDLL32.EXE", "SYSDM.CPL", "NETCPL.CPL",
                                              "SHELL32.DLL"};
 const std::vector<std::string> kDatabaseNames = {"DRVDATA.BIN", "DRVIDX.BIN"};
@@ -200,6 +200,7 @@ struct Reader {
     const char* known = file.name.c_str();
     file.path = fields["path"];
     file.state = fields["state"];
+    if (fields.count("written")) file.written = fields["written"];
     if (file.state.line == 0) Fail(part.line, std::string("no \"state\" line for ") + known);
     const bool statedPresent = file.state.value == "present";
     if (!statedPresent && part.firstHexLine != 0)

@@ -56,6 +56,7 @@ struct CaseSetupFile {
   std::string name;   // as the installer names it ("IRMINI.INF")
   std::size_t line = 0;  // of its "== file" line
   CaseField path, state;
+  CaseField written;     // its FILETIME, "0x01D..." (since version 2); may be absent
   bool present = false;  // state "present" and every byte read
   std::string bytes;
 };

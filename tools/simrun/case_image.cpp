@@ -1,5 +1,6 @@
 #include "case_image.h"
 
+#include "case_dates.h"
 #include "case_image_parts.h"
 
 #include <algorithm>
@@ -205,6 +206,7 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
                         Shown(Field(caseFile.system, "system-locale")) + ")");
   }
   PlanFactsOfThePc(caseFile, &plan);
+  PlanCaseDates(caseFile, &plan);
   PlanRegistry(caseFile, &plan);
   PlanSetupFiles(caseFile, &plan);
   PlanProgramFolder(caseFile, shippedDriver, &plan);
