@@ -32,14 +32,6 @@ std::string ScratchDirProblem(const RunFacts& facts) {
   return "";
 }
 
-bool ContainsIgnoreCase(const std::string& text, const std::string& part) {
-  if (part.size() > text.size()) return false;
-  for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
-    if (regfile::EqualsIgnoreCase(std::string_view(text).substr(at, part.size()), part))
-      return true;
-  return false;
-}
-
 const FileFact& FileIn(const std::map<std::string, FileFact>& files, const char* name) {
   static const FileFact kMissing;
   auto it = files.find(name);
@@ -228,6 +220,14 @@ std::string NoCopyCause(const RunFacts& facts) {
 }
 
 }  // namespace
+
+bool ContainsIgnoreCase(const std::string& text, const std::string& part) {
+  if (part.size() > text.size()) return false;
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at)
+    if (regfile::EqualsIgnoreCase(std::string_view(text).substr(at, part.size()), part))
+      return true;
+  return false;
+}
 
 Decision DecideInfEdits(const RunFacts& facts) {
   std::vector<std::string> problems;

@@ -5,7 +5,6 @@
 // unknown.
 #include "findings/goals.h"
 #include "findings/journal_facts.h"
-#include "regfile/ignore_case.h"
 #include "setup/driver_prep.h"
 #include "setup/inf_edit_table.h"
 
@@ -47,13 +46,6 @@ Decision ToolFiles(const RunFacts& facts, std::initializer_list<ToolFile> files,
   return Reached();
 }
 
-// `text` in `bytes`, ASCII letter case aside; `text` is upper case.
-bool HoldsText(const std::string& bytes, const std::string& text) {
-  std::string folded = bytes;
-  for (char& c : folded) c = regfile::FoldUpper(c);
-  return folded.find(text) != std::string::npos;
-}
-
 Decision ClassInstallerNeeds(const RunFacts& facts) {
   const Decision files = ToolFiles(facts, {kRundll32, kSysdm}, "the class installer");
   if (!files.reached) return files;
@@ -66,7 +58,7 @@ Decision ClassInstallerNeeds(const RunFacts& facts) {
     return NotReached(std::string(kInfraredInf) + " is not in the setup scratch directory, so the "
                       "class installer has no INF file to install the infrared class from");
   if (scratchKnown && !inf->second.bytes.empty() &&
-      !HoldsText(inf->second.bytes, "[CLASSINSTALL"))
+      !ContainsIgnoreCase(inf->second.bytes, "[ClassInstall"))
     return NotReached(std::string(kInfraredInf) + " holds no [ClassInstall] section, so the class "
                       "installer cannot install the infrared class from it");
   // Asked for the file, the user gave Windows the folder that holds it.

@@ -21,6 +21,10 @@ inline Decision Reached(std::string remark = "") { return {true, std::move(remar
 inline Decision NotReached(std::string cause) { return {false, std::move(cause)}; }
 inline Decision Unknown(std::string cause) { return {false, std::move(cause), true}; }
 
+// Whether `part` is in `text`, ASCII letter case aside, as Windows and the
+// installer compare INF text (goal_files.cpp).
+bool ContainsIgnoreCase(const std::string& text, const std::string& part);
+
 // The fact of the customer's case that the goal rests on and the case does
 // not hold ("the case does not hold IRMINI.INF ..."); empty when it holds
 // them all (case_gaps.cpp).
