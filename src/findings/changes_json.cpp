@@ -31,11 +31,7 @@ ordered_json ValueJson(const regfile::RegValue& value, bool withName) {
   out["hex"] = hex;
   if (value.type == 1 || value.type == 2)
     out["text"] = regfile::Cp1252ToUtf8(value.data.substr(0, value.data.find('\0')));
-  if (value.type == 4 && value.data.size() == 4) {
-    std::uint32_t number = 0;
-    for (int i = 3; i >= 0; --i) number = number << 8 | static_cast<unsigned char>(value.data[i]);
-    out["dword"] = number;
-  }
+  if (value.type == 4 && value.data.size() == 4) out["dword"] = regfile::DwordOf(value.data);
   return out;
 }
 

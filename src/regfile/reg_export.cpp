@@ -76,11 +76,8 @@ std::string RegValueText(const RegValue& v) {
   if (v.type == kRegSz && IsPrintableText(v.data))
     return prefix + "\"" + EscapeText(std::string_view(v.data).substr(0, v.data.size() - 1)) + "\"";
   if (v.type == kRegDword && v.data.size() == 4) {
-    std::uint32_t d = 0;
-    for (int i = 3; i >= 0; --i)
-      d = d * 256 + static_cast<unsigned char>(v.data[static_cast<std::size_t>(i)]);
     char buf[24];
-    std::snprintf(buf, sizeof buf, "dword:%08x", d);
+    std::snprintf(buf, sizeof buf, "dword:%08x", DwordOf(v.data));
     return prefix + buf;
   }
   if (v.type == kRegBinary) return HexLine(prefix + "hex:", v.data);

@@ -31,6 +31,15 @@ struct RegValue {
   std::string data;  // raw bytes
 };
 
+// The number held by the first four bytes of `data`, little-endian as
+// Windows stores a REG_DWORD (and a four-byte binary such as ConfigFlags);
+// `data` holds at least four bytes.
+inline std::uint32_t DwordOf(std::string_view data) {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(data[i]);
+  return value;
+}
+
 struct RegNode;
 
 inline const std::string& EntryName(const RegValue& value) { return value.name; }
