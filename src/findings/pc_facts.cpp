@@ -1,8 +1,8 @@
 #include "findings/pc_facts.h"
 
-#include <cstdio>
 
 #include "findings/journal_facts.h"
+#include "platform/sim/sim_text.h"
 #include "regfile/ignore_case.h"
 #include "registry/infrared_class_table.h"
 #include "registry/virtual_port_table.h"
@@ -17,18 +17,13 @@ constexpr std::uint32_t kConfigFlagDisabled = 0x1;
 constexpr std::uint32_t kConfigFlagFailedInstall = 0x40;
 
 std::string LocaleName(std::uint32_t lcid) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%x", static_cast<unsigned>(lcid));
-  return text + std::string((lcid & 0xFF) == 7 ? " (German)" : "");
+  return sim::Hex(lcid) + ((lcid & 0xFF) == 7 ? " (German)" : "");
 }
 
 std::uint32_t ConfigFlags(const regfile::RegNode& instance, bool* told) {
   const regfile::RegValue* flags = instance.FindValue("ConfigFlags");
   *told = flags && flags->data.size() >= 4;
-  if (!*told) return 0;
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(flags->data[i]);
-  return value;
+  return *told ? regfile::DwordOf(flags->data) : 0;
 }
 
 }  // namespace
@@ -80,6 +75,17 @@ std::string AdapterNodeState(const RunFacts& facts) {
              Quote(driver->data.substr(0, driver->data.find('\0'))) + ")";
   }
   return "Windows has seen the adapter (" + node + ") but installed no driver for it";
+}
+
+void RecordDescribedFacts(const sim::ImageDescription& told, RunFacts* facts) {
+  facts->missing = told.missing;
+  facts->caseFormat = told.caseFormat;
+  facts->tools = told.tools;
+  facts->otherPcDriver = told.pcDriver;
+  facts->windows = told.windows;
+  facts->systemLocale = told.systemLocale.value_or(0);
+  facts->portsInUse = told.ports;
+  facts->driverDatabase = told.driverDatabase;
 }
 
 std::string PcBlocker(const RunFacts& facts) {

@@ -9,8 +9,14 @@
 #include <vector>
 
 #include "findings/run_facts.h"
+#include "platform/sim/image_description.h"
 
 namespace nl::findings {
+
+// The facts an image's description tells of the PC, into `facts`: what
+// the case lacked, the tools' files, the PC's own driver, the Windows
+// version, the system locale, the ports and the driver database.
+void RecordDescribedFacts(const sim::ImageDescription& told, RunFacts* facts);
 
 enum class UsbSupport { kNone, kWithSupplement, kPresent, kUnknown };
 

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "findings/journal_facts.h"
+#include "findings/pc_facts.h"
 #include "findings/run_facts.h"
 #include "platform/platform.h"
 #include "platform/sim/sim_system.h"
@@ -96,18 +97,10 @@ void RecordRunFacts(sim::SimSystem& system, RunMoment moment, RunFacts* facts) {
     facts->scratchBefore = ScratchFiles(system, facts->scratchDir);
     facts->sourceBefore = SourceFolder(system, facts->sourcePath);
     facts->scratchDirExistedBefore = ScratchDirExists(system, facts->scratchDir.path);
-    const sim::ImageDescription& told = system.LoadedDescription();
-    facts->missing = told.missing;
+    RecordDescribedFacts(system.LoadedDescription(), facts);
     facts->toolsPlayed = true;  // the simulated system runs stand-ins only
-    facts->caseFormat = told.caseFormat;
-    facts->tools = told.tools;
-    facts->otherPcDriver = told.pcDriver;
     facts->driverGivenByUser =
         system.Files().FileExists(std::string(sim::kSystemFolder) + "\\" + kDriverFileName);
-    facts->windows = told.windows;
-    facts->systemLocale = told.systemLocale.value_or(0);
-    facts->portsInUse = told.ports;
-    facts->driverDatabase = told.driverDatabase;
     // Until the program asks (after the run), the locale it will be told.
     facts->german = (system.Processes().UserDefaultLcid() & 0xFF) == 7;
     return;

@@ -219,14 +219,8 @@ CaseImagePlan PlanCaseImage(const CaseFile& caseFile, const std::string& shipped
 // whoever reads it (the reports say the same).
 std::string MeaningComments(const CaseImagePlan& plan) {
   nl::findings::RunFacts facts;
-  const nl::sim::ImageDescription& told = plan.description;
-  facts.caseFormat = told.caseFormat;
-  facts.windows = told.windows;
-  facts.systemLocale = told.systemLocale.value_or(0);
-  facts.german = told.locale && (*told.locale & 0xFF) == 7;
-  facts.portsInUse = told.ports;
-  facts.driverDatabase = told.driverDatabase;
-  facts.missing = told.missing;
+  nl::findings::RecordDescribedFacts(plan.description, &facts);
+  facts.german = plan.description.locale && (*plan.description.locale & 0xFF) == 7;
   facts.registryBefore = std::make_shared<nl::regfile::RegNode>();
   nl::regfile::ImportRegFile(plan.systemReg, facts.registryBefore.get());
   std::string text;
