@@ -33,6 +33,13 @@ std::string LocaleLine(const RunReport& report) {
   return locale + " (assumed German: the image does not say)";
 }
 
+Verdict ReportVerdict(const RunReport& report) {
+  return DecideVerdict(report.findings,
+                       report.remediesChecked ? static_cast<int>(report.remedies.size()) : -1,
+                       report.blocker,
+                       report.remedies.empty() ? "" : report.remedies.front().step.step);
+}
+
 std::string ReportJson(const RunReport& report) {
   using regfile::Cp1252ToUtf8;
   ordered_json processes = ordered_json::array();
@@ -46,11 +53,7 @@ std::string ReportJson(const RunReport& report) {
   ordered_json pcFacts = ordered_json::array();
   for (const std::string& fact : report.pcFacts) pcFacts.push_back(Cp1252ToUtf8(fact));
   const regfile::RegNode empty;
-  const Verdict verdict =
-      DecideVerdict(report.findings,
-                    report.remediesChecked ? static_cast<int>(report.remedies.size()) : -1,
-                    report.blocker,
-                    report.remedies.empty() ? "" : report.remedies.front().step.step);
+  const Verdict verdict = ReportVerdict(report);
   ordered_json remedies = ordered_json::array();
   for (const CheckedRemedy& remedy : report.remedies)
     remedies.push_back({{"step", Cp1252ToUtf8(remedy.step.step)},

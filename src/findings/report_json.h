@@ -11,6 +11,7 @@
 
 #include "findings/findings.h"
 #include "findings/remedies.h"
+#include "findings/verdict.h"
 #include "regfile/reg_tree.h"
 
 namespace nl::findings {
@@ -63,6 +64,10 @@ std::string LocaleText(std::uint32_t locale);
 // The report's head line on the locale: "locale 0x409 (from the image)",
 // "locale 0x407 (assumed German: the image does not say)".
 std::string LocaleLine(const RunReport& report);
+
+// The report's verdict: from its findings, with what keeps the adapter
+// from working and the first step to do (verdict.h).
+Verdict ReportVerdict(const RunReport& report);
 
 std::string ReportJson(const RunReport& report);
 

@@ -47,9 +47,7 @@ void PrintRest(const std::string& journal, const nl::findings::RunReport& report
 void PrintTextReport(const TextReportHead& options, const nl::findings::RunReport& report,
                const std::string& fileChanges, const std::string& journal) {
   std::cout << "== Verdict ==\n"
-            << ShownLines(nl::findings::VerdictText(nl::findings::DecideVerdict(
-                   report.findings, static_cast<int>(report.remedies.size()), report.blocker,
-                   report.remedies.empty() ? "" : report.remedies.front().step.step)))
+            << ShownLines(nl::findings::VerdictText(nl::findings::ReportVerdict(report)))
             << "\n== What to do ==\n"
             << ShownLines(nl::findings::RemediesText(report.remedies)) << "\n";
   std::cout << "== " << (options.runs > 1 ? std::to_string(options.runs) + " runs" : "Run")
