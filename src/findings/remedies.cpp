@@ -189,24 +189,24 @@ CheckedRemedy NotCheckable(const RemedyStep& step) { return {step, "not checkabl
 
 std::string RemediesText(const std::vector<CheckedRemedy>& remedies) {
   if (remedies.empty()) return "nothing to do\n";
+  const auto joined = [](const std::vector<std::string>& goals) {
+    std::string text;
+    for (const std::string& goal : goals) text += (text.empty() ? "" : ", ") + goal;
+    return text;
+  };
   std::string text;
   int number = 0;
   for (const CheckedRemedy& remedy : remedies) {
-    text += std::to_string(++number) + ". " + remedy.step.step + "\n   for ";
-    for (std::size_t i = 0; i < remedy.step.goals.size(); ++i)
-      text += (i ? ", " : "") + remedy.step.goals[i];
-    text += remedy.step.change == PcChange::kAnswerFrom
-                ? "; checked by a run with that answer: " + remedy.checked
-                : "; checked by a run on the changed image: " + remedy.checked;
-    if (remedy.checked == "not checkable") text = text.substr(0, text.rfind("; checked")) +
-                                                  "; not checkable: its effect rests on what the "
-                                                  "case does not hold";
-    if (remedy.checked != "reaches" && !remedy.reaches.empty()) {
-      text += " (reaches only ";
-      for (std::size_t i = 0; i < remedy.reaches.size(); ++i)
-        text += (i ? ", " : "") + remedy.reaches[i];
-      text += ")";
-    }
+    text += std::to_string(++number) + ". " + remedy.step.step + "\n   for " +
+            joined(remedy.step.goals);
+    if (remedy.checked == "not checkable")
+      text += "; not checkable: its effect rests on what the case does not hold";
+    else if (remedy.step.change == PcChange::kAnswerFrom)
+      text += "; checked by a run with that answer: " + remedy.checked;
+    else
+      text += "; checked by a run on the changed image: " + remedy.checked;
+    if (remedy.checked != "reaches" && !remedy.reaches.empty())
+      text += " (reaches only " + joined(remedy.reaches) + ")";
     text += "\n";
   }
   return text;

@@ -11,6 +11,10 @@ namespace simrun {
 namespace fs = std::filesystem;
 using nl::findings::PcChange;
 
+namespace {
+
+// The change of `step` as made on a loaded image; null when the step is no
+// change the image can hold.
 ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& shippedDriver) {
   switch (step.change) {
     case PcChange::kNone:
@@ -29,7 +33,7 @@ ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& sh
         sim.Registry().SetText(nl::kSetupKeyPath, nl::kSourcePathValue, path);
       };
     case PcChange::kAnswerFrom:
-      return [](nl::sim::SimSystem&) {};  // the user's answer: the stand-ins' options
+      return nullptr;  // no change of the image: the user's answer (TrialOf)
     case PcChange::kInsertDisc:
       return [drive = step.drive](nl::sim::SimSystem& sim) {
         sim.Files().SetDriveKind(drive, nl::sim::DriveKind::kCdRom);
@@ -38,6 +42,24 @@ ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& sh
   return nullptr;
 }
 
+// The run that tries `step`: the same setup with the step's change made to
+// the loaded image, or, for an answer to Windows' prompt for nl-430.sys,
+// with a stand-in user who gives that answer. False when no run can try it.
+bool TrialOf(const nl::findings::RemedyStep& step, const SimRunSetup& setup, SimRunSetup* tried,
+             ImageChange* change) {
+  *tried = setup;
+  if (step.change == PcChange::kAnswerFrom) {
+    tried->standIns.from = step.path;
+    tried->standIns.answer = "yes";  // the prompt answered with the folder, not skipped
+    *change = nullptr;
+    return true;
+  }
+  *change = ChangeOf(step, setup.shippedDriver);
+  return *change != nullptr;
+}
+
+}  // namespace
+
 std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
                                                        const nl::findings::RunFacts& facts,
                                                        const std::vector<nl::findings::Finding>& findings,
@@ -45,18 +67,14 @@ std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
   std::vector<nl::findings::CheckedRemedy> checked;
   int number = 0;
   for (const nl::findings::RemedyStep& step : nl::findings::ProposeRemedies(facts, findings)) {
-    const ImageChange change = ChangeOf(step, setup.shippedDriver);
-    if (!change) {
+    SimRunSetup tried;
+    ImageChange change;
+    if (!TrialOf(step, setup, &tried, &change)) {
       checked.push_back(nl::findings::NotCheckable(step));
       continue;
     }
     const std::string folder = work + "/remedy-" + std::to_string(++number);
     try {
-      SimRunSetup tried = setup;
-      if (step.change == PcChange::kAnswerFrom) {
-        tried.standIns.from = step.path;
-        tried.standIns.answer = "yes";  // the prompt answered with the folder, not skipped
-      }
       SimRun run = RunSimulated(folder, tried, change, "");
       // The image's description told of the PC's own driver beside the
       // program; the change has put the shipped one there.

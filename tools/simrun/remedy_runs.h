@@ -17,8 +17,4 @@ std::vector<nl::findings::CheckedRemedy> CheckRemedies(const SimRunSetup& setup,
                                                        const std::vector<nl::findings::Finding>& findings,
                                                        const std::string& work);
 
-// The change of `step` as made on a loaded image; null when the step is no
-// change the image can hold.
-ImageChange ChangeOf(const nl::findings::RemedyStep& step, const std::string& shippedDriver);
-
 }  // namespace simrun
